@@ -1,0 +1,28 @@
+# The two commands of the README do all the set-up on a fresh Debian 12
+# machine: `make run` and `make test`.
+BUILD := build
+JOBS ?= $(shell nproc)
+
+.PHONY: deps configure build run test bench clean
+
+deps:
+	@./scripts/install-deps
+
+configure: deps
+	@if [ ! -f $(BUILD)/build.ninja ]; then \
+	  cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release; fi
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	./$(BUILD)/hueline
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+bench: build
+	./$(BUILD)/hueline_bench --benchmark_counters_tabular=true
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,34 @@
+// BMP files: our own reader and writer, so that a picture keeps the pixel
+// format it was stored in.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "imaging/work_bitmap.h"
+
+namespace hueline {
+
+// Decodes the bytes of a BMP file. name is only used in error messages.
+// Throws FileError with the reason ("the file ends before its pixels",
+// "unsupported bit depth (7)", "picture larger than 256 megapixels", ...).
+WorkBitmap decodeBmp(std::span<const std::uint8_t> bytes, const std::string& name);
+
+// Decodes a device-independent bitmap as icons and metafiles carry it: the
+// info header, its palette or masks, then the pixels. With iconHalves the
+// stored height counts the colour image and its mask together, and only
+// the top half (the colour image) is returned; see iconMaskOf.
+WorkBitmap decodeDib(std::span<const std::uint8_t> dib, const std::string& name, bool iconHalves = false);
+
+// The picture as a BMP file, in its own pixel format: 1, 4 and 8 bits with
+// their palette, 16 and 32 bits with their masks, 24 bits; bottom-up rows
+// padded to 4 bytes.
+std::vector<std::uint8_t> encodeBmp(const WorkBitmap& picture);
+
+WorkBitmap readBmpFile(const std::string& path);
+// Writes without ever destroying an existing file on failure.
+void writeBmpFile(const WorkBitmap& picture, const std::string& path);
+
+}  // namespace hueline
