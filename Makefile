@@ -23,6 +23,8 @@ test: build
 
 bench: build
 	./$(BUILD)/hueline_bench --benchmark_counters_tabular=true
+	@if [ -x $(BUILD)/hueline_app_bench ]; then \
+	  QT_QPA_PLATFORM=offscreen ./$(BUILD)/hueline_app_bench --benchmark_counters_tabular=true; fi
 
 clean:
 	rm -rf $(BUILD)

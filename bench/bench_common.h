@@ -1,0 +1,67 @@
+// Shared set-up for the benchmarks: test pictures of the two sizes every
+// figure is reported at, and the counters that put each operation beside
+// a plain copy of the same picture.
+#pragma once
+
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "imaging/work_bitmap.h"
+
+namespace hueline::bench {
+
+// The two sizes: the window's design pane and a 12-megapixel photo.
+inline constexpr int kSmallW = 386, kSmallH = 400;
+inline constexpr int kLargeW = 4000, kLargeH = 3000;
+
+// A photo-like 24-bit picture: smooth gradients with a little noise, so
+// that both flat areas and edges occur, reproducible from the seed.
+inline WorkBitmap photoLike(int width, int height, std::uint32_t seed = 1) {
+    WorkBitmap p(width, height);
+    std::uint32_t s = seed * 2654435761u + 1;
+    for (int y = 0; y < height; ++y) {
+        std::uint8_t* r = p.row(y);
+        for (int x = 0; x < width; ++x) {
+            s = s * 1664525u + 1013904223u;
+            const int noise = int(s >> 28) - 8;
+            auto clamp = [](int v) { return std::uint8_t(v < 0 ? 0 : v > 255 ? 255 : v); };
+            r[3 * x] = clamp((x * 255) / (width ? width : 1) + noise);
+            r[3 * x + 1] = clamp((y * 255) / (height ? height : 1) + noise);
+            r[3 * x + 2] = clamp(((x + y) * 127) / (width + height ? width + height : 1) + 64 + noise);
+        }
+    }
+    return p;
+}
+
+// A black-and-white picture of the same kind (thresholded blobs).
+inline WorkBitmap blackWhiteLike(int width, int height) {
+    WorkBitmap p(width, height);
+    for (int y = 0; y < height; ++y) {
+        std::uint8_t* r = p.row(y);
+        for (int x = 0; x < width; ++x) {
+            const bool black = ((x / 7) ^ (y / 5)) % 3 == 0 || (x * x + y) % 97 < 20;
+            std::memset(r + 3 * x, black ? 0 : 255, 3);
+        }
+    }
+    return p;
+}
+
+// Adds megapixels per second to a benchmark that processed one picture
+// of width x height per iteration.
+inline void reportPixels(benchmark::State& state, int width, int height) {
+    state.counters["MP/s"] = benchmark::Counter(double(width) * height / 1e6 * double(state.iterations()),
+                                                benchmark::Counter::kIsRate);
+    state.SetBytesProcessed(std::int64_t(state.iterations()) * width * height * 3);
+}
+
+// The picture size from the benchmark's argument: 0 small, 1 large.
+inline int widthFor(const benchmark::State& s) { return s.range(0) ? kLargeW : kSmallW; }
+inline int heightFor(const benchmark::State& s) { return s.range(0) ? kLargeH : kSmallH; }
+
+}  // namespace hueline::bench
+
+// Registers a benchmark at both sizes, reported in milliseconds.
+#define HUELINE_BENCH_BOTH(fn) BENCHMARK(fn)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)
