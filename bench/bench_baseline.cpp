@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "bench_common.h"
+#include "imaging/memory.h"
 
 namespace hueline::bench {
 namespace {
@@ -25,4 +26,12 @@ HUELINE_BENCH_BOTH(Baseline_Copy);
 }  // namespace
 }  // namespace hueline::bench
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    // As the programs do: picture-sized blocks are reused, not remapped.
+    hueline::keepPictureMemoryForReuse();
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,6 +1,8 @@
 #include "imaging/tones.h"
 
 #include <cstdint>
+#include <cstring>
+#include <vector>
 
 namespace hueline {
 namespace {
@@ -11,24 +13,66 @@ namespace {
 // Ties (about one colour in a hundred) are then settled one by one by the
 // extended evaluation. Input and output rows are always different.
 
+// The row loops are compiled twice, for AVX2 and for the baseline, and the
+// processor picks at load time: the interleaved three-byte pixels only
+// vectorise well with AVX2's shuffles.
+#define HUELINE_ROW_LOOP __attribute__((target_clones("avx2", "default")))
+
+// Calls fn(x) for every x whose flag is set, skipping eight clear flags at
+// a time: ties are sparse.
+template <typename Fn>
+void forEachFlagged(const std::uint8_t* flags, int width, Fn fn) {
+    int x = 0;
+    for (; x + 8 <= width; x += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, flags + x, 8);
+        if (!word) continue;
+        for (int i = 0; i < 8; ++i)
+            if (flags[x + i]) fn(x + i);
+    }
+    for (; x < width; ++x)
+        if (flags[x]) fn(x);
+}
+
 // floor(v / 100) for 0 <= v <= 25550, by a multiply and a shift.
 inline int div100(int v) { return (v * 5243) >> 19; }
 
-void grayRow(const std::uint8_t* src, std::uint8_t* dst, int width) {
-    int ties = 0;
+// Remembers how recent ties were settled: photographs repeat colours, and
+// replaying the extended evaluation costs far more than a look-up. Each
+// entry holds the colour in its low 24 bits and the luminance + 1 above
+// them (0 = empty).
+class TieCache {
+public:
+    int gray(int r, int g, int b) {
+        const std::uint32_t colour = std::uint32_t(r) << 16 | std::uint32_t(g) << 8 | std::uint32_t(b);
+        std::uint32_t& slot = slots_[(colour * 2654435761u) >> (32 - kBits)];
+        if ((slot & 0xFFFFFF) == colour && slot >> 24) return int(slot >> 24) - 1;
+        const int v = grayLuminance(r, g, b);
+        slot = colour | std::uint32_t(v + 1) << 24;
+        return v;
+    }
+
+private:
+    static constexpr int kBits = 14;
+    std::vector<std::uint32_t> slots_ = std::vector<std::uint32_t>(std::size_t(1) << kBits);
+};
+
+HUELINE_ROW_LOOP void grayRow(const std::uint8_t* src, std::uint8_t* dst, int width, std::uint8_t* ties,
+                              TieCache& cache) {
+    int any = 0;
     for (int x = 0; x < width; ++x) {
         const int s = 30 * src[3 * x + 2] + 59 * src[3 * x + 1] + 11 * src[3 * x] + 50;
         const int q = div100(s);
-        ties |= (s == 100 * q);  // the exact sum was q - 1/2, rounded up here
+        const int tie = s == 100 * q;  // the exact sum was q - 1/2, rounded up here
+        ties[x] = std::uint8_t(tie);
+        any |= tie;
         dst[3 * x] = dst[3 * x + 1] = dst[3 * x + 2] = std::uint8_t(q);
     }
-    if (!ties) return;
-    for (int x = 0; x < width; ++x) {
-        const int b = src[3 * x], g = src[3 * x + 1], r = src[3 * x + 2];
-        if ((30 * r + 59 * g + 11 * b) % 100 != 50) continue;
-        const std::uint8_t v = std::uint8_t(grayLuminance(r, g, b));
+    if (!any) return;
+    forEachFlagged(ties, width, [src, dst, &cache](int x) {
+        const std::uint8_t v = std::uint8_t(cache.gray(src[3 * x + 2], src[3 * x + 1], src[3 * x]));
         dst[3 * x] = dst[3 * x + 1] = dst[3 * x + 2] = v;
-    }
+    });
 }
 
 // A luminance of the form is greater than t exactly when S > limit, or
@@ -39,7 +83,7 @@ constexpr int limitFor(LuminanceForm form, int t) {
 }
 
 template <LuminanceForm Form>
-void thresholdRow(const std::uint8_t* src, std::uint8_t* dst, int width, int limit) {
+HUELINE_ROW_LOOP void thresholdRow(const std::uint8_t* src, std::uint8_t* dst, int width, int limit) {
     constexpr LuminanceWeights w = weightsOf(Form);
     int ties = 0;
     for (int x = 0; x < width; ++x) {
@@ -57,7 +101,7 @@ void thresholdRow(const std::uint8_t* src, std::uint8_t* dst, int width, int lim
     }
 }
 
-void colorSplitRow(const std::uint8_t* src, std::uint8_t* dst, int width, int limit) {
+HUELINE_ROW_LOOP void colorSplitRow(const std::uint8_t* src, std::uint8_t* dst, int width, int limit) {
     int ties = 0;
     for (int x = 0; x < width; ++x) {
         const std::uint8_t b = src[3 * x], g = src[3 * x + 1], r = src[3 * x + 2];
@@ -87,7 +131,9 @@ WorkBitmap mapRows(const WorkBitmap& picture, RowFn fn) {
 }  // namespace
 
 void grayRows(const WorkBitmap& in24, WorkBitmap& out) {
-    for (int y = 0; y < in24.height(); ++y) grayRow(in24.row(y), out.row(y), in24.width());
+    std::vector<std::uint8_t> ties(std::size_t(in24.width()));
+    TieCache cache;
+    for (int y = 0; y < in24.height(); ++y) grayRow(in24.row(y), out.row(y), in24.width(), ties.data(), cache);
 }
 
 void thresholdRows(const WorkBitmap& in24, WorkBitmap& out, LuminanceForm form, int threshold) {
@@ -105,7 +151,11 @@ void colorSplitRows(const WorkBitmap& in24, WorkBitmap& out, int position) {
     for (int y = 0; y < in24.height(); ++y) colorSplitRow(in24.row(y), out.row(y), in24.width(), limit);
 }
 
-WorkBitmap grayPicture(const WorkBitmap& picture) { return mapRows(picture, grayRow); }
+WorkBitmap grayPicture(const WorkBitmap& picture) {
+    WorkBitmap out = WorkBitmap::uninitialized24(picture.width(), picture.height());
+    grayRows(picture.to24(), out);
+    return out;
+}
 
 WorkBitmap blackWhitePicture(const WorkBitmap& picture) {
     const int limit = limitFor(LuminanceForm::Threshold, kBlackWhiteThreshold);
