@@ -22,6 +22,12 @@ WorkBitmap decodeBmp(std::span<const std::uint8_t> bytes, const std::string& nam
 // the top half (the colour image) is returned; see iconMaskOf.
 WorkBitmap decodeDib(std::span<const std::uint8_t> dib, const std::string& name, bool iconHalves = false);
 
+// The transparency mask of an icon image (the bitmap after the colour
+// image): a 1-bit picture of the colour image's size, rows from the top,
+// index 1 where the icon is transparent. Throws FileError when the mask is
+// missing or the image is compressed.
+WorkBitmap iconMaskOf(std::span<const std::uint8_t> dib, const std::string& name);
+
 // The picture as a BMP file, in its own pixel format: 1, 4 and 8 bits with
 // their palette, 16 and 32 bits with their masks, 24 bits; bottom-up rows
 // padded to 4 bytes.
