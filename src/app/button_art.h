@@ -1,0 +1,40 @@
+// The pictures of the tool buttons (24 x 20, 24-bit) and the program icon
+// (32 x 32), drawn with QPainter when the window is built.
+#pragma once
+
+#include <QIcon>
+#include <QPixmap>
+
+namespace hueline::app {
+
+enum class ButtonArt {
+    Open,        // an opening folder
+    Save,        // a floppy disk
+    Undo,        // an arrow curving back
+    Renew,       // two arrows chasing round a circle
+    ZoomOut,     // a magnifier with a minus
+    ZoomIn,      // a magnifier with a plus
+    FullView,    // a screen with arrows to its corners
+    ColorTools,  // a painter's palette
+    BwTools,     // a disc half black, half white
+    Online,      // a globe
+    Give,        // an arrow to the left
+    Get,         // an arrow to the right
+    Select,      // a dashed rectangle
+    Brush,       // a brush with a wet tip
+    Pen,         // a pencil
+    Rubber,      // an eraser
+    Pick,        // an eyedropper
+};
+
+inline constexpr int kButtonArtWidth = 24;
+inline constexpr int kButtonArtHeight = 20;
+
+// A 24 x 20 picture on the button face colour of the current palette.
+QPixmap buttonPicture(ButtonArt art);
+
+// The program's icon, 32 x 32: a sketch line of changing hue on a sheet.
+QPixmap programIconPicture();
+QIcon programIcon();
+
+}  // namespace hueline::app

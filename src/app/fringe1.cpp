@@ -1,0 +1,25 @@
+#include "app/fringe1.h"
+
+#include "imaging/coefficients.h"
+#include "imaging/commands.h"
+
+namespace hueline::app {
+
+TFormOfFringe1::TFormOfFringe1(Workspace& ws, QWidget* parent)
+    : FringeDialog(ws, kFringe1Defaults, {"Parameter for Fringe1", "Ok", QPoint(69, 235), QSize(277, 195)}, parent) {
+    setObjectName(QStringLiteral("FormOfFringe1"));
+    setTabOrderOf({Button1, Edit1, Edit2, Edit3, Edit4, Edit5, Edit6, Edit7, Edit8, Edit9, Button2, Button3});
+}
+
+// The plain convolution with the user's kernel. The dialog comes to the
+// front first. The nine texts are converted before any picture changes:
+// a box that does not hold an integer stops the method with every pane,
+// snapshot and the undo picture as they were.
+void TFormOfFringe1::Button1Click() {
+    raise();
+    activateWindow();
+    const Kernel k = parseKernel(coefficientTexts());
+    commands::fringe1(ws_, k);
+}
+
+}  // namespace hueline::app

@@ -1,0 +1,18 @@
+// The parameter dialog of the method the main window calls "Fringe 3"
+// ("Parameter for Fringe3").
+#pragma once
+
+#include "app/fringe_dialog.h"
+
+namespace hueline::app {
+
+class TFormOfFringe2 : public FringeDialog {
+    Q_OBJECT
+public:
+    explicit TFormOfFringe2(Workspace& ws, QWidget* parent = nullptr);
+
+public slots:
+    void Button1Click() override;
+};
+
+}  // namespace hueline::app

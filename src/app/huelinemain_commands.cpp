@@ -1,0 +1,98 @@
+// The black-and-white and colour commands of the tool pages. Each handler
+// runs one command of the catalogue, which follows the operation protocol
+// (or the slider protocol) in the workspace; the panes and the status
+// label follow through the workspace's listener.
+#include <QApplication>
+#include <QLabel>
+#include <QSlider>
+
+#include "app/fringe1.h"
+#include "app/fringe2.h"
+#include "app/fringe3.h"
+#include "app/huelinemain.h"
+#include "imaging/commands.h"
+
+namespace hueline::app {
+
+namespace {
+// A wait cursor for the length of one command.
+class WaitCursor {
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+}  // namespace
+
+void TMyPicture::Button20Click() { commands::gray(ws_); }
+
+void TMyPicture::Button1Click() { commands::blackAndWhite(ws_); }
+
+void TMyPicture::Button5Click() {
+    WaitCursor wait;
+    commands::penAndInk(ws_);  // "Waiting" while it works
+}
+
+void TMyPicture::Button8Click() {
+    WaitCursor wait;
+    commands::thin(ws_);
+}
+
+void TMyPicture::Button2Click() {
+    WaitCursor wait;
+    commands::erode(ws_);
+}
+
+void TMyPicture::Button4Click() {
+    WaitCursor wait;
+    commands::dilate(ws_);
+}
+
+// The B&W split: threshold SourceSnapshot at the slider's position.
+void TMyPicture::woValue1Click() { commands::bwSplit(ws_, TrackBar1->value()); }
+
+void TMyPicture::TrackBar1Change() {
+    woValue1Click();
+    Label9->setText(QString::number(TrackBar1->value()));
+}
+
+void TMyPicture::TrackBar2Change() {
+    commands::colorSplit(ws_, TrackBar2->value());
+    Label18->setText(QString::number(TrackBar2->value()));
+}
+
+// Each opening handler shows its method's dialog and hides the other two,
+// in this order. "Fringe 2" is TFormOfFringe3 and "Fringe 3" is
+// TFormOfFringe2.
+void TMyPicture::Button9Click() {
+    FormOfFringe1->show();
+    FormOfFringe2->hide();
+    FormOfFringe3->hide();
+}
+
+void TMyPicture::Button13Click() {
+    FormOfFringe3->show();
+    FormOfFringe2->hide();
+    FormOfFringe1->hide();
+}
+
+void TMyPicture::Button12Click() {
+    FormOfFringe2->show();
+    FormOfFringe1->hide();
+    FormOfFringe3->hide();
+}
+
+void TMyPicture::Button16Click() { commands::inverse(ws_); }
+
+void TMyPicture::Button18Click() {
+    WaitCursor wait;
+    commands::sharpen(ws_);
+}
+
+void TMyPicture::Button19Click() {
+    WaitCursor wait;
+    commands::median(ws_);
+}
+
+}  // namespace hueline::app

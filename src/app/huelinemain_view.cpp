@@ -1,0 +1,89 @@
+// The view: zoom out and in, the whole-picture preview while its button is
+// held, and the layout of the panes, tool bar, notebook and status label
+// whenever the window changes size.
+#include <QFrame>
+#include <QLabel>
+#include <QResizeEvent>
+#include <QScrollArea>
+#include <QTabWidget>
+
+#include <cmath>
+
+#include "app/huelinemain.h"
+#include "app/picture_pane.h"
+#include "imaging/commands.h"
+#include "imaging/resampling.h"
+
+namespace hueline::app {
+
+namespace {
+// The preview's frame, the image areas' design size.
+constexpr int kFrameWidth = 386;
+constexpr int kFrameHeight = 400;
+
+// Rounded to the nearest integer, halves to the even neighbour.
+int nearest(double v) { return int(std::nearbyint(v)); }
+}  // namespace
+
+// Both panes are re-rendered at 0.8 or 1.25 times their current size from
+// the stored pictures (the result pane from ResultSnapshot, the source
+// pane from OriginalPicture); the image areas follow their new pictures.
+void TMyPicture::SpeedButton5Click() { commands::zoom(ws_, commands::kZoomOut); }
+
+void TMyPicture::SpeedButton6Click() { commands::zoom(ws_, commands::kZoomIn); }
+
+// While the button is held each pane shows its whole picture fitted into
+// the 386 x 400 frame; on release both get back exactly what they showed.
+void TMyPicture::SpeedButton7MouseDown() {
+    if (previewing_) return;
+    previewing_ = true;
+    ws_.keepPanes();
+    Image2->setAutoSize(false);
+    Image2->resize(kFrameWidth, kFrameHeight);
+    ws_.showInPane(Pane::Source, FitToPane(ws_.keptSourcePicture(), kFrameWidth, kFrameHeight));
+    Image1->setAutoSize(false);
+    Image1->resize(kFrameWidth, kFrameHeight);
+    ws_.showInPane(Pane::Result, FitToPane(ws_.keptResultPicture(), kFrameWidth, kFrameHeight));
+}
+
+void TMyPicture::SpeedButton7MouseUp() {
+    if (!previewing_) return;
+    previewing_ = false;
+    ws_.restoreKeptPanes();
+    Image1->setAutoSize(true);
+    Image2->setAutoSize(true);
+}
+
+// The layout rule, in its order, from the window's width W and height H.
+// Nothing else moves: the scroll boxes keep top 32, the source box left 0,
+// the middle panel top 32 and width 43.
+void TMyPicture::FormResize() {
+    const int W = width();
+    const int H = height();
+    const int half = nearest(W / 2.0);
+    ScrollBox1->resize(half - 30, ScrollBox1->height());
+    ScrollBox1->resize(ScrollBox1->width(), nearest(ScrollBox1->width() / 395.0 * 409.0));
+    ScrollBox1->move(half + 20, ScrollBox1->y());
+    ScrollBox2->resize(half - 30, ScrollBox2->height());
+    ScrollBox2->resize(ScrollBox2->width(), nearest(ScrollBox1->width() / 395.0 * 409.0));
+    ControlBar1->resize(W - 10, ControlBar1->height());
+    Label1->move(ScrollBox1->x(), ScrollBox1->height() + 35);
+    TabbedNotebook1->move(TabbedNotebook1->x(), H - 125);
+    TabbedNotebook1->resize(W - 10, TabbedNotebook1->height());
+    // The middle panel's left follows the source box's height, as the
+    // layout has always done.
+    Panel6->move(ScrollBox2->height() - 12, Panel6->y());
+    Panel6->resize(Panel6->width(), ScrollBox2->height());
+}
+
+void TMyPicture::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    FormResize();
+}
+
+void TMyPicture::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    FormResize();
+}
+
+}  // namespace hueline::app

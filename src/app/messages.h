@@ -1,0 +1,33 @@
+// The message boxes the window shows: the application's one error report
+// (every failed command ends there) and the few boxes of its own.
+//
+// Everything goes through showMessage, so that window tests can take the
+// messages instead of a modal box that nobody would close.
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+namespace hueline::app {
+
+enum class MessageKind {
+    Error,        // a failed command, shown as a critical box
+    Information,  // a box of the program's own, OK only
+};
+
+using MessageHandler = std::function<void(MessageKind kind, const QString& caption, const QString& text)>;
+
+// Replaces the message boxes (tests); an empty handler puts them back.
+void setMessageHandler(MessageHandler handler);
+
+void showMessage(MessageKind kind, const QString& caption, const QString& text);
+
+// The error report's text: the error's own sentence, with a full stop
+// appended when it does not end with one.
+QString withFullStop(QString text);
+
+// The caption of the error report's box.
+inline constexpr const char* kErrorCaption = "Hueline";
+
+}  // namespace hueline::app
