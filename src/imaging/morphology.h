@@ -30,4 +30,11 @@ void ThinLine(WorkBitmap& picture);
 // one-pixel outline. A new 24-bit picture.
 WorkBitmap penAndInkPicture(const WorkBitmap& picture);
 
+// Erode, Dilate and Pen-and-ink as their commands run them, BlackWhite
+// first, in one pass that never builds the thresholded picture. Each gives
+// exactly BlackWhite followed by the step. New 24-bit pictures.
+WorkBitmap erodedBlackWhite(const WorkBitmap& picture);
+WorkBitmap dilatedBlackWhite(const WorkBitmap& picture);
+WorkBitmap penAndInkBlackWhite(const WorkBitmap& picture);
+
 }  // namespace hueline
