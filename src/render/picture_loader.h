@@ -1,0 +1,27 @@
+// Turning one picture file into a WorkBitmap, by the end of its name.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "imaging/work_bitmap.h"
+
+namespace hueline {
+
+// Reads the file whose name ends (in any case) in "JPEG", "JPG", "BMP" or
+// "ICO" into a new picture: a BMP keeps its stored pixel format, a JPEG is
+// 24-bit (8-bit gray with 236 levels for a grayscale file), an icon is the
+// 32 x 32 24-bit picture of its best-suited image on white.
+// Throws FileError(path, "no such file") when the file does not exist,
+// FileError(path, "not a picture this program reads") for any other name,
+// and the reader's own error (an IconError for icons) when it fails.
+WorkBitmap LoadPictureFile(const std::string& path);
+
+// Decodes the PNG image that an icon entry holds into a 32-bit picture
+// whose alpha sits in masks().alpha (0xFF000000). Refuses images over
+// 1024 x 1024 before decoding them. Throws UserError when the bytes are
+// not a PNG image it can read.
+WorkBitmap decodePngForIcon(std::span<const std::uint8_t> bytes);
+
+}  // namespace hueline
