@@ -1,0 +1,42 @@
+// The two metafile formats' headers and record players, used by
+// metafile_player.cpp.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "imaging/metafile_surface.h"
+
+namespace hueline::meta {
+
+// The placeable header and the standard header behind it.
+struct WmfInfo {
+    int left = 0, top = 0, right = 0, bottom = 0;
+    int unitsPerInch = 96;  // 0 in the file counts as 96
+    std::size_t firstRecord = 0;
+    std::uint32_t objects = 0;  // size of the object table
+};
+
+// Throws FileError when the file is not a placeable Windows metafile with a
+// matching checksum and a sound standard header.
+WmfInfo readWmfInfo(std::span<const std::uint8_t> bytes, const std::string& name);
+void playWmf(std::span<const std::uint8_t> bytes, const WmfInfo& info, MetafileSurface& surface, int width,
+             int height);
+
+struct EmfInfo {
+    int frameLeft = 0, frameTop = 0, frameRight = 0, frameBottom = 0;  // 0.01 mm
+    int devicePixelsX = 0, devicePixelsY = 0, deviceMmX = 0, deviceMmY = 0;
+    std::size_t headerSize = 0, end = 0;
+    std::uint32_t handles = 0;
+    double frameWidthPixels() const;
+    double frameHeightPixels() const;
+};
+
+// Throws FileError when the file does not begin with a sound enhanced
+// metafile header.
+EmfInfo readEmfInfo(std::span<const std::uint8_t> bytes, const std::string& name);
+void playEmf(std::span<const std::uint8_t> bytes, const EmfInfo& info, MetafileSurface& surface, int width,
+             int height);
+
+}  // namespace hueline::meta

@@ -1,0 +1,213 @@
+// The device context both metafile players drive: mapping, world
+// transform, selected objects, colours and modes, the current position,
+// the path under construction and the saved states. It turns what the
+// records say in logical units into resolved calls on a MetafileSurface.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "imaging/metafile_surface.h"
+
+namespace hueline::meta {
+
+// x' = x*m11 + y*m21 + dx, y' = x*m12 + y*m22 + dy.
+struct Xform {
+    double m11 = 1, m12 = 0, m21 = 0, m22 = 1, dx = 0, dy = 0;
+    Point apply(Point p) const { return {p.x * m11 + p.y * m21 + dx, p.x * m12 + p.y * m22 + dy}; }
+    // The transform that applies a first, then b.
+    static Xform then(const Xform& a, const Xform& b);
+    bool sane() const;  // finite, not singular, not absurdly large
+};
+
+struct LogPen {
+    int style = 0;  // PS_* bits: style, end cap, join, geometric
+    double width = 0;
+    ColorValue color = kBlack;
+    bool extended = false;  // made by an extended pen record
+};
+
+struct LogBrush {
+    BrushStyle style = BrushStyle::Solid;
+    ColorValue color = kWhite;
+    int hatch = 0;
+    std::shared_ptr<const Dib> pattern;
+};
+
+struct LogFont {
+    int height = 0, width = 0, escapement = 0, orientation = 0, weight = 400;
+    bool italic = false, underline = false, strikeOut = false;
+    int charset = 0, pitchAndFamily = 0;
+    std::string face;
+};
+
+struct IntRect {
+    int left = 0, top = 0, right = 0, bottom = 0;
+};
+
+struct GdiObject {
+    enum class Kind : std::uint8_t { Pen, Brush, Font, Palette, Region, Other } kind = Kind::Other;
+    LogPen pen;
+    LogBrush brush;
+    LogFont font;
+    std::vector<IntRect> region;
+};
+
+enum MapMode : int {
+    kMapText = 1, kMapLoMetric, kMapHiMetric, kMapLoEnglish, kMapHiEnglish, kMapTwips, kMapIsotropic,
+    kMapAnisotropic,
+};
+
+// Modes of combining a new clip with the old one, as records number them.
+enum RegionMode : int { kRgnAnd = 1, kRgnOr, kRgnXor, kRgnDiff, kRgnCopy };
+
+// How reference units reach the output: the last stage after world and page
+// transforms, and the pixels per millimetre the metric mapping modes use.
+struct DeviceSetup {
+    Xform toOutput;
+    double pixelsPerMmX = 96 / 25.4, pixelsPerMmY = 96 / 25.4;
+    int mapMode = kMapText;
+    Point windowOrg{0, 0}, windowExt{1, 1}, viewportOrg{0, 0}, viewportExt{1, 1};
+};
+
+class GdiContext {
+public:
+    static constexpr int kMaxSavedStates = 256;
+
+    GdiContext(MetafileSurface& surface, const DeviceSetup& setup);
+
+    // Mapping.
+    void setMapMode(int mode);
+    void setWindowOrg(double x, double y);
+    void setWindowExt(double x, double y);
+    void setViewportOrg(double x, double y);
+    void setViewportExt(double x, double y);
+    void offsetWindowOrg(double dx, double dy);
+    void offsetViewportOrg(double dx, double dy);
+    void scaleWindowExt(double xNum, double xDen, double yNum, double yDen);
+    void scaleViewportExt(double xNum, double xDen, double yNum, double yDen);
+    void setWorldTransform(const Xform& x);
+    // 1 identity, 2 left-multiply, 3 right-multiply, 4 set.
+    void modifyWorldTransform(const Xform& x, int mode);
+    Point toDevice(Point logical) const;
+    // Pixels per logical unit along the two axes.
+    double scaleX() const;
+    double scaleY() const;
+
+    void saveDC();
+    void restoreDC(int which);
+
+    // Selected objects and modes.
+    void selectPen(const LogPen& p) { s_.pen = p; }
+    void selectBrush(const LogBrush& b) { s_.brush = b; }
+    void selectFont(const LogFont& f) { s_.font = f; }
+    void selectStock(int index);
+    void setTextColor(ColorValue c) { s_.textColor = c; }
+    void setBkColor(ColorValue c) { s_.bkColor = c; }
+    void setBkMode(int mode) { if (mode == 1 || mode == 2) s_.bkOpaque = mode == 2; }
+    void setTextAlign(int align) { s_.textAlign = align; }
+    void setPolyFillMode(int mode) { if (mode == 1 || mode == 2) s_.fillRule = mode == 2 ? FillRule::Winding : FillRule::Alternate; }
+    void setRop2(int rop) { s_.rop2 = rop; }
+    void setArcDirection(int dir) { if (dir == 1 || dir == 2) s_.clockwise = dir == 2; }
+    void setMiterLimit(double m) { if (m >= 1 && m < 1000) s_.miterLimit = m; }
+    const LogBrush& brush() const { return s_.brush; }
+
+    // Lines and shapes, in logical units.
+    void moveTo(Point p);
+    void lineTo(Point p);
+    void polyline(std::span<const Point> pts);
+    void polylineTo(std::span<const Point> pts);
+    void polygon(std::span<const Point> pts);
+    void polyPolygon(std::span<const Point> pts, std::span<const std::uint32_t> counts);
+    void polyPolyline(std::span<const Point> pts, std::span<const std::uint32_t> counts);
+    void polyBezier(std::span<const Point> pts);
+    void polyBezierTo(std::span<const Point> pts);
+    // Types as the poly-draw record gives them: 6 move, 2 line, 4 Bézier; +1 closes.
+    void polyDraw(std::span<const Point> pts, std::span<const std::uint8_t> types);
+    void rectangle(double l, double t, double r, double b);
+    void roundRect(double l, double t, double r, double b, double w, double h);
+    void ellipse(double l, double t, double r, double b);
+    enum class ArcKind { Arc, ArcTo, Chord, Pie };
+    void arc(ArcKind kind, double l, double t, double r, double b, Point start, Point end);
+    void angleArc(Point center, double radius, double startDeg, double sweepDeg);
+    void setPixel(Point p, ColorValue c);
+
+    // Paths.
+    void beginPath();
+    void endPath() { inPath_ = false; }
+    void abortPath() { inPath_ = false, path_ = Path{}, figureOpen_ = false; }
+    void closeFigure();
+    void fillPath();
+    void strokePath();
+    void strokeAndFillPath();
+    void selectClipPath(int mode);
+
+    // Clipping; rectangles in logical units, regions in reference units.
+    void intersectClipRect(double l, double t, double r, double b);
+    void excludeClipRect(double l, double t, double r, double b);
+    void selectClipRegion(std::span<const IntRect> rects, int mode, bool logical);
+    void resetClip();
+    // Fills a region (reference units, or logical with logical) with a brush.
+    void fillRegion(std::span<const IntRect> rects, const LogBrush& brush, bool logical, Mix mix = Mix::Copy);
+
+    // Text at a logical reference point. dx: logical advances, may be empty.
+    // rect (logical) is filled with the background colour when options
+    // has 2 (opaque) and clips the text when options has 4 (clipped).
+    void textOut(Point ref, std::u16string text, std::span<const int> dx, int options,
+                 std::optional<IntRect> rect);
+
+    // A bitmap (or, without one, the brush) onto a logical rectangle.
+    void blit(const Dib* dib, double x, double y, double w, double h, SourceRect src, std::uint32_t rop);
+    void alphaBlend(const Dib& dib, double x, double y, double w, double h, SourceRect src, int constantAlpha,
+                    bool sourceAlpha);
+
+    void gradientRect(Point a, Point b, ColorValue ca, ColorValue cb, bool vertical);
+    void gradientTriangle(Point a, Point b, Point c, ColorValue ca, ColorValue cb, ColorValue cc);
+
+private:
+    struct State {
+        int mapMode = kMapText;
+        Point windowOrg{0, 0}, windowExt{1, 1}, viewportOrg{0, 0}, viewportExt{1, 1};
+        Xform world;
+        LogPen pen;
+        LogBrush brush;
+        LogFont font;
+        ColorValue textColor = kBlack, bkColor = kWhite;
+        bool bkOpaque = true;
+        int textAlign = 0;
+        FillRule fillRule = FillRule::Alternate;
+        int rop2 = 13;
+        Point cp{0, 0};
+        bool clockwise = false;
+        double miterLimit = 10;
+    };
+
+    Xform fullTransform() const;
+    void updateTransform();
+    Pen devicePen() const;
+    Brush deviceBrush(const LogBrush& b) const;
+    Background background() const { return {s_.bkOpaque, s_.bkColor}; }
+    Mix mix() const;
+    // Draws (or adds to the open path) a figure given in device units.
+    void emit(const Path& devicePath, bool fill, bool stroke);
+    Path rectPath(double l, double t, double r, double b) const;
+    // Appends an elliptic arc (logical centre and radii, parameter angles in
+    // radians, y down) to a device path.
+    void appendArc(Path& p, Point c, double rx, double ry, double t0, double sweep, bool startFigure) const;
+    Path regionPath(std::span<const IntRect> rects, bool logical) const;
+    void clipWith(const Path& devicePath, int mode, FillRule rule);
+
+    MetafileSurface& surface_;
+    DeviceSetup setup_;
+    State s_;
+    std::vector<State> saved_;
+    Xform transform_;  // logical to output, kept current
+    Path path_;        // the path under construction, in device units
+    bool inPath_ = false;
+    bool figureOpen_ = false;
+};
+
+}  // namespace hueline::meta

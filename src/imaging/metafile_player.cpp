@@ -1,0 +1,47 @@
+#include "imaging/metafile_player.h"
+
+#include <cmath>
+
+#include "imaging/errors.h"
+#include "imaging/metafile_formats.h"
+
+namespace hueline {
+
+namespace {
+
+// Rounds to the nearest whole pixel, halves to even; a picture over maxPixels is refused
+// before anything is allocated for it.
+MetafileSize checkedSize(double w, double h, const std::string& name, std::int64_t maxPixels) {
+    if (!std::isfinite(w) || !std::isfinite(h) || w < 0 || h < 0 || w > 1e9 || h > 1e9)
+        throw FileError(name, "its picture size is not usable");
+    const std::int64_t wi = std::int64_t(std::nearbyint(w)), hi = std::int64_t(std::nearbyint(h));
+    if (wi * hi > maxPixels)
+        throw FileError(name, "the picture would be larger than " + std::to_string(maxPixels / 1000000) +
+                                  " megapixels (" + std::to_string(wi) + " x " + std::to_string(hi) + ")");
+    return {int(wi), int(hi)};
+}
+
+}  // namespace
+
+MetafileSize metafileNaturalSize(std::span<const std::uint8_t> bytes, const std::string& name, PictureKind kind,
+                                 std::int64_t maxPixels) {
+    if (kind == PictureKind::Wmf) {
+        const meta::WmfInfo info = meta::readWmfInfo(bytes, name);
+        const double perInch = kScreenPixelsPerInch / double(info.unitsPerInch);
+        return checkedSize((info.right - info.left) * perInch, (info.bottom - info.top) * perInch, name, maxPixels);
+    }
+    if (kind == PictureKind::Emf) {
+        const meta::EmfInfo info = meta::readEmfInfo(bytes, name);
+        return checkedSize(info.frameWidthPixels(), info.frameHeightPixels(), name, maxPixels);
+    }
+    throw FileError(name, "it is not a metafile");
+}
+
+void playMetafile(std::span<const std::uint8_t> bytes, const std::string& name, PictureKind kind,
+                  meta::MetafileSurface& surface) {
+    const MetafileSize size = metafileNaturalSize(bytes, name, kind);
+    if (kind == PictureKind::Wmf) meta::playWmf(bytes, meta::readWmfInfo(bytes, name), surface, size.width, size.height);
+    else meta::playEmf(bytes, meta::readEmfInfo(bytes, name), surface, size.width, size.height);
+}
+
+}  // namespace hueline
