@@ -1,0 +1,151 @@
+#!/bin/sh
+# hueline-batch from the outside: exit statuses, output kinds by ending,
+# messages, timings and folder runs.
+#     sh test_batch.sh BUILD_DIR DATA_DIR
+BATCH="$1/hueline-batch"
+DATA="$2/batch"
+[ -x "$BATCH" ] || { echo "no $BATCH"; exit 1; }
+
+WORK=$(mktemp -d)
+trap 'rm -rf "$WORK"' EXIT
+FAILURES=0
+
+fail() {
+    echo "FAIL: $*"
+    FAILURES=$((FAILURES + 1))
+}
+
+# run EXPECTED_STATUS ARGS...: runs the companion, keeps its standard error
+# in $WORK/err and checks the exit status.
+run() {
+    expected=$1
+    shift
+    "$BATCH" "$@" >"$WORK/out" 2>"$WORK/err"
+    status=$?
+    [ "$status" -eq "$expected" ] || fail "exit $status, not $expected: $* ($(cat "$WORK/err"))"
+}
+
+err_has() { grep -q -- "$1" "$WORK/err" || fail "no '$1' in: $(cat "$WORK/err")"; }
+byte_at() { od -An -tu1 -j"$2" -N1 "$1" | tr -d ' '; }
+word_at() { od -An -tu4 -j"$2" -N4 "$1" | tr -d ' '; }
+is_bmp() { [ "$(head -c 2 "$1")" = "BM" ]; }
+is_jpeg() { [ "$(od -An -tx1 -N3 "$1" | tr -d ' ')" = "ffd8ff" ]; }
+
+# --- help and version -------------------------------------------------
+run 0 --version
+grep -q '^hueline-batch 2\.5$' "$WORK/out" || fail "--version printed: $(cat "$WORK/out")"
+run 0 --help
+for step in gray bw bwsplit=N pen erode dilate thin inverse sharpen median fringe1 fringe2 fringe3 \
+    colorsplit=N undo renew give get zoomout zoomin; do
+    grep -q -- " $step " "$WORK/out" || fail "--help does not list $step"
+done
+
+# --- usage errors: status 2, nothing written ----------------------------
+O="$WORK/usage.jpg"
+run 2
+run 2 "$DATA/pal8.bmp"
+run 2 "$DATA/pal8.bmp" "$O" blur
+err_has "unknown step 'blur'"
+run 2 "$DATA/pal8.bmp" "$O" bwsplit=256
+err_has "0 to 255"
+run 2 "$DATA/pal8.bmp" "$O" colorsplit=x
+run 2 "$DATA/pal8.bmp" "$O" gray fringe1=1,2,abc,4,5,6,7,8,9
+err_has "'abc' is not a valid integer value"
+run 2 "$DATA/pal8.bmp" "$O" fringe3=1,2,3
+run 2 "$DATA/pal8.bmp" "$WORK/out.png"
+err_has "must end in"
+run 2 --frobnicate "$DATA/pal8.bmp" "$O"
+run 2 --format bmp "$DATA/pal8.bmp" "$O"
+run 2 --format gif "$DATA" "$WORK/folder"
+# A usage error is found before the input is even looked at.
+run 2 "$WORK/missing.bmp" "$O" blur
+[ -e "$O" ] && fail "a usage error left $O"
+[ -e "$WORK/out.png" ] && fail "a usage error left out.png"
+
+# --- output kinds by ending -------------------------------------------
+run 0 "$DATA/pal8.bmp" "$WORK/same.bmp"
+is_bmp "$WORK/same.bmp" || fail "same.bmp is not a BMP"
+[ "$(byte_at "$WORK/same.bmp" 28)" = 8 ] || fail "an 8-bit picture saved at once is not 8-bit"
+run 0 "$DATA/pal8.bmp" "$WORK/gray.Bmp" gray
+is_bmp "$WORK/gray.Bmp" || fail "gray.Bmp is not a BMP"
+[ "$(byte_at "$WORK/gray.Bmp" 28)" = 24 ] || fail "the BMP after a command is not 24-bit"
+for name in a.jpg b.JPG c.jpeg d.JpEg; do
+    run 0 "$DATA/rgb24.bmp" "$WORK/$name" median
+    is_jpeg "$WORK/$name" || fail "$name is not a JPEG"
+done
+# Inputs by ending in any case, icons and JPEG included.
+cp "$DATA/rgb24.bmp" "$WORK/UPPER.BMP"
+run 0 "$WORK/UPPER.BMP" "$WORK/upper.bmp"
+# (The pixels after the 54-byte headers; the resolution fields may differ.)
+tail -c +55 "$WORK/upper.bmp" >"$WORK/pixels.saved"
+tail -c +55 "$DATA/rgb24.bmp" >"$WORK/pixels.file"
+cmp -s "$WORK/pixels.saved" "$WORK/pixels.file" || fail "a 24-bit BMP opened and saved at once changed"
+rm "$WORK/pixels.saved" "$WORK/pixels.file"
+run 0 "$DATA/test3.ico" "$WORK/icon.bmp"
+[ "$(word_at "$WORK/icon.bmp" 18)" = 32 ] || fail "the icon is not 32 pixels wide"
+run 0 "$DATA/libgdiplus_test.jpg" "$WORK/photo.bmp" fringe2
+[ "$(word_at "$WORK/photo.bmp" 18)" = 100 ] || fail "the JPEG is not 100 pixels wide"
+
+# Give then Get leaves the picture as it was; zooms step from the current
+# size (127 x 64 -> 101 x 51 -> 126 x 63).
+run 0 "$DATA/pal8.bmp" "$WORK/givget.bmp" give get
+cmp -s "$WORK/givget.bmp" "$WORK/same.bmp" || fail "give get changed the picture"
+run 0 "$DATA/pal8.bmp" "$WORK/zoom.bmp" zoomout zoomin
+[ "$(word_at "$WORK/zoom.bmp" 18)" = 126 ] || fail "zoomed width $(word_at "$WORK/zoom.bmp" 18), not 126"
+[ "$(word_at "$WORK/zoom.bmp" 22)" = 63 ] || fail "zoomed height $(word_at "$WORK/zoom.bmp" 22), not 63"
+# Renew undoes everything before it.
+run 0 "$DATA/pal8.bmp" "$WORK/renew.bmp" fringe1 zoomout thin renew
+cmp -s "$WORK/renew.bmp" "$WORK/same.bmp" || fail "renew did not bring back the loaded picture"
+
+# --- timings ----------------------------------------------------------
+run 0 --timings "$DATA/rgb24.bmp" "$WORK/t.jpg" gray bwsplit=90 fringe1=1,2,1,0,0,0,-1,-1,-1
+for what in load gray bwsplit=90 fringe1=1,2,1,0,0,0,-1,-1,-1 save; do
+    grep -q "^$what: [0-9][0-9]*\.[0-9][0-9] ms\$" "$WORK/err" || fail "no timing line for $what: $(cat "$WORK/err")"
+done
+[ "$(wc -l <"$WORK/err")" -eq 5 ] || fail "timings printed more than one line per step"
+run 0 "$DATA/rgb24.bmp" "$WORK/t.jpg" gray
+[ -s "$WORK/err" ] && fail "a plain run printed: $(cat "$WORK/err")"
+
+# --- files that cannot be read or written: status 1 ---------------------
+cp "$WORK/a.jpg" "$WORK/keep.jpg"
+run 1 "$WORK/missing.bmp" "$WORK/keep.jpg"
+err_has "missing.bmp"
+run 1 "$DATA/badbitcount.bmp" "$WORK/keep.jpg" gray
+err_has "badbitcount.bmp"
+cmp -s "$WORK/keep.jpg" "$WORK/a.jpg" || fail "a failed run changed the existing output"
+run 1 "$DATA/pal8.bmp" "$WORK/no/such/folder/out.jpg"
+err_has "out.jpg"
+[ -e "$WORK/no" ] && fail "a failed write made folders"
+ls "$WORK" | grep -v -E '^(out|err|.*\.(bmp|Bmp|jpg|JPG|jpeg|JpEg|BMP))$' | grep -q . && fail "left behind: $(ls "$WORK")"
+
+# --- folders ------------------------------------------------------------
+IN="$WORK/in"
+mkdir "$IN"
+cp "$DATA/pal8.bmp" "$DATA/libgdiplus_test.jpg" "$DATA/test3.ico" "$IN/"
+cp "$DATA/badbitcount.bmp" "$IN/bad.bmp"
+echo "not a picture" >"$IN/notes.txt"
+run 1 "$IN" "$WORK/made/out" gray
+for name in pal8 libgdiplus_test test3; do
+    is_jpeg "$WORK/made/out/$name.jpg" || fail "folder run: no JPEG $name.jpg"
+done
+[ -e "$WORK/made/out/bad.jpg" ] && fail "folder run wrote the bad picture"
+[ "$(ls "$WORK/made/out" | wc -l)" -eq 3 ] || fail "folder run wrote: $(ls "$WORK/made/out")"
+err_has "bad.bmp"
+err_has "3 of 4 pictures written"
+
+rm "$IN/bad.bmp"
+run 0 --format bmp "$IN" "$WORK/bmps" zoomout
+for name in pal8 libgdiplus_test test3; do
+    is_bmp "$WORK/bmps/$name.bmp" || fail "folder run --format bmp: no BMP $name.bmp"
+done
+[ "$(word_at "$WORK/bmps/pal8.bmp" 18)" = 101 ] || fail "folder run did not run the steps"
+run 0 --quiet --format=jpg "$IN" "$WORK/quiet"
+[ -s "$WORK/err" ] && fail "--quiet printed: $(cat "$WORK/err")"
+run 2 "$IN" "$WORK/a.jpg"
+err_has "must be a folder"
+
+if [ "$FAILURES" -ne 0 ]; then
+    echo "$FAILURES check(s) failed"
+    exit 1
+fi
+echo "all batch checks passed"
