@@ -8,7 +8,14 @@
 // there before any picture memory is taken.
 #include "imaging/bmp_codec.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/uio.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <climits>
 #include <bit>
 #include <cstring>
 #include <optional>
@@ -345,16 +352,39 @@ void decodeRle(const DibLayout& layout, std::span<const std::uint8_t> data, Work
     // picture then keeps colour 0.
 }
 
+// True for layouts whose stored rows are the rows of the picture returned,
+// byte for byte: every depth but 2 bits, uncompressed.
+bool storedAsIs(const DibLayout& layout) { return layout.coding == Coding::Raw && layout.bpp != 2; }
+
+// The picture that a layout stored as is fills, with its palette or masks;
+// 24-bit pictures are left unset, since every row is written.
+WorkBitmap pictureFor(const DibLayout& layout) {
+    if (layout.bpp == 24) return WorkBitmap::uninitialized24(layout.width, layout.height);
+    WorkBitmap out(layout.width, layout.height, formatFor(layout.bpp));
+    if (layout.bpp <= 8) out.setPalette(layout.palette);
+    else out.setMasks(layout.masks);
+    return out;
+}
+
+// Bytes of a stored row that hold pixels.
+std::size_t usedBytes(const DibLayout& layout) { return (std::size_t(layout.width) * std::size_t(layout.bpp) + 7) / 8; }
+
+void checkAllIndices(const WorkBitmap& out, const DibLayout& layout, const std::string& name) {
+    if (layout.bpp > 8) return;
+    for (int y = 0; y < out.height(); ++y) checkIndices(out.constRow(y), out.width(), layout.bpp, layout.palette.size(), name);
+}
+
 // The pixels described by a checked layout, from bytes that hold them.
 WorkBitmap decodePixels(const DibLayout& layout, std::span<const std::uint8_t> bytes, const std::string& name) {
     const int w = layout.width, h = layout.height;
     const std::uint8_t* const base = bytes.data() + layout.pixelStart;
     auto storedRow = [&](int y) { return base + std::size_t(layout.topDown ? y : h - 1 - y) * layout.stride; };
 
-    if (layout.bpp == 24) {
-        WorkBitmap out = WorkBitmap::uninitialized24(w, h);
-        const std::size_t used = 3 * std::size_t(w);
+    if (storedAsIs(layout)) {
+        WorkBitmap out = pictureFor(layout);
+        const std::size_t used = usedBytes(layout);
         for (int y = 0; y < h; ++y) std::memcpy(out.row(y), storedRow(y), used);
+        checkAllIndices(out, layout, name);
         return out;
     }
     if (layout.bpp == 2) {
@@ -372,23 +402,54 @@ WorkBitmap decodePixels(const DibLayout& layout, std::span<const std::uint8_t> b
         return out;
     }
 
-    WorkBitmap out(w, h, formatFor(layout.bpp));
-    if (layout.bpp <= 8) out.setPalette(layout.palette);
-    else out.setMasks(layout.masks);
-
-    if (layout.coding != Coding::Raw) {
-        for (int y = 0; y < h; ++y) std::memset(out.row(y), 0, out.stride());
-        decodeRle(layout, bytes.subspan(std::size_t(layout.pixelStart)), out, name);
-        for (int y = 0; y < h; ++y) checkIndices(out.constRow(y), w, layout.bpp, layout.palette.size(), name);
-        return out;
-    }
-    const std::size_t used = (std::size_t(w) * std::size_t(layout.bpp) + 7) / 8;
-    for (int y = 0; y < h; ++y) {
-        const std::uint8_t* src = storedRow(y);
-        if (layout.bpp <= 8) checkIndices(src, w, layout.bpp, layout.palette.size(), name);
-        std::memcpy(out.row(y), src, used);
-    }
+    // RLE8 and RLE4.
+    WorkBitmap out = pictureFor(layout);
+    for (int y = 0; y < h; ++y) std::memset(out.row(y), 0, out.stride());
+    decodeRle(layout, bytes.subspan(std::size_t(layout.pixelStart)), out, name);
+    checkAllIndices(out, layout, name);
     return out;
+}
+
+// Closes a descriptor when it goes out of scope.
+struct FileDescriptor {
+    int fd = -1;
+    ~FileDescriptor() {
+        if (fd >= 0) ::close(fd);
+    }
+};
+
+// Reads the pixel rows of a layout stored as is straight from the file into
+// the picture's rows, in as few system calls as the rows allow.
+void readRowsInto(int fd, const DibLayout& layout, WorkBitmap& out, const std::string& path) {
+    const int h = layout.height;
+    const std::size_t used = usedBytes(layout), padding = layout.stride - used;
+    static std::uint8_t discard[4];  // the row padding of the file goes here
+    std::vector<iovec> parts;
+    parts.reserve(std::size_t(h) * (padding ? 2 : 1));
+    for (int stored = 0; stored < h; ++stored) {
+        parts.push_back({out.row(layout.topDown ? stored : h - 1 - stored), used});
+        if (padding) parts.push_back({discard, padding});
+    }
+    off_t at = off_t(layout.pixelStart);
+    std::size_t next = 0;
+    while (next < parts.size()) {
+        const int count = int(std::min<std::size_t>(parts.size() - next, IOV_MAX));
+        const ssize_t n = ::preadv(fd, &parts[next], count, at);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            fail(path, std::string("it cannot be read (") + std::strerror(errno) + ")");
+        }
+        if (n == 0) fail(path, "the file ends before its pixels");  // it shrank while we read it
+        at += n;
+        for (std::size_t left = std::size_t(n); left > 0;) {
+            iovec& part = parts[next];
+            const std::size_t take = std::min(left, part.iov_len);
+            part.iov_base = static_cast<std::uint8_t*>(part.iov_base) + take;
+            part.iov_len -= take;
+            left -= take;
+            if (part.iov_len == 0) ++next;
+        }
+    }
 }
 
 struct FileHeader {
@@ -521,18 +582,44 @@ std::vector<std::uint8_t> encodeBmp(const WorkBitmap& picture) {
     }
 
     // Rows bottom-up, the bits past the last pixel and the padding zero.
+    // (Appended row by row into the reserved space: no zero-fill first.)
     const std::size_t used = (std::size_t(w) * std::size_t(bpp) + 7) / 8;
     const int restBits = int(std::size_t(w) * std::size_t(bpp) % 8);
-    std::size_t at = out.size();
-    out.resize(at + std::size_t(imageSize), 0);
-    for (int y = h - 1; y >= 0; --y, at += stride) {
-        std::memcpy(out.data() + at, picture.constRow(y), used);
-        if (restBits) out[at + used - 1] &= std::uint8_t(0xFF00 >> restBits);
+    for (int y = h - 1; y >= 0; --y) {
+        const std::uint8_t* row = picture.constRow(y);
+        out.insert(out.end(), row, row + used);
+        if (restBits) out.back() &= std::uint8_t(0xFF00 >> restBits);
+        out.insert(out.end(), stride - used, 0);
     }
     return out;
 }
 
-WorkBitmap readBmpFile(const std::string& path) { return decodeBmp(readFileBytes(path), path); }
+// Uncompressed pictures are read from the file straight into their rows;
+// the others, and every file that cannot be opened as expected, go through
+// the whole-file reader, which also gives the reason for a failure.
+WorkBitmap readBmpFile(const std::string& path) {
+    FileDescriptor f{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+    struct stat st {};
+    if (f.fd < 0 || ::fstat(f.fd, &st) != 0 || !S_ISREG(st.st_mode) || std::uint64_t(st.st_size) > kMaxFileBytes)
+        return decodeBmp(readFileBytes(path), path);
+    // The headers, palette and masks take at most about 1.2 KB.
+    std::vector<std::uint8_t> head(std::size_t(std::min<off_t>(st.st_size, 4096)));
+    std::size_t got = 0;
+    while (got < head.size()) {
+        const ssize_t n = ::pread(f.fd, head.data() + got, head.size() - got, off_t(got));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return decodeBmp(readFileBytes(path), path);
+        got += std::size_t(n);
+    }
+    const FileHeader fh = parseFileHeader(head, path);
+    const DibLayout layout = parseLayout(head, kFileHeaderSize, fh.pixelOffset, std::uint64_t(st.st_size), path, false);
+    checkFileSize(fh, path);
+    if (!storedAsIs(layout)) return decodeBmp(readFileBytes(path), path);
+    WorkBitmap out = pictureFor(layout);
+    readRowsInto(f.fd, layout, out, path);
+    checkAllIndices(out, layout, path);
+    return out;
+}
 
 void writeBmpFile(const WorkBitmap& picture, const std::string& path) {
     std::vector<std::uint8_t> bytes;

@@ -311,6 +311,28 @@ TEST(BmpRead, RealFilesOpen) {
     }
 }
 
+// Reading a file takes a shorter way for uncompressed pictures than
+// decoding its bytes; both must give the same picture or the same error.
+TEST(BmpRead, FileAndMemoryReadersAgree) {
+    for (const char* folder : {"g", "q", "b", "bad", "real"})
+        for (const std::string& name : bmpFilesIn(folder)) {
+            std::string fromFile, fromMemory;
+            WorkBitmap a, b;
+            try {
+                a = readBmpFile(kData + name);
+            } catch (const FileError& e) {
+                fromFile = e.reason();
+            }
+            try {
+                b = decodeBmp(readFileBytes(kData + name), kData + name);
+            } catch (const FileError& e) {
+                fromMemory = e.reason();
+            }
+            EXPECT_EQ(fromFile, fromMemory) << name;
+            EXPECT_TRUE(a == b) << name;
+        }
+}
+
 TEST(BmpRead, MissingFileNamesIt) {
     try {
         readBmpFile("/nonexistent/photo.bmp");
