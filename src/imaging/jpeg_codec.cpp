@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 
 // jpeglib.h needs size_t and FILE declared first.
 #include <jerror.h>
@@ -47,8 +48,11 @@ struct ErrorManager {
 
 [[noreturn]] void onError(j_common_ptr cinfo) {
     const int code = cinfo->err->msg_code;
+    // libjpeg's own words for these ("Backing store not supported") would
+    // mean nothing to the user.
     if (code == JERR_NO_BACKING_STORE || code == JERR_OUT_OF_MEMORY)
-        jumpWith(cinfo, "decoding it would need more than 1 GB of memory");
+        jumpWith(cinfo, cinfo->is_decompressor ? "there is not enough memory to decode it (at most 1 GB is allowed)"
+                                               : "there is not enough memory to encode it");
     char text[JMSG_LENGTH_MAX];
     (*cinfo->err->format_message)(cinfo, text);
     jumpWith(cinfo, text);
@@ -232,18 +236,24 @@ WorkBitmap decodeJpeg(std::span<const std::uint8_t> bytes, const std::string& na
 
     const int width = int(c.output_width), height = int(c.output_height);
     WorkBitmap picture;
-    if (gray) {
-        picture = WorkBitmap(width, height, PixelFormat::Bits8);
-        std::vector<PaletteEntry> palette(std::size_t(c.actual_number_of_colors));
-        for (std::size_t i = 0; i < palette.size(); ++i) {
-            const std::uint8_t v = c.colormap[0][i];
-            palette[i] = {v, v, v};
+    std::vector<JSAMPROW> rows;
+    try {
+        if (gray) {
+            picture = WorkBitmap(width, height, PixelFormat::Bits8);
+            std::vector<PaletteEntry> palette(std::size_t(c.actual_number_of_colors));
+            for (std::size_t i = 0; i < palette.size(); ++i) {
+                const std::uint8_t v = c.colormap[0][i];
+                palette[i] = {v, v, v};
+            }
+            picture.setPalette(std::move(palette));
+        } else {
+            picture = WorkBitmap::uninitialized24(width, height);
         }
-        picture.setPalette(std::move(palette));
-    } else {
-        picture = WorkBitmap::uninitialized24(width, height);
+        rows.resize(static_cast<std::size_t>(height));
+    } catch (const std::bad_alloc&) {
+        throw FileError(name, "there is not enough memory for a picture of " + std::to_string(width) + " x " +
+                                  std::to_string(height) + " pixels");
     }
-    std::vector<JSAMPROW> rows(static_cast<std::size_t>(height));
     for (int y = 0; y < height; ++y) rows[std::size_t(y)] = picture.row(y);
 
     if (cmyk) {
