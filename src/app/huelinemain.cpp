@@ -296,7 +296,7 @@ void TMyPicture::buildNotebook() {
     Button13 = colorButton("Button13", "Fringe 2", "The second speedy way to hueline", 72);
     Button12 = colorButton("Button12", "Fringe 3", "The third speedy way to hueline", 136);
     Label17 = makeLabel(color, "Label17", "Color Split", {208, 12});
-    TrackBar2 = makeSlider(color, "TrackBar2", QRect(256, 2, 150, 32));
+    TrackBar2 = makeSlider(color, "TrackBar2", QRect(256, 2, 150, 28));
     Label18 = makeLabel(color, "Label18", "125", {404, 12}, 24);
     Button16 = colorButton("Button16", "Inverse", "Inverse the color", 440);
     Button18 = colorButton("Button18", "Sharpen", "Sharpen", 504);
@@ -312,7 +312,7 @@ void TMyPicture::buildNotebook() {
         return makeButton(bw, name, caption, hint, QRect(left, 8, width, 17));
     };
     Label8 = makeLabel(bw, "Label8", "B&W Split", {4, 10});
-    TrackBar1 = makeSlider(bw, "TrackBar1", QRect(56, 2, 113, 32));
+    TrackBar1 = makeSlider(bw, "TrackBar1", QRect(56, 2, 113, 28));
     Label9 = makeLabel(bw, "Label9", "125", {168, 10}, 24);
     Button20 = bwButton("Button20", "Gray", "Make gray picture", 222, 46);
     Button1 = bwButton("Button1", "B&&W", "Make B&W picture, looks like woodcut", 274);
