@@ -1,7 +1,6 @@
 // The command-line steps against the same commands driven directly.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -46,18 +45,9 @@ Workspace preparedWorkspace() {
     return ws;
 }
 
-void expectSameWorkspace(const Workspace& a, const Workspace& b, const std::string& step) {
-    EXPECT_EQ(a.resultPane(), b.resultPane()) << step;
-    EXPECT_EQ(a.sourcePane(), b.sourcePane()) << step;
-    EXPECT_EQ(a.originalPicture(), b.originalPicture()) << step;
-    EXPECT_EQ(a.undoPicture(), b.undoPicture()) << step;
-    EXPECT_EQ(a.sourceSnapshot(), b.sourceSnapshot()) << step;
-    EXPECT_EQ(a.resultSnapshot(), b.resultSnapshot()) << step;
-    EXPECT_EQ(a.status(), b.status()) << step;
-}
-
 bool sameWorkspace(const Workspace& a, const Workspace& b) {
-    return a.resultPane() == b.resultPane() && a.sourcePane() == b.sourcePane() && a.undoPicture() == b.undoPicture() &&
+    return a.resultPane() == b.resultPane() && a.sourcePane() == b.sourcePane() &&
+           a.originalPicture() == b.originalPicture() && a.undoPicture() == b.undoPicture() &&
            a.sourceSnapshot() == b.sourceSnapshot() && a.resultSnapshot() == b.resultSnapshot() &&
            a.status() == b.status();
 }
@@ -107,7 +97,7 @@ TEST(BatchSteps, EveryStepRunsTheWindowsCommand) {
         EXPECT_EQ(s.text, e.step);
         s.run(viaStep);
         e.direct(direct);
-        expectSameWorkspace(viaStep, direct, e.step);
+        EXPECT_TRUE(sameWorkspace(viaStep, direct)) << e.step;
         // Every step does something to the prepared workspace ...
         EXPECT_FALSE(sameWorkspace(viaStep, preparedWorkspace())) << e.step;
         after.push_back(std::move(viaStep));
@@ -129,7 +119,7 @@ TEST(BatchSteps, StepsRunInOrderOnOneWorkspace) {
     direct.give();
     direct.undo();
     commands::gray(direct);
-    expectSameWorkspace(viaSteps, direct, "sequence");
+    EXPECT_TRUE(sameWorkspace(viaSteps, direct));
 }
 
 std::string usageMessage(const std::string& step) {
@@ -178,18 +168,6 @@ TEST(BatchSteps, UnknownNamesAndStrayValuesAreRefused) {
     for (const char* bad : {"Gray", "grey", "", "=1", "fringe4", "zoom", "gray=1", "undo=2", "zoomin=1.25"})
         EXPECT_NE(usageMessage(bad), "") << bad;
     EXPECT_NE(usageMessage("blur").find("unknown step 'blur'"), std::string::npos);
-}
-
-TEST(BatchSteps, TheUsageTextNamesEveryStep) {
-    std::vector<std::string> names;
-    for (const StepHelp& h : stepHelp()) {
-        const std::string form = h.form;
-        names.push_back(form.substr(0, form.find('=')));
-    }
-    for (const Expected& e : everyStep()) {
-        const std::string name = e.step.substr(0, e.step.find('='));
-        EXPECT_NE(std::find(names.begin(), names.end(), name), names.end()) << name;
-    }
 }
 
 }  // namespace
