@@ -46,8 +46,9 @@ struct AxisWeights {
     int bits = 0;
 };
 
-// How many source pixels a target pixel covers at most: one more than the
-// whole pixels of the ratio, plus one when the ratio is not whole.
+// How many source pixels a target pixel covers at most: the ratio n / m
+// rounded up, plus one when it is not whole (the span may then straddle
+// one more pixel boundary).
 int maxCover(int n, int m) { return int((std::int64_t(n) + m - 1) / m) + (n % m != 0); }
 
 // With pad, every target pixel gets exactly pad weights (zeros where it
