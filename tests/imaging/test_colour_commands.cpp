@@ -112,19 +112,6 @@ TEST(ColourCommands, ProtocolWordsSnapshotsAndUndo) {
     }
 }
 
-TEST(ColourCommands, RepeatedClicksCompound) {
-    const WorkBitmap start = randomPicture(10, 8, 3);
-    Workspace ws(start);
-    commands::sharpen(ws);
-    commands::sharpen(ws);
-    EXPECT_EQ(ws.resultPane(), sharpenPicture(sharpenPicture(start)));
-    EXPECT_EQ(ws.undoPicture(), sharpenPicture(start));
-    commands::inverse(ws);
-    commands::inverse(ws);
-    EXPECT_EQ(ws.resultPane(), sharpenPicture(sharpenPicture(start)));
-    EXPECT_EQ(ws.status(), "Inversed");
-}
-
 TEST(ColourCommands, PenAndInkShowsWaitingWhileItWorks) {
     Workspace ws(randomPicture(6, 6, 4));
     std::vector<std::string> words;
@@ -217,21 +204,6 @@ TEST(ColourCommands, RowOperationsLeaveA24BitPicture) {
         ws.undo();
         EXPECT_EQ(ws.resultPane(), indexed);  // the format comes back too
     }
-}
-
-TEST(ColourCommands, FringeMethodsUseTheirOwnBuiltInKernels) {
-    // Black on the left, white on the right: Fringe 2 draws the boundary,
-    // Fringe 3 does not.
-    WorkBitmap halves(8, 5);
-    for (int y = 0; y < 5; ++y)
-        for (int x = 0; x < 8; ++x) halves.setPixel(x, y, x < 4 ? kBlack : kWhite);
-    Workspace two(halves), three(halves);
-    commands::fringe2(two, kFringe2Defaults);
-    commands::fringe3(three, kFringe3Defaults);
-    EXPECT_EQ(two.resultPane().pixel(3, 2), kBlack);
-    EXPECT_EQ(two.resultPane().pixel(4, 2), kBlack);
-    EXPECT_EQ(three.resultPane().pixel(3, 2), kWhite);
-    EXPECT_EQ(three.resultPane().pixel(4, 2), kWhite);
 }
 
 TEST(ColourCommands, SmallPicturesStillRunTheWholeProtocol) {

@@ -51,7 +51,7 @@ std::vector<std::string> dilated(const std::vector<std::string>& a) { return asA
 std::vector<std::string> thinned(const std::vector<std::string>& a) { return asArt(applied(art(a), ThinLine)); }
 std::vector<std::string> hollowed(const std::vector<std::string>& a) { return asArt(penAndInkPicture(art(a))); }
 
-// ---- Straightforward per-pixel forms, as the steps are described --------
+// ---- The steps written out pixel by pixel -------------------------------
 
 bool interior(const WorkBitmap& p, int x, int y) {
     return x >= 1 && y >= 1 && x <= p.width() - 2 && y <= p.height() - 2;
@@ -197,7 +197,7 @@ TEST(Morphology, FormatsOtherThan24BitGiveTheSameResult) {
     EXPECT_EQ(applied(indexed, ThinLine).format(), PixelFormat::Bits24);
 }
 
-// ---- The described shapes ----------------------------------------------
+// ---- Shapes ----------------------------------------------------------------
 
 TEST(Morphology, AllWhiteAndAllBlack) {
     const std::vector<std::string> white(5, "......"), black(5, "######");

@@ -49,7 +49,7 @@ WorkBitmap filled(int w, int h, ColorValue c) {
     return p;
 }
 
-// The median as described: per pixel and channel, nine values in block
+// The median written out: per pixel and channel, nine values in block
 // order into a work array, SelectionSort, the fifth value.
 WorkBitmap referenceMedian(const WorkBitmap& in) {
     WorkBitmap out = in;
