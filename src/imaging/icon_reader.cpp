@@ -29,6 +29,8 @@ std::uint32_t be32(const std::uint8_t* p) {
 
 [[noreturn]] void fail(const std::string& name, const std::string& reason) { throw IconError(name, reason); }
 
+constexpr std::int64_t kLargestSide = std::numeric_limits<std::int32_t>::max();
+
 // One image of the icon file, with the size and depth that the image
 // itself states where it can be read (the directory is often wrong).
 struct Entry {
@@ -72,6 +74,10 @@ Entry describe(std::span<const std::uint8_t> bytes, std::size_t index) {
             e.depth = int(le16(p + 14));
         }
     }
+    // Sizes far beyond any picture only need to rank last (and stay
+    // clear of overflow when multiplied).
+    e.width = std::clamp<std::int64_t>(e.width, -kLargestSide, kLargestSide);
+    e.height = std::clamp<std::int64_t>(e.height, -kLargestSide, kLargestSide);
     return e;
 }
 
@@ -100,10 +106,12 @@ std::uint32_t wordAt(const std::uint8_t* row, int x) {
 }
 
 // The mask of a 32-bit image's alpha channel: its own alpha mask, or for
-// plain 32-bit icon images the top byte when any pixel uses it. 0: none.
-std::uint32_t alphaMaskOf(const WorkBitmap& image) {
+// plain 32-bit icon images (topByteIsAlpha) the top byte when any pixel
+// uses it. 0: none.
+std::uint32_t alphaMaskOf(const WorkBitmap& image, bool topByteIsAlpha) {
     if (image.format() != PixelFormat::Bits32) return 0;
     if (image.masks().alpha) return image.masks().alpha;
+    if (!topByteIsAlpha) return 0;
     const std::uint32_t colours = image.masks().red | image.masks().green | image.masks().blue;
     if (colours & 0xFF000000) return 0;
     for (int y = 0; y < image.height(); ++y)
@@ -119,7 +127,7 @@ std::uint32_t alphaMaskOf(const WorkBitmap& image) {
 void draw(const WorkBitmap& image, const WorkBitmap* mask, WorkBitmap& canvas) {
     const int w = std::min(image.width(), canvas.width()), h = std::min(image.height(), canvas.height());
     const WorkBitmap colour = image.to24();
-    const std::uint32_t alpha = alphaMaskOf(image);
+    const std::uint32_t alpha = alphaMaskOf(image, mask != nullptr);
     for (int y = 0; y < h; ++y) {
         const std::uint8_t* c = colour.constRow(y);
         std::uint8_t* out = canvas.row(y);
