@@ -382,7 +382,7 @@ bool EmfPlayer::play(std::uint32_t type, const Record& r) {
             if (dibAt(r, 48, 56, dib)) {
                 const int sx = r.i32(32), sy = r.i32(36), sw = r.i32(40), sh = r.i32(44);
                 const int top = dib.height > 0 ? dib.height - sy - sh : sy;
-                ctx_.blit(&dib, r.i32(24), r.i32(28), sw, sh, {sx, top, sw, sh}, 0xCC0020);
+                ctx_.blit(&dib, r.i32(24), r.i32(28), sw, sh, {sx, top, sw, sh}, 0xCC0020, true);
             }
         }
         break;

@@ -74,7 +74,8 @@ Xform GdiContext::fullTransform() const {
     default: break;
     }
     Xform page{sx, 0, 0, sy, s_.viewportOrg.x - s_.windowOrg.x * sx, s_.viewportOrg.y - s_.windowOrg.y * sy};
-    return Xform::then(Xform::then(s_.world, page), setup_.toOutput);
+    const Xform& last = s_.unitViewport && setup_.unitsToOutput ? *setup_.unitsToOutput : setup_.toOutput;
+    return Xform::then(Xform::then(s_.world, page), last);
 }
 
 void GdiContext::updateTransform() { transform_ = fullTransform(); }
@@ -95,11 +96,22 @@ void GdiContext::setMapMode(int mode) {
 }
 
 void GdiContext::setWindowOrg(double x, double y) { s_.windowOrg = {x, y}, updateTransform(); }
-void GdiContext::setViewportOrg(double x, double y) { s_.viewportOrg = {x, y}, updateTransform(); }
+void GdiContext::takeOwnViewport() {
+    if (s_.unitViewport || !setup_.unitsToOutput) return;
+    s_.unitViewport = true;
+    s_.viewportOrg = {0, 0};
+    s_.viewportExt = s_.windowExt;
+}
+
+void GdiContext::setViewportOrg(double x, double y) {
+    takeOwnViewport();
+    s_.viewportOrg = {x, y}, updateTransform();
+}
 void GdiContext::offsetWindowOrg(double dx, double dy) {
     s_.windowOrg.x += dx, s_.windowOrg.y += dy, updateTransform();
 }
 void GdiContext::offsetViewportOrg(double dx, double dy) {
+    takeOwnViewport();
     s_.viewportOrg.x += dx, s_.viewportOrg.y += dy, updateTransform();
 }
 
@@ -113,6 +125,7 @@ void GdiContext::setWindowExt(double x, double y) {
 void GdiContext::setViewportExt(double x, double y) {
     if (!positiveFinite(x) || !positiveFinite(y)) return;
     if (s_.mapMode != kMapIsotropic && s_.mapMode != kMapAnisotropic) return;
+    takeOwnViewport();
     s_.viewportExt = {x, y}, updateTransform();
 }
 void GdiContext::scaleWindowExt(double xn, double xd, double yn, double yd) {
@@ -121,6 +134,7 @@ void GdiContext::scaleWindowExt(double xn, double xd, double yn, double yd) {
 }
 void GdiContext::scaleViewportExt(double xn, double xd, double yn, double yd) {
     if (!positiveFinite(xn) || !positiveFinite(xd) || !positiveFinite(yn) || !positiveFinite(yd)) return;
+    takeOwnViewport();
     setViewportExt(s_.viewportExt.x * xn / xd, s_.viewportExt.y * yn / yd);
 }
 
@@ -215,8 +229,8 @@ Pen GdiContext::devicePen() const {
         case 0x2000: p.join = LineJoin::Miter; break;
         default: p.join = LineJoin::Round; break;
         }
-    } else if (p.width > 1 && p.style != PenStyle::Null) {
-        // Wide plain pens draw solid, whatever their style.
+    } else if (p.width >= 2 && p.style != PenStyle::Null) {
+        // Plain pens wider than a pixel or so draw solid, whatever their style.
         p.style = PenStyle::Solid;
     }
     return p;
@@ -687,7 +701,14 @@ void GdiContext::textOut(Point ref, std::u16string text, std::span<const int> dx
 
 // ---------------------------------------------------------------- bitmaps
 
-void GdiContext::blit(const Dib* dib, double x, double y, double w, double h, SourceRect src, std::uint32_t rop) {
+void GdiContext::blit(const Dib* dib, double x, double y, double w, double h, SourceRect src, std::uint32_t rop,
+                      bool pixelSize) {
+    if (pixelSize) {
+        // Whole output pixels: the corner is mapped, the size is not.
+        const double sx = scaleX(), sy = scaleY();
+        if (!(sx > 0) || !(sy > 0)) return;
+        w /= sx, h /= sy;
+    }
     const int code = int(rop >> 16 & 0xFF);
     const bool usesSource = ((code >> 2) ^ code) & 0x33;
     if (!dib || !usesSource) {

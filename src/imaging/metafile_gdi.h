@@ -71,6 +71,10 @@ struct DeviceSetup {
     double pixelsPerMmX = 96 / 25.4, pixelsPerMmY = 96 / 25.4;
     int mapMode = kMapText;
     Point windowOrg{0, 0}, windowExt{1, 1}, viewportOrg{0, 0}, viewportExt{1, 1};
+    // Windows metafiles: the window maps straight onto the output until the
+    // file sets a viewport of its own; from then on the viewport is in the
+    // units of the bounding box, which this transform takes to the output.
+    std::optional<Xform> unitsToOutput;
 };
 
 class GdiContext {
@@ -159,8 +163,10 @@ public:
     void textOut(Point ref, std::u16string text, std::span<const int> dx, int options,
                  std::optional<IntRect> rect);
 
-    // A bitmap (or, without one, the brush) onto a logical rectangle.
-    void blit(const Dib* dib, double x, double y, double w, double h, SourceRect src, std::uint32_t rop);
+    // A bitmap (or, without one, the brush) onto a logical rectangle; with
+    // pixelSize, w and h count output pixels from the logical corner (x, y).
+    void blit(const Dib* dib, double x, double y, double w, double h, SourceRect src, std::uint32_t rop,
+              bool pixelSize = false);
     void alphaBlend(const Dib& dib, double x, double y, double w, double h, SourceRect src, int constantAlpha,
                     bool sourceAlpha);
 
@@ -183,7 +189,9 @@ private:
         Point cp{0, 0};
         bool clockwise = false;
         double miterLimit = 10;
+        bool unitViewport = false;  // the viewport is the file's own (see DeviceSetup)
     };
+    void takeOwnViewport();
 
     Xform fullTransform() const;
     void updateTransform();

@@ -113,7 +113,7 @@ bool WmfPlayer::play(std::uint16_t function, const Record& r) {
     case 0x020E: if (n >= 2) ctx_.setViewportExt(p(1), p(0)); break;
     case 0x020F: if (n >= 2) ctx_.offsetWindowOrg(p(1), p(0)); break;
     case 0x0211: if (n >= 2) ctx_.offsetViewportOrg(p(1), p(0)); break;
-    case 0x0400: if (n >= 4) ctx_.scaleWindowExt(p(3), p(2), p(1), p(0)); break;
+    case 0x0410: if (n >= 4) ctx_.scaleWindowExt(p(3), p(2), p(1), p(0)); break;
     case 0x0412: if (n >= 4) ctx_.scaleViewportExt(p(3), p(2), p(1), p(0)); break;
     case 0x001E: ctx_.saveDC(); break;
     case 0x0127: if (n >= 1) ctx_.restoreDC(p(0)); break;
@@ -393,7 +393,7 @@ void WmfPlayer::dibBlit(std::uint16_t function) {
     case 0x0D33:  // set DIB bits to the device, one unit per pixel
         if (n >= 9 && packed(9)) {
             const int w = p(6), h = p(5);
-            ctx_.blit(&dib, p(8), p(7), w, h, srcRect(p(4), p(3), w, h, true), 0xCC0020);
+            ctx_.blit(&dib, p(8), p(7), w, h, srcRect(p(4), p(3), w, h, true), 0xCC0020, true);
         }
         break;
     default: break;
@@ -433,6 +433,8 @@ void playWmf(std::span<const std::uint8_t> bytes, const WmfInfo& info, MetafileS
     setup.viewportOrg = {0, 0};
     setup.viewportExt = {double(width), double(height)};
     setup.pixelsPerMmX = setup.pixelsPerMmY = 96.0 / 25.4;
+    const double sx = double(width) / setup.windowExt.x, sy = double(height) / setup.windowExt.y;
+    setup.unitsToOutput = Xform{sx, 0, 0, sy, -info.left * sx, -info.top * sy};
     WmfPlayer player(surface, setup, info.objects);
 
     std::size_t at = info.firstRecord;

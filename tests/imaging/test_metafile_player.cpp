@@ -30,14 +30,6 @@ RecordingSurface play(const std::vector<std::uint8_t>& bytes, PictureKind kind) 
     return s;
 }
 
-// The corners a path visits, in order (all its points).
-std::vector<meta::Point> pointsOf(const meta::Path& p) { return p.points; }
-
-void expectNear(meta::Point a, double x, double y, double tol = 1e-6) {
-    EXPECT_NEAR(a.x, x, tol);
-    EXPECT_NEAR(a.y, y, tol);
-}
-
 // The bounding box of a path's points.
 struct Box {
     double l = 1e300, t = 1e300, r = -1e300, b = -1e300;

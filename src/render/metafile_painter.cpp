@@ -1,0 +1,439 @@
+#include "render/metafile_painter.h"
+
+#include <QFont>
+#include <QFontDatabase>
+#include <QFontMetricsF>
+#include <QGuiApplication>
+#include <QLinearGradient>
+#include <QPainterPath>
+#include <QPolygonF>
+#include <QTransform>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+#include "imaging/bmp_codec.h"
+#include "imaging/errors.h"
+#include "imaging/metafile_player.h"
+
+namespace hueline {
+
+namespace {
+
+QColor qcolor(ColorValue c) { return QColor(redOf(c), greenOf(c), blueOf(c)); }
+
+QPainterPath toQPath(const meta::Path& path, meta::FillRule rule) {
+    QPainterPath q;
+    q.setFillRule(rule == meta::FillRule::Winding ? Qt::WindingFill : Qt::OddEvenFill);
+    std::size_t at = 0;
+    for (meta::Verb v : path.verbs) {
+        switch (v) {
+        case meta::Verb::Move: q.moveTo(path.points[at].x, path.points[at].y), ++at; break;
+        case meta::Verb::Line: q.lineTo(path.points[at].x, path.points[at].y), ++at; break;
+        case meta::Verb::Cubic:
+            q.cubicTo(path.points[at].x, path.points[at].y, path.points[at + 1].x, path.points[at + 1].y,
+                      path.points[at + 2].x, path.points[at + 2].y);
+            at += 3;
+            break;
+        case meta::Verb::Close: q.closeSubpath(); break;
+        }
+    }
+    return q;
+}
+
+// The area inside a path at whole pixels. Axis-aligned rectangles, the
+// common case, stay exact rectangles.
+QRegion regionOf(const meta::Path& path, meta::FillRule rule) {
+    QRegion out;
+    std::size_t at = 0, i = 0;
+    const auto& v = path.verbs;
+    while (i < v.size()) {
+        // One figure: a move, lines or curves, maybe a close.
+        const std::size_t figureStart = at;
+        std::size_t j = i + 1, count = 1;
+        bool curved = false;
+        while (j < v.size() && v[j] != meta::Verb::Move) {
+            if (v[j] == meta::Verb::Line) ++count;
+            else if (v[j] == meta::Verb::Cubic) count += 3, curved = true;
+            ++j;
+        }
+        const auto* p = path.points.data() + figureStart;
+        QRegion figure;
+        const bool rect = !curved && count == 4 &&
+                          ((p[0].y == p[1].y && p[1].x == p[2].x && p[2].y == p[3].y && p[3].x == p[0].x) ||
+                           (p[0].x == p[1].x && p[1].y == p[2].y && p[2].x == p[3].x && p[3].y == p[0].y));
+        if (rect) {
+            const int l = int(std::lround(std::min(p[0].x, p[2].x))), r = int(std::lround(std::max(p[0].x, p[2].x)));
+            const int t = int(std::lround(std::min(p[0].y, p[2].y))), b = int(std::lround(std::max(p[0].y, p[2].y)));
+            figure = QRegion(l, t, r - l, b - t);
+        } else {
+            meta::Path one;
+            one.verbs.assign(v.begin() + std::ptrdiff_t(i), v.begin() + std::ptrdiff_t(j));
+            one.points.assign(path.points.begin() + std::ptrdiff_t(figureStart),
+                              path.points.begin() + std::ptrdiff_t(figureStart + count));
+            const QPolygonF poly = toQPath(one, rule).toFillPolygon();
+            figure = QRegion(poly.toPolygon(), rule == meta::FillRule::Winding ? Qt::WindingFill : Qt::OddEvenFill);
+        }
+        out = rule == meta::FillRule::Winding ? out.united(figure) : out.xored(figure);
+        at = figureStart + count;
+        i = j;
+    }
+    return out;
+}
+
+QPainter::CompositionMode blitComposition(meta::BlitMode m) {
+    switch (m) {
+    case meta::BlitMode::SrcPaint: return QPainter::RasterOp_SourceOrDestination;
+    case meta::BlitMode::SrcAnd: return QPainter::RasterOp_SourceAndDestination;
+    case meta::BlitMode::SrcInvert: return QPainter::RasterOp_SourceXorDestination;
+    case meta::BlitMode::SrcErase: return QPainter::RasterOp_SourceAndNotDestination;
+    case meta::BlitMode::NotSrcCopy: return QPainter::RasterOp_NotSource;
+    case meta::BlitMode::NotSrcErase: return QPainter::RasterOp_NotSourceAndNotDestination;
+    case meta::BlitMode::MergePaint: return QPainter::RasterOp_NotSourceOrDestination;
+    case meta::BlitMode::AlphaBlend: return QPainter::CompositionMode_SourceOver;
+    case meta::BlitMode::SrcCopy: break;
+    }
+    return QPainter::CompositionMode_Source;
+}
+
+bool haveGuiApplication() { return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr; }
+
+}  // namespace
+
+QImage dibToImage(const meta::Dib& dib, bool withAlpha) {
+    WorkBitmap bmp;
+    try {
+        bmp = decodeDib(dib.bytes, "bitmap");
+    } catch (const UserError&) {
+        return {};
+    }
+    if (bmp.empty()) return {};
+    const int w = bmp.width(), h = bmp.height();
+    if (withAlpha && bmp.format() == PixelFormat::Bits32) {
+        QImage img(w, h, QImage::Format_ARGB32_Premultiplied);
+        if (img.isNull()) return {};
+        for (int y = 0; y < h; ++y) {
+            const std::uint8_t* in = bmp.constRow(y);
+            QRgb* out = reinterpret_cast<QRgb*>(img.scanLine(y));
+            for (int x = 0; x < w; ++x) {
+                const int a = in[4 * x + 3];
+                // Premultiplied values above their alpha would not be valid colours.
+                out[x] = qRgba(std::min<int>(in[4 * x + 2], a), std::min<int>(in[4 * x + 1], a),
+                               std::min<int>(in[4 * x], a), a);
+            }
+        }
+        return img;
+    }
+    const WorkBitmap rgb = bmp.to24();
+    QImage img(w, h, QImage::Format_RGB32);
+    if (img.isNull()) return {};
+    for (int y = 0; y < h; ++y) {
+        const std::uint8_t* in = rgb.constRow(y);
+        QRgb* out = reinterpret_cast<QRgb*>(img.scanLine(y));
+        for (int x = 0; x < w; ++x) out[x] = qRgb(in[3 * x + 2], in[3 * x + 1], in[3 * x]);
+    }
+    return img;
+}
+
+PainterSurface::PainterSurface(QPainter& painter, int width, int height)
+    : p_(painter), width_(width), height_(height) {
+    p_.setRenderHint(QPainter::Antialiasing, false);
+    p_.setRenderHint(QPainter::TextAntialiasing, true);
+    p_.setRenderHint(QPainter::SmoothPixmapTransform, false);
+}
+
+bool PainterSurface::applyMix(meta::Mix mix) {
+    switch (mix) {
+    case meta::Mix::Nop: return false;
+    case meta::Mix::Invert: p_.setCompositionMode(QPainter::RasterOp_NotDestination); break;
+    case meta::Mix::Xor: p_.setCompositionMode(QPainter::RasterOp_SourceXorDestination); break;
+    case meta::Mix::And: p_.setCompositionMode(QPainter::RasterOp_SourceAndDestination); break;
+    case meta::Mix::Or: p_.setCompositionMode(QPainter::RasterOp_SourceOrDestination); break;
+    case meta::Mix::NotCopy: p_.setCompositionMode(QPainter::RasterOp_NotSource); break;
+    default: p_.setCompositionMode(QPainter::CompositionMode_SourceOver); break;
+    }
+    return true;
+}
+
+const QImage* PainterSurface::pattern(const meta::Brush& brush) {
+    if (!brush.pattern) return nullptr;
+    const auto it = patterns_.find(brush.pattern.get());
+    if (it != patterns_.end()) return it->second.isNull() ? nullptr : &it->second;
+    // The brush keeps its bitmap alive while its decoded image is cached.
+    keepPatterns_.push_back(brush.pattern);
+    const QImage& img = patterns_[brush.pattern.get()] = dibToImage(*brush.pattern, false);
+    return img.isNull() ? nullptr : &img;
+}
+
+void PainterSurface::fillPath(const meta::Path& path, meta::FillRule rule, const meta::Brush& brush, meta::Mix mix,
+                              const meta::Background& bg) {
+    if (path.empty() || brush.style == meta::BrushStyle::Null || !applyMix(mix)) return;
+    QColor color = qcolor(brush.color);
+    if (mix == meta::Mix::Black) color = Qt::black;
+    if (mix == meta::Mix::White) color = Qt::white;
+    QBrush qb(color);
+    if (mix == meta::Mix::Black || mix == meta::Mix::White || mix == meta::Mix::Invert) {
+        // Colour-free mixes: the brush only marks the area.
+    } else if (brush.style == meta::BrushStyle::Hatched) {
+        static constexpr Qt::BrushStyle kHatch[6] = {Qt::HorPattern, Qt::VerPattern, Qt::FDiagPattern,
+                                                     Qt::BDiagPattern, Qt::CrossPattern, Qt::DiagCrossPattern};
+        qb.setStyle(kHatch[std::clamp(brush.hatch, 0, 5)]);
+    } else if (brush.style == meta::BrushStyle::Pattern) {
+        if (const QImage* img = pattern(brush)) qb = QBrush(*img);
+    }
+    const QPainterPath qp = toQPath(path, rule);
+    if (brush.style == meta::BrushStyle::Hatched && bg.opaque && mix == meta::Mix::Copy)
+        p_.fillPath(qp, qcolor(bg.color));
+    p_.fillPath(qp, qb);
+    p_.setCompositionMode(QPainter::CompositionMode_SourceOver);
+}
+
+void PainterSurface::strokePath(const meta::Path& path, const meta::Pen& pen, meta::Mix mix,
+                                const meta::Background& bg) {
+    if (path.empty() || pen.style == meta::PenStyle::Null || !applyMix(mix)) return;
+    QColor color = qcolor(pen.color);
+    if (mix == meta::Mix::Black) color = Qt::black;
+    if (mix == meta::Mix::White) color = Qt::white;
+    QPen qp(color);
+    qp.setWidthF(pen.width <= 1.0 ? 0.0 : pen.width);
+    switch (pen.style) {
+    case meta::PenStyle::Dash: qp.setStyle(Qt::DashLine); break;
+    case meta::PenStyle::Dot: qp.setStyle(Qt::DotLine); break;
+    case meta::PenStyle::DashDot: qp.setStyle(Qt::DashDotLine); break;
+    case meta::PenStyle::DashDotDot: qp.setStyle(Qt::DashDotDotLine); break;
+    default: qp.setStyle(Qt::SolidLine); break;
+    }
+    qp.setCapStyle(pen.cap == meta::LineCap::Flat     ? Qt::FlatCap
+                   : pen.cap == meta::LineCap::Square ? Qt::SquareCap
+                                                      : Qt::RoundCap);
+    qp.setJoinStyle(pen.join == meta::LineJoin::Miter   ? Qt::MiterJoin
+                    : pen.join == meta::LineJoin::Bevel ? Qt::BevelJoin
+                                                        : Qt::RoundJoin);
+    qp.setMiterLimit(pen.miterLimit);
+    p_.setBackgroundMode(bg.opaque && qp.style() != Qt::SolidLine ? Qt::OpaqueMode : Qt::TransparentMode);
+    p_.setBackground(qcolor(bg.color));
+    p_.strokePath(toQPath(path, meta::FillRule::Alternate), qp);
+    p_.setBackgroundMode(Qt::TransparentMode);
+    p_.setCompositionMode(QPainter::CompositionMode_SourceOver);
+}
+
+QString PainterSurface::familyFor(const std::string& face, int pitchAndFamily) {
+    static std::map<std::pair<std::string, int>, QString> cache;
+    const auto key = std::make_pair(face, pitchAndFamily);
+    if (const auto it = cache.find(key); it != cache.end()) return it->second;
+
+    QString lower = QString::fromStdString(face).trimmed().toLower();
+    static const std::map<QString, QString> known = {
+        {"arial", "Liberation Sans"},          {"helvetica", "Liberation Sans"},
+        {"arial narrow", "Liberation Sans Narrow"}, {"tahoma", "Liberation Sans"},
+        {"verdana", "DejaVu Sans"},            {"calibri", "Liberation Sans"},
+        {"segoe ui", "Liberation Sans"},       {"ms sans serif", "Liberation Sans"},
+        {"microsoft sans serif", "Liberation Sans"}, {"trebuchet ms", "Liberation Sans"},
+        {"system", "Liberation Sans"},         {"ms shell dlg", "Liberation Sans"},
+        {"times new roman", "Liberation Serif"}, {"times", "Liberation Serif"},
+        {"tms rmn", "Liberation Serif"},       {"ms serif", "Liberation Serif"},
+        {"georgia", "DejaVu Serif"},           {"cambria", "Liberation Serif"},
+        {"garamond", "Liberation Serif"},      {"book antiqua", "Liberation Serif"},
+        {"palatino linotype", "Liberation Serif"}, {"century schoolbook", "Liberation Serif"},
+        {"courier new", "Liberation Mono"},    {"courier", "Liberation Mono"},
+        {"consolas", "Liberation Mono"},       {"lucida console", "Liberation Mono"},
+        {"fixedsys", "Liberation Mono"},       {"terminal", "Liberation Mono"},
+        {"symbol", "DejaVu Sans"},             {"mt extra", "DejaVu Sans"},
+        {"wingdings", "DejaVu Sans"},
+    };
+    QString family;
+    if (const auto it = known.find(lower); it != known.end()) {
+        family = it->second;
+    } else if (!lower.isEmpty() && QFontDatabase::hasFamily(QString::fromStdString(face))) {
+        family = QString::fromStdString(face);
+    } else {
+        // By the family the metafile asks for: roman, modern (fixed), or swiss.
+        switch (pitchAndFamily >> 4 & 7) {
+        case 1: family = "Liberation Serif"; break;
+        case 3: family = "Liberation Mono"; break;
+        default: family = (pitchAndFamily & 3) == 1 ? "Liberation Mono" : "Liberation Sans"; break;
+        }
+    }
+    if (!QFontDatabase::hasFamily(family)) family = "DejaVu Sans";
+    cache.emplace(key, family);
+    return family;
+}
+
+double PainterSurface::drawText(const meta::TextRun& run) {
+    if (run.text.empty() || !haveGuiApplication()) return 0;
+    QFont font(familyFor(run.font.face, run.font.pitchAndFamily));
+    font.setWeight(QFont::Weight(std::clamp(run.font.weight == 0 ? 400 : run.font.weight, 100, 900)));
+    font.setItalic(run.font.italic);
+    font.setUnderline(run.font.underline);
+    font.setStrikeOut(run.font.strikeOut);
+    font.setStyleStrategy(QFont::PreferOutline);
+    double px = run.font.height;
+    if (run.font.cellHeight) {
+        // The height given includes the internal leading: find the size
+        // whose ascent plus descent is that height.
+        font.setPixelSize(1000);
+        const QFontMetricsF m(font);
+        if (m.height() > 0) px = px * 1000 / (m.ascent() + m.descent());
+    }
+    font.setPixelSize(std::max(1, int(std::lround(px))));
+    if (run.font.width > 0) {
+        const QFontMetricsF m(font);
+        if (m.averageCharWidth() > 0)
+            font.setStretch(std::clamp(int(std::lround(100 * run.font.width / m.averageCharWidth())), 1, 4000));
+    }
+    const QFontMetricsF m(font);
+    const QString text = QString::fromUtf16(run.text.data(), qsizetype(run.text.size()));
+    double advance = 0;
+    if (!run.advances.empty()) {
+        for (double a : run.advances) advance += a;
+    } else {
+        advance = m.horizontalAdvance(text);
+    }
+    double x0 = 0;
+    if ((run.align & 6) == meta::kAlignCenter) x0 = -advance / 2;
+    else if ((run.align & 6) == meta::kAlignRight) x0 = -advance;
+    double baseline = m.ascent();
+    if ((run.align & 24) == meta::kAlignBaseline) baseline = 0;
+    else if ((run.align & 24) == meta::kAlignBottom) baseline = -m.descent();
+
+    p_.save();
+    p_.translate(run.origin.x, run.origin.y);
+    if (run.angle != 0 && std::isfinite(run.angle)) p_.rotate(-run.angle);
+    p_.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    if (run.background.opaque)
+        p_.fillRect(QRectF(x0, baseline - m.ascent(), std::fabs(advance), m.ascent() + m.descent()),
+                    qcolor(run.background.color));
+    p_.setFont(font);
+    p_.setPen(qcolor(run.color));
+    if (!run.advances.empty()) {
+        double x = x0;
+        for (std::size_t i = 0; i < run.text.size() && i < run.advances.size(); ++i) {
+            p_.drawText(QPointF(x, baseline), QString(QChar(run.text[i])));
+            x += run.advances[i];
+        }
+    } else {
+        p_.drawText(QPointF(x0, baseline), text);
+    }
+    p_.restore();
+    return advance;
+}
+
+void PainterSurface::drawBitmap(const meta::Dib& dib, const meta::SourceRect& src, const meta::DestQuad& dest,
+                                const meta::Blit& how) {
+    if (src.width <= 0 || src.height <= 0) return;
+    const bool alpha = how.mode == meta::BlitMode::AlphaBlend && how.sourceAlpha;
+    const QImage img = dibToImage(dib, alpha);
+    if (img.isNull()) return;
+    const double sw = src.width, sh = src.height;
+    const QTransform place((dest.topRight.x - dest.topLeft.x) / sw, (dest.topRight.y - dest.topLeft.y) / sw,
+                           (dest.bottomLeft.x - dest.topLeft.x) / sh, (dest.bottomLeft.y - dest.topLeft.y) / sh,
+                           dest.topLeft.x, dest.topLeft.y);
+    if (!place.isInvertible()) return;
+    p_.save();
+    p_.setTransform(place, true);
+    p_.setCompositionMode(blitComposition(how.mode));
+    if (how.mode == meta::BlitMode::AlphaBlend) p_.setOpacity(how.alpha / 255.0);
+    p_.drawImage(QRectF(0, 0, sw, sh), img, QRectF(src.x, src.y, sw, sh));
+    p_.restore();
+}
+
+void PainterSurface::gradientRect(meta::Point a, meta::Point b, ColorValue from, ColorValue to, bool vertical) {
+    const QRectF r = QRectF(QPointF(a.x, a.y), QPointF(b.x, b.y)).normalized();
+    if (r.isEmpty()) return;
+    QLinearGradient g(QPointF(a.x, a.y), vertical ? QPointF(a.x, b.y) : QPointF(b.x, a.y));
+    g.setColorAt(0, qcolor(from));
+    g.setColorAt(1, qcolor(to));
+    p_.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    p_.fillRect(r, QBrush(g));
+}
+
+void PainterSurface::gradientTriangle(const meta::GradientVertex& a, const meta::GradientVertex& b,
+                                      const meta::GradientVertex& c) {
+    // Shaded along the line from a to the middle of b and c, an
+    // approximation of three-corner shading that keeps each corner's colour
+    // close to its own.
+    QPolygonF tri;
+    tri << QPointF(a.at.x, a.at.y) << QPointF(b.at.x, b.at.y) << QPointF(c.at.x, c.at.y);
+    const ColorValue mid = makeColor((redOf(b.color) + redOf(c.color)) / 2, (greenOf(b.color) + greenOf(c.color)) / 2,
+                                     (blueOf(b.color) + blueOf(c.color)) / 2);
+    QLinearGradient g(QPointF(a.at.x, a.at.y), QPointF((b.at.x + c.at.x) / 2, (b.at.y + c.at.y) / 2));
+    g.setColorAt(0, qcolor(a.color));
+    g.setColorAt(1, qcolor(mid));
+    QPainterPath path;
+    path.addPolygon(tri);
+    p_.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    p_.fillPath(path, QBrush(g));
+}
+
+void PainterSurface::applyClip() {
+    if (clip_.active) p_.setClipRegion(clip_.region);
+    else p_.setClipping(false);
+}
+
+void PainterSurface::clip(meta::ClipOp op, const meta::Path& path, meta::FillRule rule) {
+    const QRegion r = regionOf(path, rule);
+    // Everything that can be drawn on, with room for strokes past the edge.
+    const QRegion all(-16, -16, width_ + 32, height_ + 32);
+    const QRegion current = clip_.active ? clip_.region : all;
+    switch (op) {
+    case meta::ClipOp::Replace: clip_.region = r; break;
+    case meta::ClipOp::Intersect: clip_.region = current.intersected(r); break;
+    case meta::ClipOp::Exclude: clip_.region = current.subtracted(r); break;
+    case meta::ClipOp::Unite:
+        if (!clip_.active) return;  // already everything
+        clip_.region = current.united(r);
+        break;
+    case meta::ClipOp::Xor: clip_.region = current.xored(r); break;
+    }
+    clip_.active = true;
+    applyClip();
+}
+
+void PainterSurface::resetClip() {
+    clip_ = ClipState{};
+    applyClip();
+}
+
+void PainterSurface::save() { saved_.push_back(clip_); }
+
+void PainterSurface::restore() {
+    if (saved_.empty()) return;
+    clip_ = saved_.back();
+    saved_.pop_back();
+    applyClip();
+}
+
+WorkBitmap renderMetafile(std::span<const std::uint8_t> bytes, const std::string& name, PictureKind kind) {
+    const MetafileSize size = metafileNaturalSize(bytes, name, kind);
+    WorkBitmap picture(size.width, size.height);
+    if (picture.empty()) return picture;
+    // Bands of at most 16 megapixels (64 MB of drawing buffer); each band
+    // plays the whole metafile, clipped to its rows.
+    const int w = size.width, h = size.height;
+    const int band = std::clamp(int((16LL << 20) / w), 1, h);
+    QImage buffer(w, band, QImage::Format_RGB32);
+    if (buffer.isNull()) throw FileError(name, "there is not enough memory to draw it");
+    for (int y0 = 0; y0 < h; y0 += band) {
+        const int rows = std::min(band, h - y0);
+        buffer.fill(Qt::white);
+        {
+            QPainter painter(&buffer);
+            painter.translate(0, -y0);
+            PainterSurface surface(painter, w, h);
+            playMetafile(bytes, name, kind, surface);
+        }
+        for (int y = 0; y < rows; ++y) {
+            const std::uint8_t* in = buffer.constScanLine(y);
+            std::uint8_t* out = picture.row(y0 + y);
+            for (int x = 0; x < w; ++x) {
+                out[3 * x] = in[4 * x];
+                out[3 * x + 1] = in[4 * x + 1];
+                out[3 * x + 2] = in[4 * x + 2];
+            }
+        }
+    }
+    return picture;
+}
+
+}  // namespace hueline

@@ -1,0 +1,77 @@
+// Metafiles drawn with QPainter: the drawing surface the record players
+// play onto, and the picture of a metafile at its natural size.
+#pragma once
+
+#include <QImage>
+#include <QPainter>
+#include <QRegion>
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "imaging/metafile_surface.h"
+#include "imaging/picture_file.h"
+#include "imaging/work_bitmap.h"
+
+namespace hueline {
+
+// Draws onto an active painter whose device is a QImage; points arrive in
+// picture pixels and go through the painter's own transform (a band of a
+// tall picture is drawn with the painter moved up). width and height are
+// the whole picture's size. Drawing is not antialiased, like the device
+// contexts metafiles were recorded on. Text needs a QGuiApplication; without
+// one it is left out.
+class PainterSurface : public meta::MetafileSurface {
+public:
+    PainterSurface(QPainter& painter, int width, int height);
+
+    void fillPath(const meta::Path& path, meta::FillRule rule, const meta::Brush& brush, meta::Mix mix,
+                  const meta::Background& bg) override;
+    void strokePath(const meta::Path& path, const meta::Pen& pen, meta::Mix mix, const meta::Background& bg) override;
+    double drawText(const meta::TextRun& run) override;
+    void drawBitmap(const meta::Dib& dib, const meta::SourceRect& src, const meta::DestQuad& dest,
+                    const meta::Blit& how) override;
+    void gradientRect(meta::Point topLeft, meta::Point bottomRight, ColorValue from, ColorValue to,
+                      bool vertical) override;
+    void gradientTriangle(const meta::GradientVertex& a, const meta::GradientVertex& b,
+                          const meta::GradientVertex& c) override;
+    void clip(meta::ClipOp op, const meta::Path& path, meta::FillRule rule) override;
+    void resetClip() override;
+    void save() override;
+    void restore() override;
+
+    // The installed family a metafile's face name is drawn with.
+    static QString familyFor(const std::string& face, int pitchAndFamily);
+
+private:
+    struct ClipState {
+        bool active = false;
+        QRegion region;
+    };
+    bool applyMix(meta::Mix mix);
+    void applyClip();
+    const QImage* pattern(const meta::Brush& brush);
+
+    QPainter& p_;
+    int width_, height_;
+    ClipState clip_;
+    std::vector<ClipState> saved_;
+    std::unordered_map<const meta::Dib*, QImage> patterns_;
+    std::vector<std::shared_ptr<const meta::Dib>> keepPatterns_;
+};
+
+// A Dib (as a metafile carries it) as a QImage; a null image when the
+// bitmap cannot be decoded. withAlpha keeps a 32-bit bitmap's fourth byte
+// as premultiplied alpha.
+QImage dibToImage(const meta::Dib& dib, bool withAlpha);
+
+// The picture of a WMF or EMF file: 24-bit, white, of the metafile's
+// natural size, with the metafile played at (0, 0). Tall pictures are drawn
+// in bands so that the drawing buffer stays small. Throws FileError as
+// metafileNaturalSize does.
+WorkBitmap renderMetafile(std::span<const std::uint8_t> bytes, const std::string& name, PictureKind kind);
+
+}  // namespace hueline

@@ -1,0 +1,266 @@
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <QImage>
+
+#include <filesystem>
+
+#include "../imaging/metafile_test_support.h"
+#include "imaging/errors.h"
+#include "imaging/file_io.h"
+#include "imaging/metafile_player.h"
+#include "render/metafile_painter.h"
+
+namespace hueline {
+namespace {
+
+using testing::Bytes;
+using testing::EmfBuilder;
+using testing::WmfBuilder;
+namespace fs = std::filesystem;
+
+const std::string kDir = std::string(HUELINE_TEST_DATA) + "/metafile/";
+
+// Text needs a GUI application; the offscreen platform gives one without a
+// display.
+class MetafilePainter : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        if (!QCoreApplication::instance()) {
+            static int argc = 1;
+            static char name[] = "render_tests";
+            static char* argv[] = {name, nullptr};
+            static QGuiApplication app(argc, argv);
+        }
+    }
+};
+
+ColorValue at(const WorkBitmap& b, int x, int y) { return b.pixel(x, y); }
+
+// Counts the pixels of a rectangle that are not white.
+int inkIn(const WorkBitmap& b, int l, int t, int r, int bo) {
+    int n = 0;
+    for (int y = std::max(0, t); y < std::min(b.height(), bo); ++y)
+        for (int x = std::max(0, l); x < std::min(b.width(), r); ++x) n += at(b, x, y) != kWhite;
+    return n;
+}
+
+// A 24-bit bottom-up DIB of 2 x 2 pixels: bottom row blue, green; top row
+// red, white.
+Bytes twoByTwoDib() {
+    Bytes d;
+    d.u32(40).i32(2).i32(2).u16(1).u16(24).u32(0).u32(16).i32(0).i32(0).u32(0).u32(0);
+    d.u8(255).u8(0).u8(0).u8(0).u8(255).u8(0).u16(0);      // bottom: blue, green
+    d.u8(0).u8(0).u8(255).u8(255).u8(255).u8(255).u16(0);  // top: red, white
+    return d;
+}
+
+TEST_F(MetafilePainter, FillsAndOutlinesLandOnTheirPixels) {
+    WmfBuilder w(0, 0, 100, 50, 96);
+    Bytes red;
+    red.u16(0).u32(0x0000FF).u16(0);
+    w.recBytes(0x02FC, red);
+    w.rec(0x012D, {0});
+    Bytes nullPen;
+    nullPen.u16(5).i16(0).i16(0).u32(0);
+    w.recBytes(0x02FA, nullPen);
+    w.rec(0x012D, {1});
+    w.rec(0x041B, {40, 50, 10, 10});  // rectangle 10..50 x 10..40
+    Bytes bluePen;
+    bluePen.u16(0).i16(0).i16(0).u32(0xFF0000);
+    w.recBytes(0x02FA, bluePen);
+    w.rec(0x012D, {2});
+    w.rec(0x0214, {45, 60});  // move to (60, 45)
+    w.rec(0x0213, {45, 90});  // line to (90, 45)
+    const WorkBitmap b = renderMetafile(w.build(), "shapes.wmf", PictureKind::Wmf);
+    ASSERT_EQ(b.width(), 100);
+    ASSERT_EQ(b.height(), 50);
+    EXPECT_EQ(b.format(), PixelFormat::Bits24);
+    EXPECT_EQ(at(b, 30, 25), makeColor(255, 0, 0));
+    EXPECT_EQ(at(b, 10, 10), makeColor(255, 0, 0));
+    EXPECT_EQ(at(b, 49, 39), makeColor(255, 0, 0));
+    EXPECT_EQ(at(b, 50, 25), kWhite);
+    EXPECT_EQ(at(b, 30, 40), kWhite);
+    EXPECT_EQ(at(b, 5, 5), kWhite);
+    EXPECT_EQ(at(b, 75, 45), makeColor(0, 0, 255));
+    EXPECT_EQ(at(b, 75, 44), kWhite);
+    EXPECT_EQ(at(b, 75, 46), kWhite);
+    // Nothing else was drawn.
+    EXPECT_EQ(inkIn(b, 0, 0, 100, 50), 40 * 30 + inkIn(b, 55, 40, 100, 50));
+}
+
+TEST_F(MetafilePainter, ClipRectanglesAndSavedClips) {
+    EmfBuilder e(10000, 5000, 100, 50, 100, 50);
+    e.rec(39, {1, 0, 0x000000, 0});
+    e.rec(37, {1});
+    e.rec(37, {std::int32_t(0x80000008)});  // null pen
+    e.rec(33, {});                          // save
+    e.rec(30, {20, 10, 40, 30});            // intersect
+    e.rec(29, {25, 15, 30, 20});            // exclude a hole
+    e.rec(43, {0, 0, 100, 50});
+    e.rec(34, {-1});                        // restore: no clip
+    e.rec(43, {60, 10, 70, 20});
+    const WorkBitmap b = renderMetafile(e.build(), "clip.emf", PictureKind::Emf);
+    ASSERT_EQ(b.width(), 100);
+    EXPECT_EQ(inkIn(b, 0, 0, 100, 50), 20 * 20 - 5 * 5 + 10 * 10);
+    EXPECT_EQ(at(b, 20, 10), kBlack);
+    EXPECT_EQ(at(b, 27, 17), kWhite);
+    EXPECT_EQ(at(b, 19, 10), kWhite);
+    EXPECT_EQ(at(b, 65, 15), kBlack);
+}
+
+TEST_F(MetafilePainter, BitmapsAreStretchedOntoTheirRectangle) {
+    EmfBuilder e(10000, 5000, 100, 50, 100, 50);
+    const Bytes dib = twoByTwoDib();
+    Bytes r;  // stretch-DIB record body after type and size
+    r.i32(0).i32(0).i32(100).i32(50);                    // bounds
+    r.i32(10).i32(10).i32(0).i32(0).i32(2).i32(2);       // dest x, y; source x, y, w, h
+    r.u32(80).u32(40).u32(120).u32(16).u32(0).u32(0xCC0020).i32(20).i32(20);
+    r.raw(std::vector<std::uint8_t>(dib.b.begin(), dib.b.begin() + 40));
+    r.raw(std::vector<std::uint8_t>(dib.b.begin() + 40, dib.b.end()));
+    e.rec(81, r);
+    const WorkBitmap b = renderMetafile(e.build(), "dib.emf", PictureKind::Emf);
+    EXPECT_EQ(at(b, 12, 12), makeColor(255, 0, 0));    // top left: red
+    EXPECT_EQ(at(b, 27, 12), kWhite);                  // top right: white
+    EXPECT_EQ(at(b, 12, 27), makeColor(0, 0, 255));    // bottom left: blue
+    EXPECT_EQ(at(b, 27, 27), makeColor(0, 255, 0));    // bottom right: green
+    EXPECT_EQ(at(b, 12, 9), kWhite);
+    EXPECT_EQ(at(b, 12, 30), kWhite);
+    EXPECT_EQ(inkIn(b, 0, 0, 100, 50), 300);
+}
+
+TEST_F(MetafilePainter, TextIsDrawnWhereItsAlignmentPutsIt) {
+    EmfBuilder e(20000, 10000, 200, 100, 200, 100);
+    Bytes font;
+    font.u32(1).i32(-20).i32(0).i32(0).i32(0).i32(400).u32(0).u32(0);
+    for (char c : std::string("Arial")) font.u16(std::uint8_t(c));
+    for (int i = 5; i < 32; ++i) font.u16(0);
+    e.rec(82, font);
+    e.rec(37, {1});
+    e.rec(18, {1});  // transparent background
+    auto text = [&](int x, int y, const std::u16string& s) {
+        Bytes t;
+        t.i32(0).i32(0).i32(200).i32(100).u32(1).f32(1).f32(1);
+        t.i32(x).i32(y).u32(std::uint32_t(s.size())).u32(76).u32(0).i32(0).i32(0).i32(0).i32(0).u32(0);
+        for (char16_t c : s) t.u16(c);
+        e.rec(84, t);
+    };
+    text(10, 10, u"HHHH");    // top left at (10, 10)
+    e.rec(22, {2 | 24});      // right, baseline
+    text(190, 90, u"HH");
+    const WorkBitmap b = renderMetafile(e.build(), "text.emf", PictureKind::Emf);
+    // Capital H of a 20-pixel font: about 14 pixels tall, below the top.
+    EXPECT_GT(inkIn(b, 10, 10, 80, 32), 100);
+    EXPECT_EQ(inkIn(b, 0, 0, 200, 10), 0);
+    EXPECT_EQ(inkIn(b, 0, 0, 9, 50), 0);
+    // Right-aligned on the baseline: ends at x 190, sits above y 90.
+    EXPECT_GT(inkIn(b, 150, 70, 191, 91), 50);
+    EXPECT_EQ(inkIn(b, 191, 50, 200, 100), 0);
+    EXPECT_EQ(inkIn(b, 100, 91, 200, 100), 0);
+}
+
+TEST_F(MetafilePainter, TallPicturesAreDrawnInBands) {
+    // 4200 x 4200 pixels is more than one band of 16 megapixels.
+    EmfBuilder e(420000, 420000, 1000, 1000, 1000, 1000);
+    e.rec(39, {1, 0, 0x000000, 0});
+    e.rec(37, {1});
+    e.rec(37, {std::int32_t(0x80000008)});
+    e.rec(43, {0, 3990, 4200, 4000});   // across the first band's end
+    e.rec(43, {100, 4150, 200, 4200});  // at the very bottom
+    const WorkBitmap b = renderMetafile(e.build(), "tall.emf", PictureKind::Emf);
+    ASSERT_EQ(b.width(), 4200);
+    ASSERT_EQ(b.height(), 4200);
+    for (int y : {3990, 3994, 3995, 3999}) EXPECT_EQ(at(b, 2000, y), kBlack) << y;
+    EXPECT_EQ(at(b, 2000, 3989), kWhite);
+    EXPECT_EQ(at(b, 2000, 4000), kWhite);
+    EXPECT_EQ(at(b, 150, 4199), kBlack);
+    EXPECT_EQ(inkIn(b, 0, 3980, 4200, 4200), 4200 * 10 + 100 * 50);
+}
+
+// How much of the ink of one picture has ink of the other within two
+// pixels: 1 when every dark pixel of a has a dark neighbour in b.
+double inkCoverage(const QImage& a, const QImage& b) {
+    auto ink = [](const QImage& im, int x, int y) {
+        const QRgb p = im.pixel(x, y);
+        return qRed(p) < 200 || qGreen(p) < 200 || qBlue(p) < 200;
+    };
+    long total = 0, found = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            if (!ink(a, x, y)) continue;
+            ++total;
+            bool near = false;
+            for (int dy = -2; dy <= 2 && !near; ++dy)
+                for (int dx = -2; dx <= 2 && !near; ++dx) {
+                    const int u = x + dx, v = y + dy;
+                    near = u >= 0 && v >= 0 && u < b.width() && v < b.height() && ink(b, u, v);
+                }
+            found += near;
+        }
+    return total ? double(found) / double(total) : 1.0;
+}
+
+QImage toImage(const WorkBitmap& b) {
+    QImage im(b.width(), b.height(), QImage::Format_RGB32);
+    for (int y = 0; y < b.height(); ++y)
+        for (int x = 0; x < b.width(); ++x) {
+            const ColorValue c = b.pixel(x, y);
+            im.setPixel(x, y, qRgb(redOf(c), greenOf(c), blueOf(c)));
+        }
+    return im;
+}
+
+// Real files against renderings made by other players. The tolerance: at
+// least 90% of either picture's dark pixels have a dark pixel of the other
+// within two pixels (fonts, antialiasing and a few unplayed records differ).
+TEST_F(MetafilePainter, RealFilesMatchTheirReferenceRenderings) {
+    struct Case {
+        std::string file, reference;
+        double minCoverage;
+    };
+    for (const Case& c : {Case{"wmf/wmf2svg/fulltest.wmf", "wmf/wmf2svg/fulltest.png", 0.9},
+                          Case{"emf/pillow/drawing.emf", "emf/pillow/drawing_emf_ref.png", 0.9}}) {
+        const auto bytes = readFileBytes(kDir + c.file);
+        const QImage ours = toImage(renderMetafile(bytes, c.file, kindFromName(c.file)));
+        QImage ref(QString::fromStdString(kDir + c.reference));
+        ASSERT_FALSE(ref.isNull()) << c.reference;
+        ref = ref.convertToFormat(QImage::Format_RGB32);
+        if (ref.size() != ours.size()) ref = ref.scaled(ours.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        const double theirsInOurs = inkCoverage(ref, ours), oursInTheirs = inkCoverage(ours, ref);
+        EXPECT_GE(theirsInOurs, c.minCoverage) << c.file;
+        EXPECT_GE(oursInTheirs, c.minCoverage) << c.file;
+        std::printf("%s: %.3f of the reference's ink found, %.3f of ours\n", c.file.c_str(), theirsInOurs,
+                    oursInTheirs);
+    }
+}
+
+// Every file of the set: a picture of its natural size, or, for the broken
+// and non-placeable ones, a clean error.
+TEST_F(MetafilePainter, EveryFileOfTheSetPlaysOrFailsCleanly) {
+    int played = 0, refused = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(kDir)) {
+        const std::string path = entry.path().string();
+        const PictureKind kind = kindFromName(path);
+        if (!entry.is_regular_file() || (kind != PictureKind::Wmf && kind != PictureKind::Emf)) continue;
+        const std::string rel = path.substr(kDir.size());
+        const auto bytes = readFileBytes(path);
+        const bool mustFail = rel.rfind("wmf-nonplaceable/", 0) == 0;
+        const bool mayFail = rel.rfind("emf-bad/", 0) == 0;
+        try {
+            const WorkBitmap b = renderMetafile(bytes, rel, kind);
+            EXPECT_FALSE(mustFail) << rel;
+            EXPECT_EQ((MetafileSize{b.width(), b.height()}), metafileNaturalSize(bytes, rel, kind)) << rel;
+            EXPECT_EQ(b.format(), PixelFormat::Bits24);
+            ++played;
+        } catch (const FileError& e) {
+            EXPECT_TRUE(mustFail || mayFail) << rel << ": " << e.what();
+            EXPECT_EQ(e.file(), rel);
+            ++refused;
+        }
+    }
+    EXPECT_GT(played, 80);
+    EXPECT_GE(refused, 8);
+}
+
+}  // namespace
+}  // namespace hueline
