@@ -1,23 +1,112 @@
-// Opening pictures into both panes and saving the result pane.
+// Opening a picture into both panes and saving the result pane.
+//
+// Open: the chosen file is read once; both panes show it and the working
+// pictures restart from it. Cancelling changes nothing, and a file that
+// cannot be read changes nothing either: its error goes to the error
+// report (an icon has a message box of its own).
+//
+// Save: the format follows the selected filter entry, never the typed
+// name, and its extension is forced onto the name.
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QMimeData>
+#include <QUrl>
 
 #include "app/huelinemain.h"
+#include "app/messages.h"
+#include "app/picture_preview.h"
+#include "app/save_name.h"
+#include "imaging/bmp_codec.h"
+#include "imaging/errors.h"
+#include "imaging/icon_reader.h"
+#include "imaging/jpeg_codec.h"
+#include "render/picture_loader.h"
 
 namespace hueline::app {
 
-void TMyPicture::SpeedButton1Click() {}
+namespace {
 
-void TMyPicture::SpeedButton2Click() {}
+// The dialogs match names whatever their case, so "*.jpg" lists photo.JPG
+// too.
+const QStringList& openFilters() {
+    static const QStringList filters = {
+        QStringLiteral("*.jpg"),
+        QStringLiteral("*.bmp"),
+        QStringLiteral("All pictures (*.jpg *.jpeg *.bmp *.ico *.wmf *.emf)"),
+    };
+    return filters;
+}
 
-void TMyPicture::OpenPicture(const QString&) {}
+const QStringList& saveFilters() {
+    static const QStringList filters = {QStringLiteral("*.jpg"), QStringLiteral("*.bmp")};
+    return filters;
+}
 
-QString TMyPicture::savePicture(const QString& chosenName, int) { return chosenName; }
+// Runs a file dialog with the filters, starting at the entry chosen last
+// time (1-based); on confirmation gives the name and keeps the entry.
+QString runFileDialog(QFileDialog* dialog, const QStringList& filters, int& entry) {
+    dialog->setNameFilters(filters);
+    dialog->selectNameFilter(filters.value(entry - 1, filters.first()));
+    if (!dialog->findChild<PicturePreview*>()) new PicturePreview(dialog);
+    if (dialog->exec() != QDialog::Accepted) return QString();
+    const qsizetype chosen = filters.indexOf(dialog->selectedNameFilter());
+    if (chosen >= 0) entry = int(chosen) + 1;
+    const QStringList files = dialog->selectedFiles();
+    return files.isEmpty() ? QString() : files.first();
+}
 
-void TMyPicture::dragEnterEvent(QDragEnterEvent* event) { QMainWindow::dragEnterEvent(event); }
+}  // namespace
 
-void TMyPicture::dropEvent(QDropEvent* event) { QMainWindow::dropEvent(event); }
+void TMyPicture::SpeedButton1Click() {
+    const QString name = runFileDialog(OpenPictureDialog1, openFilters(), openFilterEntry_);
+    if (name.isEmpty()) return;
+    OpenPicture(name);
+}
+
+void TMyPicture::OpenPicture(const QString& fileName) {
+    WorkBitmap loaded;
+    try {
+        loaded = LoadPictureFile(fileName.toStdString());
+    } catch (const IconError& e) {
+        const QString why = QString::fromStdString(e.reason().empty() ? std::string(e.what()) : e.reason());
+        showMessage(MessageKind::Information, QStringLiteral("Exit"),
+                    QStringLiteral("Input picture") + fileName + QStringLiteral("Error.") + why);
+        return;
+    }
+    ws_.openPicture(loaded);
+}
+
+void TMyPicture::SpeedButton2Click() {
+    const QString name = runFileDialog(SavePictureDialog1, saveFilters(), saveFilterEntry_);
+    if (name.isEmpty()) return;
+    savePicture(name, saveFilterEntry_);
+}
+
+QString TMyPicture::savePicture(const QString& chosenName, int filterEntry) {
+    const WorkBitmap& picture = ws_.resultPane();
+    if (picture.empty()) throw UserError("The result pane holds no picture, so nothing was saved");
+    const bool jpeg = filterEntry != 2;
+    const std::string name = withForcedExtension(chosenName.toStdString(), jpeg ? ".jpg" : ".bmp");
+    if (jpeg)
+        writeJpegFile(picture, name);
+    else
+        writeBmpFile(picture, name);
+    return QString::fromStdString(name);
+}
+
+// A picture file dropped on the window opens as Open would open it.
+void TMyPicture::dragEnterEvent(QDragEnterEvent* event) {
+    const QMimeData* mime = event->mimeData();
+    if (mime->hasUrls() && !mime->urls().isEmpty() && mime->urls().first().isLocalFile())
+        event->acceptProposedAction();
+}
+
+void TMyPicture::dropEvent(QDropEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.isEmpty() || !urls.first().isLocalFile()) return;
+    event->acceptProposedAction();
+    OpenPicture(urls.first().toLocalFile());
+}
 
 }  // namespace hueline::app

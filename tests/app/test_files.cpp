@@ -1,0 +1,343 @@
+// Opening and saving in the window: the dialogs' filter entries and the
+// entry kept for the run, cancelling, unreadable files and icons, the
+// name rule for saving, dropping a file on the window, and a whole round
+// from a photo to a saved sketch and back.
+#include <QAbstractItemView>
+#include <QDir>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QLabel>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+
+#include "app/huelinemain.h"
+#include "app/messages.h"
+#include "app/picture_pane.h"
+#include "app/save_name.h"
+#include "imaging/bmp_codec.h"
+#include "imaging/errors.h"
+#include "imaging/jpeg_codec.h"
+#include "imaging/tones.h"
+
+using namespace hueline;
+using namespace hueline::app;
+
+namespace {
+
+QString data(const char* rel) { return QStringLiteral(HUELINE_TEST_DATA "/") + QString::fromLatin1(rel); }
+
+// Answers the next modal file dialog once it is open: picks the filter
+// entry (1-based, 0 for as it is), types the name and confirms, or cancels
+// when the name is empty. Records the entry the dialog opened with.
+struct DialogAnswer {
+    QString openedWith;
+    QStringList shownFilters;
+};
+
+void answerDialog(QFileDialog* dialog, const QString& name, int entry, DialogAnswer* seen = nullptr) {
+    QTimer::singleShot(0, dialog, [=] {
+        if (seen) {
+            seen->openedWith = dialog->selectedNameFilter();
+            seen->shownFilters = dialog->nameFilters();
+        }
+        if (entry > 0) dialog->selectNameFilter(dialog->nameFilters().at(entry - 1));
+        if (name.isEmpty()) {
+            dialog->reject();
+            return;
+        }
+        // As a user typing a name into the name box.
+        for (auto* view : dialog->findChildren<QAbstractItemView*>()) view->clearSelection();
+        dialog->setDirectory(QFileInfo(name).path());
+        auto* box = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        box->setText(QFileInfo(name).fileName());
+        static_cast<QDialog*>(dialog)->accept();  // QFileDialog's own accept, reached as QDialog's
+    });
+}
+
+// Everything Open may change.
+struct State {
+    WorkBitmap result, source, original, undo, sourceSnapshot, resultSnapshot;
+    std::string status;
+    explicit State(const Workspace& ws)
+        : result(ws.resultPane()),
+          source(ws.sourcePane()),
+          original(ws.originalPicture()),
+          undo(ws.undoPicture()),
+          sourceSnapshot(ws.sourceSnapshot()),
+          resultSnapshot(ws.resultSnapshot()),
+          status(ws.status()) {}
+    bool operator==(const State&) const = default;
+};
+
+}  // namespace
+
+class TestFiles : public QObject {
+    Q_OBJECT
+private slots:
+    void init() {
+        shown_.clear();
+        setMessageHandler([this](MessageKind, const QString& caption, const QString& text) {
+            shown_ << caption + "|" + text;
+        });
+    }
+    void cleanup() { setMessageHandler(nullptr); }
+
+    void forcedExtension_data();
+    void forcedExtension();
+    void openFillsBothPanesAndRestarts();
+    void openKeepsTheStoredFormat();
+    void openDialogFiltersAndKeptEntry();
+    void cancelChangesNothing();
+    void unreadableFilesChangeNothing_data();
+    void unreadableFilesChangeNothing();
+    void brokenIconShowsItsOwnMessageOnce();
+    void saveFollowsTheSelectedEntry();
+    void saveDialogKeepsItsEntry();
+    void savingAnEmptyPictureWritesNothing();
+    void droppedFileOpens();
+    void photoToSketchAndBack();
+
+private:
+    QStringList shown_;
+};
+
+void TestFiles::forcedExtension_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("ext");
+    QTest::addColumn<QString>("saved");
+    QTest::newRow("other extension") << "result.bmp" << ".jpg" << "result.jpg";
+    QTest::newRow("no dot") << "result" << ".bmp" << "result.bmp";
+    QTest::newRow("already right") << "result.jpg" << ".jpg" << "result.jpg";
+    QTest::newRow("upper case") << "RESULT.JPG" << ".jpg" << "RESULT.jpg";
+    QTest::newRow("last dot only") << "my.photo.v2.bmp" << ".jpg" << "my.photo.v2.jpg";
+    QTest::newRow("dot in a folder") << "/home/u/pictures.old/photo" << ".jpg" << "/home/u/pictures.old/photo.jpg";
+    QTest::newRow("both") << "/a.b/c.d" << ".bmp" << "/a.b/c.bmp";
+    QTest::newRow("trailing dot") << "photo." << ".bmp" << "photo.bmp";
+}
+
+void TestFiles::forcedExtension() {
+    QFETCH(QString, typed);
+    QFETCH(QString, ext);
+    QTEST(QString::fromStdString(withForcedExtension(typed.toStdString(), ext.toStdString())), "saved");
+}
+
+void TestFiles::openFillsBothPanesAndRestarts() {
+    TMyPicture w;
+    w.Button1Click();  // a status word that Open must keep
+    const QString photo = data("jpeg/pillow/hopper.jpg");
+    answerDialog(w.OpenPictureDialog1, photo, 0);
+    w.SpeedButton1Click();
+    const WorkBitmap expected = readJpegFile(photo.toStdString());
+    const Workspace& ws = w.workspace();
+    QVERIFY(ws.resultPane() == expected);
+    QVERIFY(ws.sourcePane() == expected);
+    QVERIFY(ws.originalPicture() == expected && ws.undoPicture() == expected);
+    QVERIFY(ws.sourceSnapshot() == expected && ws.resultSnapshot() == expected);
+    QCOMPARE(w.Label1->text(), QStringLiteral("Black and white"));
+    QCOMPARE(w.Image1->size(), QSize(expected.width(), expected.height()));
+    QCOMPARE(w.Image2->size(), QSize(expected.width(), expected.height()));
+    // Undo right after Open changes nothing visible; Renew returns here.
+    w.SpeedButton3Click();
+    QVERIFY(ws.resultPane() == expected);
+    w.Button20Click();
+    w.SpeedButton4Click();
+    QVERIFY(ws.resultPane() == expected);
+}
+
+void TestFiles::openKeepsTheStoredFormat() {
+    TMyPicture w;
+    // An 8-bit BMP arrives as an 8-bit picture, also through an upper-case
+    // name; a grayscale JPEG as 8-bit gray.
+    QTemporaryDir dir;
+    const QString upper = dir.filePath("PAL8.BMP");
+    QVERIFY(QFile::copy(data("bmp/g/pal8.bmp"), upper));
+    w.OpenPicture(upper);
+    QCOMPARE(w.workspace().resultPane().format(), PixelFormat::Bits8);
+    QVERIFY(w.workspace().resultPane() == readBmpFile(data("bmp/g/pal8.bmp").toStdString()));
+    w.OpenPicture(data("jpeg/pillow/hopper_gray.jpg"));
+    QCOMPARE(w.workspace().sourcePane().format(), PixelFormat::Bits8);
+    // The pane draws the 8-bit picture through its 24-bit conversion.
+    QCOMPARE(w.Image1->shownImage().pixelColor(5, 5).red(),
+             redOf(w.workspace().resultPane().pixel(5, 5)));
+}
+
+void TestFiles::openDialogFiltersAndKeptEntry() {
+    TMyPicture w;
+    DialogAnswer first, second;
+    answerDialog(w.OpenPictureDialog1, data("bmp/g/pal8.bmp"), 2, &first);
+    w.SpeedButton1Click();
+    QCOMPARE(first.shownFilters.size(), 3);
+    QCOMPARE(first.shownFilters[0], QStringLiteral("*.jpg"));
+    QCOMPARE(first.shownFilters[1], QStringLiteral("*.bmp"));
+    QCOMPARE(first.openedWith, QStringLiteral("*.jpg"));  // what the user sees
+    QVERIFY(w.OpenPictureDialog1->testOption(QFileDialog::DontUseNativeDialog));
+    QVERIFY(w.OpenPictureDialog1->findChild<QLabel*>("Preview"));
+    // The entry picked last time is where the dialog starts next time.
+    answerDialog(w.OpenPictureDialog1, QString(), 0, &second);
+    w.SpeedButton1Click();
+    QCOMPARE(second.openedWith, QStringLiteral("*.bmp"));
+    // The list matches the patterns whatever the case of the names.
+    auto* model = w.OpenPictureDialog1->findChild<QFileSystemModel*>();
+    QVERIFY(model);
+    QVERIFY(!(model->filter() & QDir::CaseSensitive));
+}
+
+void TestFiles::cancelChangesNothing() {
+    TMyPicture w;
+    w.Button1Click();
+    w.Button20Click();
+    const State before(w.workspace());
+    answerDialog(w.OpenPictureDialog1, QString(), 0);
+    w.SpeedButton1Click();
+    QVERIFY(State(w.workspace()) == before);
+    QVERIFY(shown_.isEmpty());
+}
+
+void TestFiles::unreadableFilesChangeNothing_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("bytes");  // empty: the file does not exist
+    QTest::newRow("missing bmp") << "missing.bmp" << QByteArray();
+    QTest::newRow("missing jpeg") << "missing.jpg" << QByteArray();
+    QTest::newRow("unknown kind") << "photo.gif" << QByteArray("GIF89a....");
+    QTest::newRow("broken bmp") << "broken.bmp" << QByteArray("BM\x10\x00\x00\x00", 6);
+    QTest::newRow("broken jpeg") << "broken.jpg" << QByteArray("\xFF\xD8\xFF\xE0garbage", 12);
+}
+
+// A file that cannot be read ends Open with its error for the error
+// report; the panes and every working picture keep what they held.
+void TestFiles::unreadableFilesChangeNothing() {
+    QFETCH(QString, name);
+    QFETCH(QByteArray, bytes);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(name);
+    if (!bytes.isEmpty()) {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    TMyPicture w;
+    w.Button1Click();
+    const State before(w.workspace());
+    try {
+        w.OpenPicture(path);
+        QFAIL("the file was taken");
+    } catch (const FileError& e) {
+        QVERIFY2(QString::fromUtf8(e.what()).contains(name), e.what());
+    }
+    QVERIFY(State(w.workspace()) == before);
+}
+
+void TestFiles::brokenIconShowsItsOwnMessageOnce() {
+    TMyPicture w;
+    w.Button1Click();
+    const State before(w.workspace());
+    const QString icon = data("ico/bad/dotnet_invalid-empty.ico");
+    w.OpenPicture(icon);
+    QCOMPARE(shown_.size(), 1);
+    QVERIFY2(shown_[0].startsWith("Exit|Input picture" + icon + "Error."), qPrintable(shown_[0]));
+    QVERIFY(shown_[0].size() > QString("Exit|Input picture" + icon + "Error.").size());
+    QVERIFY(State(w.workspace()) == before);
+}
+
+void TestFiles::saveFollowsTheSelectedEntry() {
+    TMyPicture w;
+    w.Button1Click();
+    const WorkBitmap result = w.workspace().resultPane();
+    QTemporaryDir dir;
+    // Entry 1 writes JPEG whatever the typed name says.
+    QCOMPARE(w.savePicture(dir.filePath("result.bmp"), 1), dir.filePath("result.jpg"));
+    QVERIFY(!QFile::exists(dir.filePath("result.bmp")));
+    const WorkBitmap jpeg = readJpegFile(dir.filePath("result.jpg").toStdString());
+    QCOMPARE(jpeg.width(), result.width());
+    QCOMPARE(jpeg.height(), result.height());
+    // Entry 2 writes BMP, exactly the pane's pixels.
+    QCOMPARE(w.savePicture(dir.filePath("result"), 2), dir.filePath("result.bmp"));
+    QVERIFY(readBmpFile(dir.filePath("result.bmp").toStdString()) == result);
+    // An existing file is replaced without a question.
+    w.Button20Click();
+    w.SpeedButton3Click();  // back to B&W: same pixels again
+    w.Button16Click();      // inverse
+    w.savePicture(dir.filePath("result.bmp"), 2);
+    QVERIFY(readBmpFile(dir.filePath("result.bmp").toStdString()) == w.workspace().resultPane());
+    // A folder that does not exist fails with the file's name.
+    QVERIFY_THROWS_EXCEPTION(FileError, w.savePicture(dir.filePath("no/such/folder/x"), 2));
+}
+
+void TestFiles::saveDialogKeepsItsEntry() {
+    TMyPicture w;
+    QTemporaryDir dir;
+    DialogAnswer first, second;
+    QVERIFY(w.SavePictureDialog1->testOption(QFileDialog::DontConfirmOverwrite));
+    QVERIFY(w.SavePictureDialog1->defaultSuffix().isEmpty());
+    answerDialog(w.SavePictureDialog1, dir.filePath("a.jpg"), 2, &first);
+    w.SpeedButton2Click();
+    QCOMPARE(first.shownFilters.size(), 2);
+    QCOMPARE(first.openedWith, QStringLiteral("*.jpg"));
+    QVERIFY(QFile::exists(dir.filePath("a.bmp")));
+    QVERIFY(!QFile::exists(dir.filePath("a.jpg")));
+    answerDialog(w.SavePictureDialog1, dir.filePath("b"), 0, &second);
+    w.SpeedButton2Click();
+    QCOMPARE(second.openedWith, QStringLiteral("*.bmp"));
+    QVERIFY(QFile::exists(dir.filePath("b.bmp")));
+    // Cancelled: nothing written.
+    answerDialog(w.SavePictureDialog1, QString(), 0);
+    w.SpeedButton2Click();
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 2);
+}
+
+void TestFiles::savingAnEmptyPictureWritesNothing() {
+    TMyPicture w;
+    QTemporaryDir dir;
+    w.OpenPicture(data("bmp/g/pal8.bmp"));
+    w.workspace().finishStroke(WorkBitmap());  // the result pane now holds nothing
+    QVERIFY_THROWS_EXCEPTION(UserError, w.savePicture(dir.filePath("empty"), 1));
+    QVERIFY(QDir(dir.path()).entryList(QDir::Files).isEmpty());
+}
+
+void TestFiles::droppedFileOpens() {
+    TMyPicture w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(data("bmp/g/pal8.bmp"))});
+    QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&w, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&w, &drop);
+    QVERIFY(w.workspace().resultPane() == readBmpFile(data("bmp/g/pal8.bmp").toStdString()));
+    QVERIFY(w.workspace().sourcePane() == w.workspace().resultPane());
+}
+
+// Open a photo, sketch it, save it both ways, open the saved files again.
+void TestFiles::photoToSketchAndBack() {
+    TMyPicture w;
+    QTemporaryDir dir;
+    w.OpenPicture(data("jpeg/pillow/hopper.jpg"));
+    w.Button1Click();
+    const WorkBitmap sketch = w.workspace().resultPane();
+    QVERIFY(sketch == blackWhitePicture(w.workspace().sourcePane()));
+    const QString bmp = w.savePicture(dir.filePath("sketch"), 2);
+    const QString jpg = w.savePicture(dir.filePath("sketch"), 1);
+    w.OpenPicture(bmp);
+    QVERIFY(w.workspace().resultPane() == sketch);
+    QVERIFY(w.workspace().sourcePane() == sketch);
+    w.OpenPicture(jpg);
+    const WorkBitmap back = w.workspace().resultPane();
+    QCOMPARE(back.width(), sketch.width());
+    // JPEG is lossy: black and white come back close to black and white.
+    int far = 0;
+    for (int y = 0; y < back.height(); ++y)
+        for (int x = 0; x < back.width(); ++x)
+            if (std::abs(int(back.pixel(x, y) & 0xFF) - int(sketch.pixel(x, y) & 0xFF)) > 96) ++far;
+    QVERIFY2(far < back.width() * back.height() / 50, qPrintable(QString::number(far)));
+}
+
+QTEST_MAIN(TestFiles)
+#include "test_files.moc"
