@@ -10,10 +10,6 @@
 #include "imaging/coefficients.h"
 #include "imaging/commands.h"
 
-// The companion is a program, not a library; its step table is built into
-// these tests from its own source.
-#include "batch/steps.cpp"
-
 namespace hueline::batch {
 namespace {
 
