@@ -9,9 +9,11 @@
 
 #include "imaging/bmp_codec.h"
 #include "imaging/errors.h"
+#include "imaging/file_io.h"
 #include "imaging/icon_reader.h"
 #include "imaging/jpeg_codec.h"
 #include "imaging/picture_file.h"
+#include "render/metafile_painter.h"
 
 namespace hueline {
 
@@ -66,7 +68,7 @@ WorkBitmap LoadPictureFile(const std::string& path) {
     case PictureKind::Jpeg: return readJpegFile(path);
     case PictureKind::Icon: return readIconFile(path, decodePngForIcon);
     case PictureKind::Wmf:
-    case PictureKind::Emf: throw FileError(path, "metafiles cannot be read yet");
+    case PictureKind::Emf: return renderMetafile(readFileBytes(path), path, kindFromName(path));
     case PictureKind::Unknown: break;
     }
     throw FileError(path, "not a picture this program reads");
