@@ -5,11 +5,14 @@
 
 #include <filesystem>
 
+#include <unistd.h>
+
 #include "../imaging/metafile_test_support.h"
 #include "imaging/errors.h"
 #include "imaging/file_io.h"
 #include "imaging/metafile_player.h"
 #include "render/metafile_painter.h"
+#include "render/picture_loader.h"
 
 namespace hueline {
 namespace {
@@ -260,6 +263,34 @@ TEST_F(MetafilePainter, EveryFileOfTheSetPlaysOrFailsCleanly) {
     }
     EXPECT_GT(played, 80);
     EXPECT_GE(refused, 8);
+}
+
+// Opening metafiles by name, whatever the case of the ending.
+TEST_F(MetafilePainter, LoadPictureFileReadsMetafilesByTheirEnding) {
+    const fs::path dir = fs::temp_directory_path() / ("hueline-meta-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const auto copy = [&](const std::string& from, const std::string& as) {
+        fs::copy_file(kDir + from, dir / as, fs::copy_options::overwrite_existing);
+        return (dir / as).string();
+    };
+    const WorkBitmap wmf = LoadPictureFile(copy("wmf/dotnet/telescope_01.wmf", "telescope.Wmf"));
+    EXPECT_EQ(wmf.width(), 490);
+    EXPECT_EQ(wmf.height(), 654);
+    EXPECT_EQ(wmf.format(), PixelFormat::Bits24);
+    EXPECT_GT(inkIn(wmf, 0, 0, wmf.width(), wmf.height()), 1000);
+    const WorkBitmap emf = LoadPictureFile(copy("emf/poi/wrench.emf", "wrench.EMF"));
+    EXPECT_EQ(emf.width(), 190);
+    EXPECT_EQ(emf.height(), 115);
+    EXPECT_GT(inkIn(emf, 0, 0, emf.width(), emf.height()), 500);
+    const std::string plain = copy("wmf-nonplaceable/poi/testException2.doc-2.wmf", "plain.wmf");
+    try {
+        LoadPictureFile(plain);
+        FAIL() << "a Windows metafile without the placeable header must not be read";
+    } catch (const FileError& e) {
+        EXPECT_EQ(e.file(), plain);
+        EXPECT_NE(std::string(e.what()).find("placeable"), std::string::npos) << e.what();
+    }
+    fs::remove_all(dir);
 }
 
 }  // namespace
