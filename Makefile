@@ -3,7 +3,7 @@
 BUILD := build
 JOBS ?= $(shell nproc)
 
-.PHONY: deps configure build run test bench clean
+.PHONY: deps configure build run test bench clean package
 
 deps:
 	@./scripts/install-deps
@@ -25,6 +25,12 @@ bench: build
 	./$(BUILD)/hueline_bench --benchmark_counters_tabular=true
 	@if [ -x $(BUILD)/hueline_app_bench ]; then \
 	  QT_QPA_PLATFORM=offscreen ./$(BUILD)/hueline_app_bench --benchmark_counters_tabular=true; fi
+
+# The Debian package build/hueline_<version>_<arch>.deb, made by CPack from
+# the install rules, its dependencies found by dpkg-shlibdeps. Install it
+# with `apt-get install ./build/hueline_*.deb`.
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD)
