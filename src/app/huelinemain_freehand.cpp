@@ -128,7 +128,6 @@ void TMyPicture::Image2MouseUp(Qt::MouseButton, QPoint) {
 // rather than the nearest table entry.
 void TMyPicture::Image1StartDrag() {
     Image1->setCursor(Image1DragCursor_);
-    Image1->grabKeyboard();
     if (ToolMode_ != ToolMode::Pen && ToolMode_ != ToolMode::Brush && ToolMode_ != ToolMode::Rubber) return;
     DragPicture_ = ws_.resultPane().to24();
 }
@@ -142,7 +141,6 @@ void TMyPicture::Image1DragOver(QPoint pos) {
 }
 
 void TMyPicture::Image1EndDrag() {
-    Image1->releaseKeyboard();
     Image1->setCursor(Image1Cursor_);
     if (!DragPicture_) return;
     WorkBitmap drawn = std::move(*DragPicture_);
