@@ -146,6 +146,9 @@ TMyPicture::TMyPicture(QWidget* parent) : QMainWindow(parent) {
     buildAboutPanel();
     buildDialogs();
 
+    // Small enough for any screen, large enough that the layout rule keeps
+    // every width and position positive.
+    setMinimumSize(320, 300);
     resize(kDesignSize);
     move(kDesignPosition);
 

@@ -21,6 +21,7 @@
 #include "app/fringe1.h"
 #include "app/huelinemain.h"
 #include "app/picture_pane.h"
+#include "imaging/tones.h"
 
 using namespace hueline;
 using namespace hueline::app;
@@ -68,6 +69,7 @@ private slots:
     void commandsFromButtons();
     void historyFromEveryControl_data();
     void historyFromEveryControl();
+    void colorSplitSlider();
     void exitReleasesAndCloses();
     void closingEndsLikeExit();
 };
@@ -429,6 +431,24 @@ void TestMainWindow::historyFromEveryControl() {
         QVERIFY(w.workspace().resultPane() == bw);
         QCOMPARE(w.Label1->text(), QStringLiteral("Black and white"));
     }
+}
+
+// After Sharpen the Color Split works on the sharpened picture; the two
+// sliders do not build on each other's output.
+void TestMainWindow::colorSplitSlider() {
+    TMyPicture w;
+    const Workspace& ws = w.workspace();
+    QTest::mouseClick(w.Button18, Qt::LeftButton);
+    const WorkBitmap sharpened = ws.resultPane();
+    w.TrackBar2->setValue(90);
+    QVERIFY(ws.resultPane() == colorSplitPicture(sharpened, 90));
+    QCOMPARE(w.Label18->text(), QStringLiteral("90"));
+    QCOMPARE(w.Label9->text(), QStringLiteral("125"));
+    QCOMPARE(w.Label1->text(), QStringLiteral("Sharpenned"));
+    w.TrackBar1->setValue(40);
+    QVERIFY(ws.resultPane() == bwSplitPicture(sharpened, 40));
+    w.SpeedButton3Click();
+    QVERIFY(ws.resultPane() == sharpened);
 }
 
 void TestMainWindow::exitReleasesAndCloses() {
