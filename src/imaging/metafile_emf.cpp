@@ -54,6 +54,7 @@ private:
     std::unordered_map<std::uint32_t, GdiObject> objects_;
     const Record* rec_ = nullptr;
     std::string face_;
+    int charset_ = 0;
 };
 
 bool EmfPlayer::readPoints(std::size_t countAt, std::size_t pointsAt, bool small, std::vector<Point>& out) const {
@@ -131,7 +132,7 @@ void EmfPlayer::select(std::uint32_t index) {
     switch (o.kind) {
     case GdiObject::Kind::Pen: ctx_.selectPen(o.pen); break;
     case GdiObject::Kind::Brush: ctx_.selectBrush(o.brush); break;
-    case GdiObject::Kind::Font: ctx_.selectFont(o.font), face_ = o.font.face; break;
+    case GdiObject::Kind::Font: ctx_.selectFont(o.font), face_ = o.font.face, charset_ = o.font.charset; break;
     default: break;
     }
 }
@@ -167,8 +168,6 @@ void EmfPlayer::text(const Record& r, bool wide) {
             }
             s.push_back(c);
         }
-    } else {
-        s = ansiToUtf16(r.bytes(offString, std::size_t(chars)), isSymbolFace(face_));
     }
     std::vector<int> dx;
     const std::uint64_t per = (options & 0x2000) ? 2 : 1;  // with vertical advances too
@@ -176,6 +175,7 @@ void EmfPlayer::text(const Record& r, bool wide) {
         dx.reserve(std::size_t(chars));
         for (std::uint64_t i = 0; i < chars; ++i) dx.push_back(r.i32(offDx + std::size_t(i * 4 * per)));
     }
+    if (!wide) s = charsetToUtf16(r.bytes(offString, std::size_t(chars)), charset_, isSymbolFace(face_), &dx);
     ctx_.textOut(ref, std::move(s), dx, int(options), hasRect ? std::optional<IntRect>(rect) : std::nullopt);
 }
 

@@ -1,6 +1,7 @@
 #include "imaging/metafile_records.h"
 
 #include <cstdlib>
+#include <iconv.h>
 
 #include "imaging/work_bitmap.h"
 
@@ -174,6 +175,93 @@ std::u16string ansiToUtf16(std::span<const std::uint8_t> text, bool symbolFont) 
         else if (c >= 0x80 && c < 0xA0) out.push_back(kCp1252High[c - 0x80]);
         else out.push_back(char16_t(c));
     }
+    return out;
+}
+
+namespace {
+
+const char* codePageOf(int charset) {
+    switch (charset) {
+    case 77: return "MACINTOSH";
+    case 128: return "CP932";
+    case 129: return "CP949";
+    case 130: return "JOHAB";
+    case 134: return "CP936";
+    case 136: return "CP950";
+    case 161: return "CP1253";
+    case 162: return "CP1254";
+    case 163: return "CP1258";
+    case 177: return "CP1255";
+    case 178: return "CP1256";
+    case 186: return "CP1257";
+    case 204: return "CP1251";
+    case 222: return "CP874";
+    case 238: return "CP1250";
+    case 255: return "CP437";
+    default: return nullptr;
+    }
+}
+
+bool leadByte(int charset, std::uint8_t b) {
+    if (charset == 128) return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+    if (charset == 129 || charset == 130 || charset == 134 || charset == 136) return b >= 0x81 && b <= 0xFE;
+    return false;
+}
+
+// An open converter, closed on every path.
+class Converter {
+public:
+    explicit Converter(const char* from) : cd_(iconv_open("UTF-16LE", from)) {}
+    ~Converter() {
+        if (ok()) iconv_close(cd_);
+    }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+    bool ok() const { return cd_ != iconv_t(-1); }
+    // One character of one or two bytes; U+FFFD when it has no conversion.
+    void append(const std::uint8_t* in, std::size_t len, std::u16string& out) {
+        char inBuf[2] = {char(in[0]), char(len > 1 ? in[1] : 0)};
+        char outBuf[16];
+        char* ip = inBuf;
+        char* op = outBuf;
+        std::size_t inLeft = len, outLeft = sizeof outBuf;
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        if (iconv(cd_, &ip, &inLeft, &op, &outLeft) == std::size_t(-1) || op == outBuf) {
+            out.push_back(u'\uFFFD');
+            return;
+        }
+        for (char* p = outBuf; p + 1 < op; p += 2)
+            out.push_back(char16_t(std::uint8_t(p[0]) | std::uint8_t(p[1]) << 8));
+    }
+
+private:
+    iconv_t cd_;
+};
+
+}  // namespace
+
+std::u16string charsetToUtf16(std::span<const std::uint8_t> text, int charset, bool symbolFont,
+                              std::vector<int>* dx) {
+    const char* page = symbolFont ? nullptr : codePageOf(charset);
+    Converter conv(page ? page : "CP1252");
+    if (!page || !conv.ok()) return ansiToUtf16(text, symbolFont);
+    std::u16string out;
+    std::vector<int> merged;
+    const bool withDx = dx && dx->size() >= text.size();
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t len = leadByte(charset, text[i]) && i + 1 < text.size() ? 2 : 1;
+        const std::size_t before = out.size();
+        conv.append(text.data() + i, len, out);
+        if (withDx) {
+            int advance = 0;
+            for (std::size_t k = 0; k < len; ++k) advance += (*dx)[i + k];
+            // A character outside the basic plane takes two units; the second advances nothing.
+            merged.push_back(advance);
+            for (std::size_t k = before + 1; k < out.size(); ++k) merged.push_back(0);
+        }
+        i += len;
+    }
+    if (withDx) *dx = std::move(merged);
     return out;
 }
 

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "imaging/metafile_surface.h"
 
@@ -59,6 +60,12 @@ bool describePackedDib(std::span<const std::uint8_t> packed, Dib& dib);
 // Windows-1252 text (the ANSI code page of the metafiles' fonts) as
 // UTF-16; with symbolFont, the Symbol font's letters become Greek.
 std::u16string ansiToUtf16(std::span<const std::uint8_t> text, bool symbolFont);
+// Text in the code page of a font's character set (Windows-1252 for the
+// ANSI and default sets, the Windows code pages of the others, double-byte
+// ones included) as UTF-16. dx, when given, holds one advance per byte and
+// comes back with one per character.
+std::u16string charsetToUtf16(std::span<const std::uint8_t> text, int charset, bool symbolFont,
+                              std::vector<int>* dx = nullptr);
 // UTF-16 as UTF-8, for face names.
 std::string utf16ToUtf8(const std::u16string& s);
 

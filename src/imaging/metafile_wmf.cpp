@@ -98,6 +98,7 @@ private:
     const Record* rec_ = nullptr;
     std::vector<ColorValue> palette_;
     std::string faceForText_;
+    int charset_ = 0;
 };
 
 bool WmfPlayer::play(std::uint16_t function, const Record& r) {
@@ -185,7 +186,10 @@ bool WmfPlayer::play(std::uint16_t function, const Record& r) {
             if (!o) break;
             if (o->kind == GdiObject::Kind::Pen) ctx_.selectPen(o->pen);
             else if (o->kind == GdiObject::Kind::Brush) ctx_.selectBrush(o->brush);
-            else if (o->kind == GdiObject::Kind::Font) ctx_.selectFont(o->font), faceForText_ = o->font.face;
+            else if (o->kind == GdiObject::Kind::Font) {
+                ctx_.selectFont(o->font);
+                faceForText_ = o->font.face, charset_ = o->font.charset;
+            }
             else if (o->kind == GdiObject::Kind::Region) ctx_.selectClipRegion(o->region, kRgnCopy, true);
         }
         break;
@@ -291,9 +295,9 @@ void WmfPlayer::createFont() {
         f.pitchAndFamily = r.u8(23);
         std::string face;
         for (std::size_t i = 24; i < r.size() && i < 24 + 32 && r.u8(i) != 0; ++i) face.push_back(char(r.u8(i)));
-        // Face names are ANSI text; keep them as UTF-8.
+        // Face names are in the font's own code page; keep them as UTF-8.
         std::vector<std::uint8_t> raw(face.begin(), face.end());
-        f.face = utf16ToUtf8(ansiToUtf16(raw, false));
+        f.face = utf16ToUtf8(charsetToUtf16(raw, f.charset, false));
     }
     table_.create(std::move(o));
 }
@@ -329,7 +333,7 @@ void WmfPlayer::textOut(bool extended) {
         const std::size_t count = std::uint16_t(p(0));
         const std::size_t strWords = (count + 1) / 2;
         if (1 + strWords + 2 > n) return;
-        const auto text = ansiToUtf16(r.bytes(8, count), symbol);
+        const auto text = charsetToUtf16(r.bytes(8, count), charset_, symbol);
         const double y = p(1 + strWords), x = p(2 + strWords);
         ctx_.textOut({x, y}, text, {}, 0, std::nullopt);
         return;
@@ -346,13 +350,14 @@ void WmfPlayer::textOut(bool extended) {
         at += 8;
     }
     if (!r.fits(at, count)) return;
-    const auto text = ansiToUtf16(r.bytes(at, count), symbol);
+    const auto bytes = r.bytes(at, count);
     at += (count + 1) / 2 * 2;
     std::vector<int> dx;
     if (count > 0 && r.fits(at, count * 2)) {
         dx.reserve(count);
         for (std::size_t i = 0; i < count; ++i) dx.push_back(r.i16(at + 2 * i));
     }
+    const auto text = charsetToUtf16(bytes, charset_, symbol, &dx);
     ctx_.textOut({x, y}, text, dx, options, rect);
 }
 

@@ -227,6 +227,30 @@ TEST(MetafileRecords, WindowsTextRecords) {
     EXPECT_EQ(fills[0].path.points[0], (meta::Point{1, 2}));
 }
 
+TEST(MetafileRecords, TextInTheFontsCodePage) {
+    WmfBuilder w(0, 0, 200, 100, 96);
+    auto font = [&](int charset) {
+        Bytes f;
+        f.i16(-20).i16(0).i16(0).i16(0).i16(400).u8(0).u8(0).u8(0).u8(charset).u8(0).u8(0).u8(0).u8(0).text("X").u8(0);
+        w.recBytes(0x02FB, f);
+    };
+    font(128);  // Shift-JIS: slot 0
+    font(204);  // Cyrillic: slot 1
+    w.rec(0x012D, {0});
+    Bytes jp;   // hiragana a (two bytes) and A, advances per byte
+    jp.i16(0).i16(0).i16(3).u16(0).text("\x82\xA0" "A").u8(0).i16(5).i16(6).i16(7);
+    w.recBytes(0x0A32, jp);
+    w.rec(0x012D, {1});
+    Bytes ru;
+    ru.i16(1).text("\xCF").u8(0).i16(0).i16(0);
+    w.recBytes(0x0521, ru);
+    const auto texts = play(w.build(), PictureKind::Wmf).of(Call::Text);
+    ASSERT_EQ(texts.size(), 2u);
+    EXPECT_EQ(texts[0].text.text, u"\u3042A");
+    EXPECT_EQ(texts[0].text.advances, (std::vector<double>{11, 7}));
+    EXPECT_EQ(texts[1].text.text, u"\u041F");
+}
+
 TEST(MetafileRecords, EnhancedWideTextAndCurrentPosition) {
     auto e = pixels();
     Bytes font;
