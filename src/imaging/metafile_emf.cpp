@@ -465,6 +465,7 @@ void playEmf(std::span<const std::uint8_t> bytes, const EmfInfo& info, MetafileS
              int height) {
     if (width <= 0 || height <= 0) return;
     DeviceSetup setup;
+    setup.outputWidth = width, setup.outputHeight = height;
     setup.pixelsPerMmX = double(info.devicePixelsX) / info.deviceMmX;
     setup.pixelsPerMmY = double(info.devicePixelsY) / info.deviceMmY;
     const double fw = info.frameWidthPixels(), fh = info.frameHeightPixels();

@@ -1,6 +1,7 @@
 #include "imaging/metafile_gdi.h"
 
 #include <algorithm>
+#include <limits>
 #include <cmath>
 #include <numbers>
 
@@ -41,7 +42,58 @@ bool Xform::sane() const {
     return std::isfinite(det) && std::fabs(det) > 1e-18;
 }
 
-GdiContext::GdiContext(MetafileSurface& surface, const DeviceSetup& setup) : surface_(surface), setup_(setup) {
+WorkLimit::WorkLimit(MetafileSurface& out, int width, int height)
+    : out_(out), width_(width), height_(height) {
+    budget_ = width > 0 && height > 0 ? std::max(kMinWork, kTimesArea * double(width) * double(height))
+                                      : std::numeric_limits<double>::infinity();
+}
+
+bool WorkLimit::spend(std::span<const Point> pts, double margin) {
+    if (exhausted()) return false;
+    if (pts.empty()) return true;
+    double l = pts[0].x, r = l, t = pts[0].y, b = t;
+    for (const Point& p : pts) l = std::min(l, p.x), r = std::max(r, p.x), t = std::min(t, p.y), b = std::max(b, p.y);
+    if (!(margin >= 0) || !std::isfinite(margin)) margin = 0;
+    const double w = std::clamp(r + margin, 0.0, width_ > 0 ? width_ : 1e9) - std::clamp(l - margin, 0.0, width_ > 0 ? width_ : 1e9);
+    const double h = std::clamp(b + margin, 0.0, height_ > 0 ? height_ : 1e9) - std::clamp(t - margin, 0.0, height_ > 0 ? height_ : 1e9);
+    // Every call costs something, even one that lands off the picture.
+    spent_ += std::max(w, 0.0) * std::max(h, 0.0) + 16 + double(pts.size());
+    return true;
+}
+
+void WorkLimit::fillPath(const Path& path, FillRule rule, const Brush& brush, Mix mix, const Background& bg) {
+    if (spend(path.points, 1)) out_.fillPath(path, rule, brush, mix, bg);
+}
+void WorkLimit::strokePath(const Path& path, const Pen& pen, Mix mix, const Background& bg) {
+    if (spend(path.points, pen.width / 2 + 2)) out_.strokePath(path, pen, mix, bg);
+}
+double WorkLimit::drawText(const TextRun& run) {
+    if (exhausted()) return 0;
+    // About a square of the font's height per character, at most the picture.
+    double area = run.font.height * run.font.height * (double(run.text.size()) + 1);
+    if (width_ > 0 && height_ > 0) area = std::min(area, width_ * height_);
+    spent_ += area + 16;
+    return out_.drawText(run);
+}
+void WorkLimit::drawBitmap(const Dib& dib, const SourceRect& src, const DestQuad& dest, const Blit& how) {
+    const Point corners[4] = {dest.topLeft, dest.topRight, dest.bottomLeft,
+                              {dest.topRight.x + dest.bottomLeft.x - dest.topLeft.x,
+                               dest.topRight.y + dest.bottomLeft.y - dest.topLeft.y}};
+    // Decoding the bitmap is work too.
+    spent_ += double(dib.bytes.size());
+    if (spend(corners, 1)) out_.drawBitmap(dib, src, dest, how);
+}
+void WorkLimit::gradientRect(Point a, Point b, ColorValue from, ColorValue to, bool vertical) {
+    const Point box[2] = {a, b};
+    if (spend(box, 1)) out_.gradientRect(a, b, from, to, vertical);
+}
+void WorkLimit::gradientTriangle(const GradientVertex& a, const GradientVertex& b, const GradientVertex& c) {
+    const Point box[3] = {a.at, b.at, c.at};
+    if (spend(box, 1)) out_.gradientTriangle(a, b, c);
+}
+
+GdiContext::GdiContext(MetafileSurface& surface, const DeviceSetup& setup)
+    : limit_(surface, setup.outputWidth, setup.outputHeight), surface_(limit_), setup_(setup) {
     s_.mapMode = setup.mapMode;
     s_.windowOrg = setup.windowOrg;
     s_.windowExt = setup.windowExt;

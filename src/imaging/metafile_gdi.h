@@ -75,6 +75,42 @@ struct DeviceSetup {
     // file sets a viewport of its own; from then on the viewport is in the
     // units of the bounding box, which this transform takes to the output.
     std::optional<Xform> unitsToOutput;
+    // The picture's size, which bounds the drawing work (0: no bound).
+    int outputWidth = 0, outputHeight = 0;
+};
+
+// Passes drawing on to a surface until the pixels it would cover add up to
+// a fixed multiple of the picture's area; after that drawing calls are
+// dropped, so that a small file cannot keep the painter busy for minutes
+// by covering the picture again and again. Clipping and saved states
+// always pass.
+class WorkLimit : public MetafileSurface {
+public:
+    // Pixel work allowed: this many times the picture's area, and at least kMinWork.
+    static constexpr double kTimesArea = 64;
+    static constexpr double kMinWork = 64.0 * 1024 * 1024;
+
+    WorkLimit(MetafileSurface& out, int width, int height);
+    bool exhausted() const { return spent_ > budget_; }
+
+    void fillPath(const Path& path, FillRule rule, const Brush& brush, Mix mix, const Background& bg) override;
+    void strokePath(const Path& path, const Pen& pen, Mix mix, const Background& bg) override;
+    double drawText(const TextRun& run) override;
+    void drawBitmap(const Dib& dib, const SourceRect& src, const DestQuad& dest, const Blit& how) override;
+    void gradientRect(Point topLeft, Point bottomRight, ColorValue from, ColorValue to, bool vertical) override;
+    void gradientTriangle(const GradientVertex& a, const GradientVertex& b, const GradientVertex& c) override;
+    void clip(ClipOp op, const Path& path, FillRule rule) override { out_.clip(op, path, rule); }
+    void resetClip() override { out_.resetClip(); }
+    void save() override { out_.save(); }
+    void restore() override { out_.restore(); }
+
+private:
+    // Charges the area of the box (grown by margin) that lies on the
+    // picture; false when the budget is gone.
+    bool spend(std::span<const Point> pts, double margin);
+
+    MetafileSurface& out_;
+    double width_, height_, budget_, spent_ = 0;
 };
 
 class GdiContext {
@@ -208,7 +244,8 @@ private:
     Path regionPath(std::span<const IntRect> rects, bool logical) const;
     void clipWith(const Path& devicePath, int mode, FillRule rule);
 
-    MetafileSurface& surface_;
+    WorkLimit limit_;
+    MetafileSurface& surface_;  // the limited surface
     DeviceSetup setup_;
     State s_;
     std::vector<State> saved_;

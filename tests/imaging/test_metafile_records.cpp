@@ -422,6 +422,24 @@ TEST(MetafileRecords, RecordsRunningPastTheEndStopThePlay) {
     EXPECT_EQ(play(w.build(), PictureKind::Wmf).of(Call::Fill).size(), 1u);
 }
 
+// A small file that covers the picture again and again is cut off after a
+// fixed amount of pixel work; clipping still follows the file.
+TEST(MetafileRecords, DrawingWorkIsBoundedByThePictureArea) {
+    EmfBuilder e(100000, 100000, 1000, 1000, 1000, 1000);  // 1000 x 1000 pixels
+    e.rec(37, {std::int32_t(0x80000008)});                 // null pen: fills only
+    for (int i = 0; i < 5000; ++i) e.rec(43, {-10, -10, 2000, 2000});
+    e.rec(30, {0, 0, 10, 10});
+    const auto s = play(e.build(), PictureKind::Emf);
+    const std::size_t fills = s.of(Call::Fill).size();
+    EXPECT_GE(fills, 60u);  // 64 times the picture's area
+    EXPECT_LE(fills, 70u);
+    EXPECT_EQ(s.of(Call::Clip).size(), 1u);
+    // Off-picture shapes cost little: all of these are drawn.
+    EmfBuilder small(100000, 100000, 1000, 1000, 1000, 1000);
+    for (int i = 0; i < 5000; ++i) small.rec(43, {5000, 5000, 5010, 5010});
+    EXPECT_EQ(play(small.build(), PictureKind::Emf).of(Call::Fill).size(), 5000u);
+}
+
 TEST(MetafileRecords, TruncatedRealFilesNeverCrash) {
     for (const char* file : {"wmf/wmf2svg/fulltest.wmf", "emf/wmf2svg/fulltest.emf", "wmf/libuemf/test_libuemf_ref.wmf"}) {
         const auto bytes = readFileBytes(kDir + file);
