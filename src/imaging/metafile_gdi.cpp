@@ -83,6 +83,11 @@ void WorkLimit::drawBitmap(const Dib& dib, const SourceRect& src, const DestQuad
     spent_ += double(dib.bytes.size());
     if (spend(corners, 1)) out_.drawBitmap(dib, src, dest, how);
 }
+void WorkLimit::clip(ClipOp op, const Path& path, FillRule rule) {
+    if (exhausted()) return;
+    spent_ += 16 + 64 * double(path.points.size());
+    out_.clip(op, path, rule);
+}
 void WorkLimit::gradientRect(Point a, Point b, ColorValue from, ColorValue to, bool vertical) {
     const Point box[2] = {a, b};
     if (spend(box, 1)) out_.gradientRect(a, b, from, to, vertical);

@@ -82,8 +82,8 @@ struct DeviceSetup {
 // Passes drawing on to a surface until the pixels it would cover add up to
 // a fixed multiple of the picture's area; after that drawing calls are
 // dropped, so that a small file cannot keep the painter busy for minutes
-// by covering the picture again and again. Clipping and saved states
-// always pass.
+// by covering the picture again and again. Clipping costs by its points
+// (once nothing more is drawn it no longer matters); saved states always pass.
 class WorkLimit : public MetafileSurface {
 public:
     // Pixel work allowed: this many times the picture's area, and at least kMinWork.
@@ -99,7 +99,7 @@ public:
     void drawBitmap(const Dib& dib, const SourceRect& src, const DestQuad& dest, const Blit& how) override;
     void gradientRect(Point topLeft, Point bottomRight, ColorValue from, ColorValue to, bool vertical) override;
     void gradientTriangle(const GradientVertex& a, const GradientVertex& b, const GradientVertex& c) override;
-    void clip(ClipOp op, const Path& path, FillRule rule) override { out_.clip(op, path, rule); }
+    void clip(ClipOp op, const Path& path, FillRule rule) override;
     void resetClip() override { out_.resetClip(); }
     void save() override { out_.save(); }
     void restore() override { out_.restore(); }

@@ -45,7 +45,7 @@ QPainterPath toQPath(const meta::Path& path, meta::FillRule rule) {
 // The area inside a path at whole pixels. Axis-aligned rectangles, the
 // common case, stay exact rectangles.
 QRegion regionOf(const meta::Path& path, meta::FillRule rule) {
-    QRegion out;
+    std::vector<QRegion> parts;
     std::size_t at = 0, i = 0;
     const auto& v = path.verbs;
     while (i < v.size()) {
@@ -75,11 +75,20 @@ QRegion regionOf(const meta::Path& path, meta::FillRule rule) {
             const QPolygonF poly = toQPath(one, rule).toFillPolygon();
             figure = QRegion(poly.toPolygon(), rule == meta::FillRule::Winding ? Qt::WindingFill : Qt::OddEvenFill);
         }
-        out = rule == meta::FillRule::Winding ? out.united(figure) : out.xored(figure);
+        parts.push_back(std::move(figure));
         at = figureStart + count;
         i = j;
     }
-    return out;
+    // Combined pairwise, so that many rectangles cost n log n, not n squared.
+    while (parts.size() > 1) {
+        std::vector<QRegion> next;
+        next.reserve(parts.size() / 2 + 1);
+        for (std::size_t k = 0; k + 1 < parts.size(); k += 2)
+            next.push_back(rule == meta::FillRule::Winding ? parts[k].united(parts[k + 1]) : parts[k].xored(parts[k + 1]));
+        if (parts.size() % 2) next.push_back(std::move(parts.back()));
+        parts = std::move(next);
+    }
+    return parts.empty() ? QRegion() : parts.front();
 }
 
 QPainter::CompositionMode blitComposition(meta::BlitMode m) {
