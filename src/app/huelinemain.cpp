@@ -156,7 +156,13 @@ TMyPicture::TMyPicture(QWidget* parent) : QMainWindow(parent) {
     createFringeDialogs();
 }
 
-TMyPicture::~TMyPicture() = default;
+TMyPicture::~TMyPicture() {
+    // The controls outlive the workspace by a moment (Qt deletes children
+    // after the members); nothing they report may reach it then.
+    ws_.setListener(nullptr);
+    Image1->disconnect(this);
+    Image2->disconnect(this);
+}
 
 void TMyPicture::buildMenu() {
     MainMenu1 = menuBar();
@@ -415,6 +421,8 @@ void TMyPicture::buildDialogs() {
     OpenPictureDialog1->setAcceptMode(QFileDialog::AcceptOpen);
     // Any name may be typed; a missing file is the loader's to report.
     OpenPictureDialog1->setFileMode(QFileDialog::AnyFile);
+    // Room for the list and the preview beside it.
+    OpenPictureDialog1->resize(780, 460);
 
     SavePictureDialog1 = new QFileDialog(this, QStringLiteral("Save As"));
     SavePictureDialog1->setObjectName(QStringLiteral("SavePictureDialog1"));
@@ -422,6 +430,7 @@ void TMyPicture::buildDialogs() {
     SavePictureDialog1->setOption(QFileDialog::DontConfirmOverwrite);
     SavePictureDialog1->setAcceptMode(QFileDialog::AcceptSave);
     SavePictureDialog1->setFileMode(QFileDialog::AnyFile);
+    SavePictureDialog1->resize(780, 460);
 
     ColorDialog1 = new QColorDialog(this);
     ColorDialog1->setObjectName(QStringLiteral("ColorDialog1"));

@@ -19,6 +19,7 @@
 #include "app/huelinemain.h"
 #include "app/messages.h"
 #include "app/picture_pane.h"
+#include "app/picture_preview.h"
 #include "app/save_name.h"
 #include "imaging/bmp_codec.h"
 #include "imaging/errors.h"
@@ -177,7 +178,16 @@ void TestFiles::openDialogFiltersAndKeptEntry() {
     QCOMPARE(first.shownFilters[1], QStringLiteral("*.bmp"));
     QCOMPARE(first.openedWith, QStringLiteral("*.jpg"));  // what the user sees
     QVERIFY(w.OpenPictureDialog1->testOption(QFileDialog::DontUseNativeDialog));
-    QVERIFY(w.OpenPictureDialog1->findChild<QLabel*>("Preview"));
+    // The preview shows a picture the program reads, and a word otherwise.
+    auto* preview = w.OpenPictureDialog1->findChild<PicturePreview*>("Preview");
+    QVERIFY(preview);
+    preview->showFile(data("jpeg/pillow/hopper.jpg"));
+    QVERIFY(!preview->pixmap().isNull());
+    QCOMPARE(preview->pixmap().size(), QSize(PicturePreview::kWidth, PicturePreview::kHeight));
+    preview->showFile(data("ico/bad/dotnet_invalid-empty.ico"));
+    QVERIFY(preview->pixmap().isNull());
+    QCOMPARE(preview->text(), QStringLiteral("No preview"));
+    QVERIFY(shown_.isEmpty());  // a broken icon in the preview shows no message
     // The entry picked last time is where the dialog starts next time.
     answerDialog(w.OpenPictureDialog1, QString(), 0, &second);
     w.SpeedButton1Click();
