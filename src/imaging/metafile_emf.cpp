@@ -45,6 +45,16 @@ private:
     }
     void select(std::uint32_t index);
     void text(const Record& r, bool wide);
+    // A source rectangle in the source's logical units, taken to bitmap
+    // pixels through the source transform stored at xformAt (scale and
+    // offset; an unusable transform counts as none).
+    SourceRect sourceIn(const Record& r, std::size_t xformAt, int x, int y, int w, int h) const {
+        const Xform m = this->xformAt(r, xformAt);
+        if (!m.sane() || m.m12 != 0 || m.m21 != 0) return {x, y, w, h};
+        const double x0 = x * m.m11 + m.dx, y0 = y * m.m22 + m.dy;
+        auto whole = [](double v) { return int(std::clamp(std::round(v), -1e9, 1e9)); };
+        return {whole(x0), whole(y0), whole(w * m.m11), whole(h * m.m22)};
+    }
     Xform xformAt(const Record& r, std::size_t at) const {
         return {r.f32(at), r.f32(at + 4), r.f32(at + 8), r.f32(at + 12), r.f32(at + 16), r.f32(at + 20)};
     }
@@ -347,6 +357,31 @@ bool EmfPlayer::play(std::uint32_t type, const Record& r) {
                 ctx_.fillRegion(regionData(r, 32, r.u32(24)), it->second.brush, false);
         }
         break;
+    case 72:  // frame a region with a brush
+        if (n >= 40) {
+            const auto it = objects_.find(r.u32(28));
+            if (it != objects_.end() && it->second.kind == GdiObject::Kind::Brush)
+                ctx_.frameRegion(regionData(r, 40, r.u32(24)), it->second.brush, r.i32(32), r.i32(36), false);
+        }
+        break;
+    case 79:  // bitmap onto a parallelogram
+        if (n >= 140) {
+            Dib dib;
+            if (dibAt(r, 96, 104, dib)) {
+                const Point tl{double(r.i32(24)), double(r.i32(28))}, tr{double(r.i32(32)), double(r.i32(36))};
+                const Point bl{double(r.i32(40)), double(r.i32(44))};
+                ctx_.parallelogramBlit(dib, tl, tr, bl, sourceIn(r, 64, r.i32(48), r.i32(52), r.i32(56), r.i32(60)));
+            }
+        }
+        break;
+    case 116:  // transparent blit
+        if (n >= 108) {
+            Dib dib;
+            if (dibAt(r, 84, 92, dib))
+                ctx_.transparentBlit(dib, r.i32(24), r.i32(28), r.i32(32), r.i32(36),
+                                     sourceIn(r, 52, r.i32(44), r.i32(48), r.i32(100), r.i32(104)), r.color(40));
+        }
+        break;
     case 74: case 73:  // paint or invert a region
         if (n >= 28)
             ctx_.fillRegion(regionData(r, 28, r.u32(24)), type == 74 ? ctx_.brush() : LogBrush{}, false,
@@ -363,7 +398,7 @@ bool EmfPlayer::play(std::uint32_t type, const Record& r) {
             Dib dib;
             const bool has = r.u32(88) != 0 && dibAt(r, 84, 92, dib);
             const int sw = type == 77 ? r.i32(100) : int(w), sh = type == 77 ? r.i32(104) : int(h);
-            ctx_.blit(has ? &dib : nullptr, x, y, w, h, {r.i32(44), r.i32(48), sw, sh}, rop);
+            ctx_.blit(has ? &dib : nullptr, x, y, w, h, sourceIn(r, 52, r.i32(44), r.i32(48), sw, sh), rop);
         }
         break;
     case 81:  // stretch DIB bits
@@ -391,7 +426,7 @@ bool EmfPlayer::play(std::uint32_t type, const Record& r) {
             Dib dib;
             if (dibAt(r, 84, 92, dib))
                 ctx_.alphaBlend(dib, r.i32(24), r.i32(28), r.i32(32), r.i32(36),
-                                {r.i32(44), r.i32(48), r.i32(100), r.i32(104)}, r.u8(42), r.u8(43) & 1);
+                                sourceIn(r, 52, r.i32(44), r.i32(48), r.i32(100), r.i32(104)), r.u8(42), r.u8(43) & 1);
         }
         break;
     case 118:  // gradient fill

@@ -735,6 +735,7 @@ void GdiContext::textOut(Point ref, std::u16string text, std::span<const int> dx
     run.color = s_.textColor & 0xFFFFFF;
     run.background = background();
     run.align = s_.textAlign & 0x1E;
+    run.charExtra = s_.charExtra * sx;
     if (!dx.empty() && dx.size() >= run.text.size()) {
         run.advances.reserve(run.text.size());
         for (std::size_t i = 0; i < run.text.size(); ++i) run.advances.push_back(dx[i] * sx);
@@ -825,6 +826,45 @@ void GdiContext::alphaBlend(const Dib& dib, double x, double y, double w, double
         return;
     DestQuad q{toDevice({x, y}), toDevice({x + w, y}), toDevice({x, y + h})};
     surface_.drawBitmap(dib, src, q, Blit{BlitMode::AlphaBlend, std::clamp(constantAlpha, 0, 255), sourceAlpha});
+}
+
+void GdiContext::transparentBlit(const Dib& dib, double x, double y, double w, double h, SourceRect src,
+                                 ColorValue key) {
+    const int bw = dib.width, bh = std::abs(dib.height);
+    if (src.width <= 0 || src.height <= 0 || src.x < 0 || src.y < 0 || src.x > bw - src.width ||
+        src.y > bh - src.height)
+        return;
+    DestQuad q{toDevice({x, y}), toDevice({x + w, y}), toDevice({x, y + h})};
+    Blit how{BlitMode::Transparent, 255, false, key & 0xFFFFFF};
+    surface_.drawBitmap(dib, src, q, how);
+}
+
+void GdiContext::parallelogramBlit(const Dib& dib, Point tl, Point tr, Point bl, SourceRect src) {
+    const int bw = dib.width, bh = std::abs(dib.height);
+    if (src.width <= 0 || src.height <= 0 || src.x < 0 || src.y < 0 || src.x > bw - src.width ||
+        src.y > bh - src.height)
+        return;
+    surface_.drawBitmap(dib, src, DestQuad{toDevice(tl), toDevice(tr), toDevice(bl)}, Blit{});
+}
+
+void GdiContext::frameRegion(std::span<const IntRect> rects, const LogBrush& brush, double w, double h,
+                             bool logical) {
+    if (rects.empty() || brush.style == BrushStyle::Null || !(w > 0) || !(h > 0)) return;
+    // The frame is drawn in logical units; regions in reference units are
+    // framed in those, the thickness converted to them.
+    std::vector<IntRect> strips;
+    for (const IntRect& r : rects) {
+        const int fw = int(std::lround(logical ? w : w * scaleX())), fh = int(std::lround(logical ? h : h * scaleY()));
+        if (r.right - r.left <= 2 * fw || r.bottom - r.top <= 2 * fh) {
+            strips.push_back(r);
+            continue;
+        }
+        strips.push_back({r.left, r.top, r.right, r.top + fh});
+        strips.push_back({r.left, r.bottom - fh, r.right, r.bottom});
+        strips.push_back({r.left, r.top + fh, r.left + fw, r.bottom - fh});
+        strips.push_back({r.right - fw, r.top + fh, r.right, r.bottom - fh});
+    }
+    fillRegion(strips, brush, logical);
 }
 
 void GdiContext::gradientRect(Point a, Point b, ColorValue ca, ColorValue cb, bool vertical) {

@@ -4,6 +4,7 @@
 // records say in logical units into resolved calls on a MetafileSurface.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -153,6 +154,7 @@ public:
     void setRop2(int rop) { s_.rop2 = rop; }
     void setArcDirection(int dir) { if (dir == 1 || dir == 2) s_.clockwise = dir == 2; }
     void setMiterLimit(double m) { if (m >= 1 && m < 1000) s_.miterLimit = m; }
+    void setCharExtra(double e) { if (std::isfinite(e) && std::fabs(e) < 1e5) s_.charExtra = e; }
     const LogBrush& brush() const { return s_.brush; }
 
     // Lines and shapes, in logical units.
@@ -192,6 +194,8 @@ public:
     void resetClip();
     // Fills a region (reference units, or logical with logical) with a brush.
     void fillRegion(std::span<const IntRect> rects, const LogBrush& brush, bool logical, Mix mix = Mix::Copy);
+    // Frames a region's rectangles with a brush, w x h logical units thick.
+    void frameRegion(std::span<const IntRect> rects, const LogBrush& brush, double w, double h, bool logical);
 
     // Text at a logical reference point. dx: logical advances, may be empty.
     // rect (logical) is filled with the background colour when options
@@ -205,6 +209,11 @@ public:
               bool pixelSize = false);
     void alphaBlend(const Dib& dib, double x, double y, double w, double h, SourceRect src, int constantAlpha,
                     bool sourceAlpha);
+    // A bitmap copied without the pixels of one colour.
+    void transparentBlit(const Dib& dib, double x, double y, double w, double h, SourceRect src, ColorValue key);
+    // A bitmap onto the parallelogram whose corners (top-left, top-right,
+    // bottom-left) are given in logical units.
+    void parallelogramBlit(const Dib& dib, Point tl, Point tr, Point bl, SourceRect src);
 
     void gradientRect(Point a, Point b, ColorValue ca, ColorValue cb, bool vertical);
     void gradientTriangle(Point a, Point b, Point c, ColorValue ca, ColorValue cb, ColorValue cc);
@@ -225,6 +234,7 @@ private:
         Point cp{0, 0};
         bool clockwise = false;
         double miterLimit = 10;
+        double charExtra = 0;
         bool unitViewport = false;  // the viewport is the file's own (see DeviceSetup)
     };
     void takeOwnViewport();

@@ -125,6 +125,7 @@ struct TextRun {
     Background background;
     int align = kAlignLeft | kAlignTop;
     std::vector<double> advances;  // per character, pixels; empty = the font's own
+    double charExtra = 0;          // pixels added after each character when advances is empty
 };
 
 // How a bitmap combines with the picture (the ternary raster operations
@@ -132,12 +133,14 @@ struct TextRun {
 enum class BlitMode : std::uint8_t {
     SrcCopy, SrcPaint /*OR*/, SrcAnd, SrcInvert /*XOR*/, SrcErase, NotSrcCopy, NotSrcErase, MergePaint,
     AlphaBlend,
+    Transparent,  // copied, except pixels of the key colour
 };
 
 struct Blit {
     BlitMode mode = BlitMode::SrcCopy;
     int alpha = 255;           // constant alpha for AlphaBlend
     bool sourceAlpha = false;  // AlphaBlend with the bitmap's own (premultiplied) alpha
+    ColorValue key = kWhite;   // Transparent: the colour left out
 };
 
 // Source rectangle in bitmap pixels, counted from the bitmap's top row.

@@ -55,6 +55,13 @@ private:
     std::set<std::uint32_t> freed_;
 };
 
+// Little-endian bytes, for bitmap headers made here.
+struct Bytes16 {
+    std::vector<std::uint8_t> b;
+    Bytes16& u16(std::uint16_t v) { b.push_back(std::uint8_t(v)), b.push_back(std::uint8_t(v >> 8)); return *this; }
+    Bytes16& u32(std::uint32_t v) { return u16(std::uint16_t(v)).u16(std::uint16_t(v >> 16)); }
+};
+
 bool isSymbolFace(const std::string& face) {
     std::string f;
     for (char c : face) f.push_back(char(std::tolower(static_cast<unsigned char>(c))));
@@ -278,7 +285,18 @@ bool WmfPlayer::play(std::uint16_t function, const Record& r) {
     case 0x0940:
     case 0x0B41:
     case 0x0F43:
-    case 0x0D33: dibBlit(function); break;
+    case 0x0D33:
+    case 0x0922:
+    case 0x0B23: dibBlit(function); break;
+    case 0x0108: if (n >= 1) ctx_.setCharExtra(p(0)); break;
+    case 0x0429:  // frame a region
+        if (n >= 4) {
+            const GdiObject* rg = table_.get(std::uint16_t(p(0)));
+            const GdiObject* br = table_.get(std::uint16_t(p(1)));
+            if (rg && br && rg->kind == GdiObject::Kind::Region && br->kind == GdiObject::Kind::Brush)
+                ctx_.frameRegion(rg->region, br->brush, p(3), p(2), true);
+        }
+        break;
     default: break;  // escapes and everything else are skipped
     }
     return true;
@@ -361,6 +379,30 @@ void WmfPlayer::textOut(bool extended) {
     ctx_.textOut({x, y}, text, dx, options, rect);
 }
 
+// A device-dependent bitmap (type, width, height, bytes per row, planes,
+// bits per pixel, then top-down rows) as a device-independent one. Only the
+// depths that need no device palette are taken: 1 bit (black and white),
+// 24 and 32 bits.
+bool bitmap16ToDib(std::span<const std::uint8_t> bm, Dib& dib) {
+    const Record b(bm);
+    if (b.size() < 10) return false;
+    const int width = b.i16(2), height = b.i16(4), rowBytes = b.i16(6), planes = b.u8(8), bpp = b.u8(9);
+    if (width <= 0 || height <= 0 || planes != 1 || (bpp != 1 && bpp != 24 && bpp != 32)) return false;
+    if (rowBytes < (width * bpp + 7) / 8 || !b.fits(10, std::uint64_t(rowBytes) * std::uint64_t(height))) return false;
+    Bytes16 header;
+    header.u32(40).u32(std::uint32_t(width)).u32(std::uint32_t(-height)).u16(1).u16(std::uint16_t(bpp));
+    header.u32(0).u32(0).u32(0).u32(0).u32(bpp == 1 ? 2 : 0).u32(0);
+    if (bpp == 1) header.u32(0x000000).u32(0xFFFFFF);
+    const std::size_t stride = (std::size_t(width) * std::size_t(bpp) + 31) / 32 * 4;
+    std::vector<std::uint8_t> bits(stride * std::size_t(height), 0);
+    const std::size_t copy = std::min<std::size_t>(stride, std::size_t(rowBytes));
+    for (int y = 0; y < height; ++y) {
+        const auto row = b.bytes(10 + std::size_t(y) * std::size_t(rowBytes), copy);
+        std::copy(row.begin(), row.end(), bits.begin() + std::ptrdiff_t(std::size_t(y) * stride));
+    }
+    return describeDib(header.b, bits, dib);
+}
+
 void WmfPlayer::dibBlit(std::uint16_t function) {
     const Record& r = *rec_;
     const std::size_t n = params();
@@ -370,7 +412,17 @@ void WmfPlayer::dibBlit(std::uint16_t function) {
     Dib dib;
     auto packed = [&](std::size_t wordOffset) {
         const std::size_t o = 6 + 2 * wordOffset;
-        return o < r.size() && describePackedDib(r.bytes(o, r.size() - o), dib);
+        if (o >= r.size()) return false;
+        const auto rest = r.bytes(o, r.size() - o);
+        return function == 0x0922 || function == 0x0B23 ? bitmap16ToDib(rest, dib) : describePackedDib(rest, dib);
+    };
+    // A bit blit's bitmap is the source area as it was recorded: when the
+    // source rectangle does not fit in it, the whole bitmap fills the
+    // destination.
+    auto blitSource = [&](int xs, int ys, int ws, int hs) {
+        const int bw = dib.width, bh = std::abs(dib.height);
+        if (xs >= 0 && ys >= 0 && ws > 0 && hs > 0 && xs <= bw - ws && ys <= bh - hs) return SourceRect{xs, ys, ws, hs};
+        return SourceRect{0, 0, bw, bh};
     };
     auto srcRect = [&](int xs, int ys, int ws, int hs, bool fromBottom) {
         if (fromBottom && dib.height > 0) ys = dib.height - ys - hs;
@@ -378,13 +430,15 @@ void WmfPlayer::dibBlit(std::uint16_t function) {
     };
     switch (function) {
     case 0x0940:  // DIB bit blit
+    case 0x0922:  // bit blit with a device-dependent bitmap
         if (!withBitmap) {
             if (n >= 9) ctx_.blit(nullptr, p(8), p(7), p(6), p(5), {}, u32p(0));
         } else if (n >= 8 && packed(8)) {
-            ctx_.blit(&dib, p(7), p(6), p(5), p(4), srcRect(p(3), p(2), p(5), p(4), false), u32p(0));
+            ctx_.blit(&dib, p(7), p(6), p(5), p(4), blitSource(p(3), p(2), p(5), p(4)), u32p(0));
         }
         break;
     case 0x0B41:  // DIB stretch blit
+    case 0x0B23:  // stretch blit with a device-dependent bitmap
         if (!withBitmap) {
             if (n >= 11) ctx_.blit(nullptr, p(10), p(9), p(8), p(7), {}, u32p(0));
         } else if (n >= 10 && packed(10)) {

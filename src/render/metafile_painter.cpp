@@ -100,7 +100,8 @@ QPainter::CompositionMode blitComposition(meta::BlitMode m) {
     case meta::BlitMode::NotSrcCopy: return QPainter::RasterOp_NotSource;
     case meta::BlitMode::NotSrcErase: return QPainter::RasterOp_NotSourceAndNotDestination;
     case meta::BlitMode::MergePaint: return QPainter::RasterOp_NotSourceOrDestination;
-    case meta::BlitMode::AlphaBlend: return QPainter::CompositionMode_SourceOver;
+    case meta::BlitMode::AlphaBlend:
+    case meta::BlitMode::Transparent: return QPainter::CompositionMode_SourceOver;
     case meta::BlitMode::SrcCopy: break;
     }
     return QPainter::CompositionMode_Source;
@@ -293,9 +294,14 @@ double PainterSurface::drawText(const meta::TextRun& run) {
     }
     const QFontMetricsF m(font);
     const QString text = QString::fromUtf16(run.text.data(), qsizetype(run.text.size()));
+    std::vector<double> advances = run.advances;
+    if (advances.empty() && run.charExtra != 0) {
+        // Extra space after every character: place them one by one.
+        for (char16_t c : run.text) advances.push_back(m.horizontalAdvance(QChar(c)) + run.charExtra);
+    }
     double advance = 0;
-    if (!run.advances.empty()) {
-        for (double a : run.advances) advance += a;
+    if (!advances.empty()) {
+        for (double a : advances) advance += a;
     } else {
         advance = m.horizontalAdvance(text);
     }
@@ -315,11 +321,11 @@ double PainterSurface::drawText(const meta::TextRun& run) {
                     qcolor(run.background.color));
     p_.setFont(font);
     p_.setPen(qcolor(run.color));
-    if (!run.advances.empty()) {
+    if (!advances.empty()) {
         double x = x0;
-        for (std::size_t i = 0; i < run.text.size() && i < run.advances.size(); ++i) {
+        for (std::size_t i = 0; i < run.text.size() && i < advances.size(); ++i) {
             p_.drawText(QPointF(x, baseline), QString(QChar(run.text[i])));
-            x += run.advances[i];
+            x += advances[i];
         }
     } else {
         p_.drawText(QPointF(x0, baseline), text);
@@ -332,8 +338,18 @@ void PainterSurface::drawBitmap(const meta::Dib& dib, const meta::SourceRect& sr
                                 const meta::Blit& how) {
     if (src.width <= 0 || src.height <= 0) return;
     const bool alpha = how.mode == meta::BlitMode::AlphaBlend && how.sourceAlpha;
-    const QImage img = dibToImage(dib, alpha);
+    QImage img = dibToImage(dib, alpha);
     if (img.isNull()) return;
+    if (how.mode == meta::BlitMode::Transparent) {
+        // The key colour becomes see-through.
+        img = img.convertToFormat(QImage::Format_ARGB32);
+        const QRgb key = qRgb(redOf(how.key), greenOf(how.key), blueOf(how.key));
+        for (int y = 0; y < img.height(); ++y) {
+            QRgb* row = reinterpret_cast<QRgb*>(img.scanLine(y));
+            for (int x = 0; x < img.width(); ++x)
+                if ((row[x] | 0xFF000000u) == key) row[x] = 0;
+        }
+    }
     const double sw = src.width, sh = src.height;
     const QTransform place((dest.topRight.x - dest.topLeft.x) / sw, (dest.topRight.y - dest.topLeft.y) / sw,
                            (dest.bottomLeft.x - dest.topLeft.x) / sh, (dest.bottomLeft.y - dest.topLeft.y) / sh,

@@ -355,6 +355,72 @@ TEST(MetafileRecords, WindowsBlitsAndPatternFills) {
     EXPECT_EQ(s.calls.size(), 3u);
 }
 
+TEST(MetafileRecords, DeviceBitmapsFramesAndCharacterSpacing) {
+    WmfBuilder w(0, 0, 100, 100, 96);
+    // A bit blit of a 2 x 2, 24-bit device bitmap onto 40 x 20 units: the
+    // bitmap is the recorded source area, so it fills the destination.
+    Bytes bb;
+    bb.u32(0xCC0020).i16(0).i16(0).i16(20).i16(40).i16(5).i16(6);
+    bb.i16(0).i16(2).i16(2).i16(6).u8(1).u8(24);
+    for (int i = 0; i < 12; ++i) bb.u8(i * 20);
+    w.recBytes(0x0922, bb);
+    Bytes four;  // a 4-bit device bitmap needs the device's palette: not drawn
+    four.u32(0xCC0020).i16(0).i16(0).i16(20).i16(40).i16(5).i16(6).i16(0).i16(2).i16(2).i16(2).u8(1).u8(4).u32(0);
+    w.recBytes(0x0922, four);
+    // A region framed 2 x 3 units thick with a black brush.
+    Bytes black;
+    black.u16(0).u32(0).u16(0);
+    w.recBytes(0x02FC, black);  // slot 0
+    Bytes region;
+    region.i16(0).i16(6).i32(0).i16(0).i16(1).i16(0).i16(10).i16(10).i16(50).i16(40);
+    region.u16(2).i16(10).i16(40).i16(10).i16(50).u16(2);
+    w.recBytes(0x06FF, region);  // slot 1
+    w.rec(0x0429, {1, 0, 3, 2});
+    w.rec(0x0108, {4});          // four units after every character
+    Bytes t;
+    t.i16(2).text("ab").i16(0).i16(0);
+    w.recBytes(0x0521, t);
+    const auto s = play(w.build(), PictureKind::Wmf);
+    const auto bitmaps = s.of(Call::Bitmap);
+    ASSERT_EQ(bitmaps.size(), 1u);
+    EXPECT_EQ(bitmaps[0].dib.width, 2);
+    EXPECT_EQ(bitmaps[0].dib.height, -2);  // device bitmaps run top-down
+    EXPECT_EQ(bitmaps[0].src.width, 2);
+    EXPECT_EQ(bitmaps[0].dest.topRight, (meta::Point{46, 5}));
+    EXPECT_EQ(bitmaps[0].dest.bottomLeft, (meta::Point{6, 25}));
+    const auto fills = s.of(Call::Fill);
+    ASSERT_EQ(fills.size(), 1u);
+    EXPECT_EQ(fills[0].path.points.size(), 16u);  // four strips
+    EXPECT_EQ(fills[0].path.points[2], (meta::Point{50, 13}));  // top strip: 3 units high
+    const auto texts = s.of(Call::Text);
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_DOUBLE_EQ(texts[0].text.charExtra, 4);
+}
+
+TEST(MetafileRecords, TransparentAndParallelogramBlits) {
+    auto e = pixels();
+    const Bytes dib = dib24(4, 3);
+    Bytes t;  // transparent blit: destination, key colour, source, its transform, bitmap
+    t.i32(0).i32(0).i32(0).i32(0).i32(1).i32(2).i32(8).i32(6).u32(0x00FF00).i32(0).i32(0);
+    t.f32(1).f32(0).f32(0).f32(1).f32(0).f32(0).u32(0).u32(0).u32(108).u32(40).u32(148).u32(std::uint32_t(dib.size() - 40));
+    t.i32(4).i32(3).raw(dib.b);
+    e.rec(116, t);
+    Bytes pg;  // parallelogram: three corners, source, transform, bitmap, no mask
+    pg.i32(0).i32(0).i32(0).i32(0).i32(10).i32(10).i32(30).i32(20).i32(0).i32(40);
+    pg.i32(0).i32(0).i32(4).i32(3).f32(1).f32(0).f32(0).f32(1).f32(0).f32(0).u32(0).u32(0);
+    pg.u32(140).u32(40).u32(180).u32(std::uint32_t(dib.size() - 40));
+    for (int i = 0; i < 7; ++i) pg.u32(0);
+    pg.raw(dib.b);
+    e.rec(79, pg);
+    const auto bitmaps = play(e.build(), PictureKind::Emf).of(Call::Bitmap);
+    ASSERT_EQ(bitmaps.size(), 2u);
+    EXPECT_EQ(bitmaps[0].blit.mode, meta::BlitMode::Transparent);
+    EXPECT_EQ(bitmaps[0].blit.key, 0x00FF00u);
+    EXPECT_EQ(bitmaps[0].dest.topRight, (meta::Point{9, 2}));
+    EXPECT_EQ(bitmaps[1].dest.topRight, (meta::Point{30, 20}));
+    EXPECT_EQ(bitmaps[1].dest.bottomLeft, (meta::Point{0, 40}));
+}
+
 // ------------------------------------------------------------ clipping and gradients
 
 TEST(MetafileRecords, ClipRecordsAndRegions) {
