@@ -464,10 +464,11 @@ bool EmfPlayer::play(std::uint32_t type, const Record& r) {
 }  // namespace
 
 double EmfInfo::frameWidthPixels() const {
-    return double(frameRight - frameLeft) * devicePixelsX / (deviceMmX * 100.0);
+    // In double: the frame's corners may be any 32-bit values.
+    return (double(frameRight) - frameLeft) * devicePixelsX / (deviceMmX * 100.0);
 }
 double EmfInfo::frameHeightPixels() const {
-    return double(frameBottom - frameTop) * devicePixelsY / (deviceMmY * 100.0);
+    return (double(frameBottom) - frameTop) * devicePixelsY / (deviceMmY * 100.0);
 }
 
 EmfInfo readEmfInfo(std::span<const std::uint8_t> bytes, const std::string& name) {
