@@ -18,6 +18,7 @@
 #include <climits>
 #include <bit>
 #include <cstring>
+#include <new>
 #include <optional>
 
 #include "imaging/errors.h"
@@ -358,9 +359,17 @@ bool storedAsIs(const DibLayout& layout) { return layout.coding == Coding::Raw &
 
 // The picture that a layout stored as is fills, with its palette or masks;
 // 24-bit pictures are left unset, since every row is written.
-WorkBitmap pictureFor(const DibLayout& layout) {
-    if (layout.bpp == 24) return WorkBitmap::uninitialized24(layout.width, layout.height);
-    WorkBitmap out(layout.width, layout.height, formatFor(layout.bpp));
+// A picture within the pixel cap may still not fit in the memory there
+// is: that is said in the user's words, naming the file.
+WorkBitmap pictureFor(const DibLayout& layout, const std::string& name) {
+    WorkBitmap out;
+    try {
+        if (layout.bpp == 24) return WorkBitmap::uninitialized24(layout.width, layout.height);
+        out = WorkBitmap(layout.width, layout.height, formatFor(layout.bpp));
+    } catch (const std::bad_alloc&) {
+        fail(name, "there is not enough memory for a picture of " + std::to_string(layout.width) + " x " +
+                       std::to_string(layout.height) + " pixels");
+    }
     if (layout.bpp <= 8) out.setPalette(layout.palette);
     else out.setMasks(layout.masks);
     return out;
@@ -381,7 +390,7 @@ WorkBitmap decodePixels(const DibLayout& layout, std::span<const std::uint8_t> b
     auto storedRow = [&](int y) { return base + std::size_t(layout.topDown ? y : h - 1 - y) * layout.stride; };
 
     if (storedAsIs(layout)) {
-        WorkBitmap out = pictureFor(layout);
+        WorkBitmap out = pictureFor(layout, name);
         const std::size_t used = usedBytes(layout);
         for (int y = 0; y < h; ++y) std::memcpy(out.row(y), storedRow(y), used);
         checkAllIndices(out, layout, name);
@@ -403,7 +412,7 @@ WorkBitmap decodePixels(const DibLayout& layout, std::span<const std::uint8_t> b
     }
 
     // RLE8 and RLE4.
-    WorkBitmap out = pictureFor(layout);
+    WorkBitmap out = pictureFor(layout, name);
     for (int y = 0; y < h; ++y) std::memset(out.row(y), 0, out.stride());
     decodeRle(layout, bytes.subspan(std::size_t(layout.pixelStart)), out, name);
     checkAllIndices(out, layout, name);
@@ -615,7 +624,7 @@ WorkBitmap readBmpFile(const std::string& path) {
     const DibLayout layout = parseLayout(head, kFileHeaderSize, fh.pixelOffset, std::uint64_t(st.st_size), path, false);
     checkFileSize(fh, path);
     if (!storedAsIs(layout)) return decodeBmp(readFileBytes(path), path);
-    WorkBitmap out = pictureFor(layout);
+    WorkBitmap out = pictureFor(layout, path);
     readRowsInto(f.fd, layout, out, path);
     checkAllIndices(out, layout, path);
     return out;
