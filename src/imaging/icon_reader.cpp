@@ -126,10 +126,17 @@ std::uint32_t alphaMaskOf(const WorkBitmap& image, bool topByteIsAlpha) {
 // image has there (writers do not all clear it).
 void draw(const WorkBitmap& image, const WorkBitmap* mask, WorkBitmap& canvas) {
     const int w = std::min(image.width(), canvas.width()), h = std::min(image.height(), canvas.height());
-    const WorkBitmap colour = image.to24();
     const std::uint32_t alpha = alphaMaskOf(image, mask != nullptr);
+    // Only the part that lands on the canvas is brought to 24 bits: the
+    // image may be far larger than the canvas.
+    std::vector<std::uint8_t> colourRow(3 * std::size_t(w));
     for (int y = 0; y < h; ++y) {
-        const std::uint8_t* c = colour.constRow(y);
+        std::uint8_t* c = colourRow.data();
+        const std::uint8_t* stored = image.constRow(y);
+        for (int x = 0; x < w; ++x) {
+            const ColorValue v = decodePixel(image, stored, x);
+            c[3 * x] = std::uint8_t(blueOf(v)), c[3 * x + 1] = std::uint8_t(greenOf(v)), c[3 * x + 2] = std::uint8_t(redOf(v));
+        }
         std::uint8_t* out = canvas.row(y);
         if (alpha) {
             const std::uint8_t* words = image.constRow(y);
