@@ -7,6 +7,7 @@
 // drawn. Escapes never run anything.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -35,9 +36,15 @@ inline constexpr int kScreenPixelsPerInch = 96;
 MetafileSize metafileNaturalSize(std::span<const std::uint8_t> bytes, const std::string& name, PictureKind kind,
                                  std::int64_t maxPixels = kMaxPixels);
 
+// The longest a metafile may take to play. A file is at most 1 GB, so
+// its records are bounded in number, but each may draw over the whole
+// picture; past this the play stops and the file is refused.
+inline constexpr std::chrono::milliseconds kMaxMetafilePlayTime{20000};
+
 // Plays the metafile onto surface at its natural size, its top-left corner
-// at (0, 0). Throws FileError as metafileNaturalSize does.
+// at (0, 0). Throws FileError as metafileNaturalSize does, and when the
+// drawing has not finished within timeLimit.
 void playMetafile(std::span<const std::uint8_t> bytes, const std::string& name, PictureKind kind,
-                  meta::MetafileSurface& surface);
+                  meta::MetafileSurface& surface, std::chrono::milliseconds timeLimit = kMaxMetafilePlayTime);
 
 }  // namespace hueline
