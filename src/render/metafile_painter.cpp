@@ -206,7 +206,10 @@ void PainterSurface::strokePath(const meta::Path& path, const meta::Pen& pen, me
     if (mix == meta::Mix::Black) color = Qt::black;
     if (mix == meta::Mix::White) color = Qt::white;
     QPen qp(color);
-    qp.setWidthF(pen.width <= 1.0 ? 0.0 : pen.width);
+    // Lines wider than twice the picture look the same as lines that wide;
+    // the painter refuses widths past some 32 thousand pixels.
+    const double widest = std::min(30000.0, 2.0 * std::max(width_, height_) + 16);
+    qp.setWidthF(pen.width <= 1.0 ? 0.0 : std::min(pen.width, widest));
     switch (pen.style) {
     case meta::PenStyle::Dash: qp.setStyle(Qt::DashLine); break;
     case meta::PenStyle::Dot: qp.setStyle(Qt::DotLine); break;
