@@ -26,6 +26,7 @@ public:
     }
     void clip(meta::ClipOp, const meta::Path&, meta::FillRule) override { ++n; }
     void resetClip() override {}
+    void offsetClip(double, double) override {}
     void save() override {}
     void restore() override {}
 };

@@ -336,6 +336,7 @@ bool EmfPlayer::play(std::uint32_t type, const Record& r) {
     case 67: if (n >= 12) ctx_.selectClipPath(r.i32(8)); break;
     case 68: ctx_.abortPath(); break;
     // Clipping.
+    case 26: if (n >= 16) ctx_.offsetClip(r.i32(8), r.i32(12)); break;
     case 29: if (n >= 24) ctx_.excludeClipRect(r.i32(8), r.i32(12), r.i32(16), r.i32(20)); break;
     case 30: if (n >= 24) ctx_.intersectClipRect(r.i32(8), r.i32(12), r.i32(16), r.i32(20)); break;
     case 75:

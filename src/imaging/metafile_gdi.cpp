@@ -663,6 +663,11 @@ void GdiContext::excludeClipRect(double l, double t, double r, double b) {
 
 void GdiContext::resetClip() { surface_.resetClip(); }
 
+void GdiContext::offsetClip(double dx, double dy) {
+    const Point a = toDevice({0, 0}), b = toDevice({dx, dy});
+    surface_.offsetClip(b.x - a.x, b.y - a.y);
+}
+
 Path GdiContext::regionPath(std::span<const IntRect> rects, bool logical) const {
     Path d;
     for (const IntRect& r : rects) {

@@ -102,6 +102,7 @@ public:
     void gradientTriangle(const GradientVertex& a, const GradientVertex& b, const GradientVertex& c) override;
     void clip(ClipOp op, const Path& path, FillRule rule) override;
     void resetClip() override { out_.resetClip(); }
+    void offsetClip(double dx, double dy) override { out_.offsetClip(dx, dy); }
     void save() override { out_.save(); }
     void restore() override { out_.restore(); }
 
@@ -192,6 +193,8 @@ public:
     void excludeClipRect(double l, double t, double r, double b);
     void selectClipRegion(std::span<const IntRect> rects, int mode, bool logical);
     void resetClip();
+    // Moves the clipping area by a logical offset.
+    void offsetClip(double dx, double dy);
     // Fills a region (reference units, or logical with logical) with a brush.
     void fillRegion(std::span<const IntRect> rects, const LogBrush& brush, bool logical, Mix mix = Mix::Copy);
     // Frames a region's rectangles with a brush, w x h logical units thick.

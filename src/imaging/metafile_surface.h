@@ -182,6 +182,9 @@ public:
     virtual void clip(ClipOp op, const Path& path, FillRule rule) = 0;
     // Drawing is no longer clipped.
     virtual void resetClip() = 0;
+    // Moves the clipping area by whole pixels. Surfaces that pass drawing
+    // on to another must pass this on too.
+    virtual void offsetClip(double /*dx*/, double /*dy*/) {}
     // Keeps the clipping area on a stack, and takes it back.
     virtual void save() = 0;
     virtual void restore() = 0;

@@ -250,6 +250,7 @@ bool WmfPlayer::play(std::uint16_t function, const Record& r) {
     case 0x041F: if (n >= 4) ctx_.setPixel({double(p(3)), double(p(2))}, color(u32p(0))); break;
     // Clipping.
     case 0x0416: if (n >= 4) ctx_.intersectClipRect(p(3), p(2), p(1), p(0)); break;
+    case 0x0220: if (n >= 2) ctx_.offsetClip(p(1), p(0)); break;
     case 0x0415: if (n >= 4) ctx_.excludeClipRect(p(3), p(2), p(1), p(0)); break;
     case 0x012C:  // select clip region
         if (n >= 1) {

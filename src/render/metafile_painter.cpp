@@ -423,6 +423,12 @@ void PainterSurface::resetClip() {
     applyClip();
 }
 
+void PainterSurface::offsetClip(double dx, double dy) {
+    if (!clip_.active || !std::isfinite(dx) || !std::isfinite(dy)) return;
+    clip_.region.translate(int(std::lround(std::clamp(dx, -1e7, 1e7))), int(std::lround(std::clamp(dy, -1e7, 1e7))));
+    applyClip();
+}
+
 void PainterSurface::save() { saved_.push_back(clip_); }
 
 void PainterSurface::restore() {

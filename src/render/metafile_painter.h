@@ -40,6 +40,7 @@ public:
                           const meta::GradientVertex& c) override;
     void clip(meta::ClipOp op, const meta::Path& path, meta::FillRule rule) override;
     void resetClip() override;
+    void offsetClip(double dx, double dy) override;
     void save() override;
     void restore() override;
 

@@ -112,7 +112,7 @@ private:
 
 // One call on the surface, with everything it was given.
 struct Call {
-    enum Kind { Fill, Stroke, Text, Bitmap, GradRect, GradTri, Clip, ResetClip, Save, Restore } kind;
+    enum Kind { Fill, Stroke, Text, Bitmap, GradRect, GradTri, Clip, ResetClip, OffsetClip, Save, Restore } kind;
     explicit Call(Kind k) : kind(k) {}
     meta::Path path;
     meta::FillRule rule = meta::FillRule::Alternate;
@@ -173,6 +173,11 @@ public:
         calls.push_back(c);
     }
     void resetClip() override { calls.push_back(Call(Call::ResetClip)); }
+    void offsetClip(double dx, double dy) override {
+        Call c(Call::OffsetClip);
+        c.path.moveTo({dx, dy});
+        calls.push_back(c);
+    }
     void save() override { calls.push_back(Call(Call::Save)); }
     void restore() override { calls.push_back(Call(Call::Restore)); }
 

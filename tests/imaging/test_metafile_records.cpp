@@ -431,17 +431,20 @@ TEST(MetafileRecords, ClipRecordsAndRegions) {
     rgn.u32(64).u32(5).u32(32).u32(1).u32(2).u32(32).i32(0).i32(0).i32(0).i32(0);
     rgn.i32(0).i32(0).i32(10).i32(10).i32(20).i32(20).i32(30).i32(30);
     e.rec(75, rgn);
+    e.rec(26, {3, -4});        // moved
     e.rec(75, {0, 5});         // no region, copy: clipping ends
     Bytes liar;                // a region claiming more rectangles than it holds
     liar.u32(48).u32(1).u32(32).u32(1).u32(1000).u32(16).i32(0).i32(0).i32(0).i32(0).i32(0).i32(0).i32(1).i32(1);
     e.rec(75, liar);
     const auto s = play(e.build(), PictureKind::Emf);
-    ASSERT_EQ(s.calls.size(), 4u);
+    ASSERT_EQ(s.calls.size(), 5u);
     EXPECT_EQ(s.calls[0].op, meta::ClipOp::Intersect);
     EXPECT_EQ(s.calls[1].op, meta::ClipOp::Exclude);
     EXPECT_EQ(s.calls[2].op, meta::ClipOp::Replace);
     EXPECT_EQ(s.calls[2].path.points.size(), 8u);
-    EXPECT_EQ(s.calls[3].kind, Call::ResetClip);
+    EXPECT_EQ(s.calls[3].kind, Call::OffsetClip);
+    EXPECT_EQ(s.calls[3].path.points[0], (meta::Point{3, -4}));
+    EXPECT_EQ(s.calls[4].kind, Call::ResetClip);
 }
 
 TEST(MetafileRecords, GradientFills) {
