@@ -62,6 +62,7 @@ public:
         check();
     }
     void resetClip() override { inner_.resetClip(); }
+    void offsetClip(double dx, double dy) override { inner_.offsetClip(dx, dy); }
     void save() override { inner_.save(); }
     void restore() override { inner_.restore(); }
 
