@@ -61,6 +61,22 @@ inline void reportPixels(benchmark::State& state, int width, int height) {
 inline int widthFor(const benchmark::State& s) { return s.range(0) ? kLargeW : kSmallW; }
 inline int heightFor(const benchmark::State& s) { return s.range(0) ? kLargeH : kSmallH; }
 
+// The yardstick every operation is measured against: a memcpy of the
+// picture's bytes into a buffer that is already allocated. Each benchmark
+// program registers it, so that the figures of one run sit beside it.
+inline void baselineCopy(benchmark::State& state) {
+    const int w = widthFor(state), h = heightFor(state);
+    const WorkBitmap src = photoLike(w, h);
+    const std::size_t bytes = src.stride() * std::size_t(h);
+    std::vector<std::uint8_t> dst(bytes);
+    for (auto _ : state) {
+        std::memcpy(dst.data(), src.constRow(0), bytes);
+        benchmark::DoNotOptimize(dst.data());
+        benchmark::ClobberMemory();
+    }
+    reportPixels(state, w, h);
+}
+
 }  // namespace hueline::bench
 
 // Registers a benchmark at both sizes, reported in milliseconds.

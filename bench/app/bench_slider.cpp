@@ -19,18 +19,7 @@
 namespace hueline::bench {
 namespace {
 
-void Baseline_Copy(benchmark::State& state) {
-    const int w = widthFor(state), h = heightFor(state);
-    const WorkBitmap src = photoLike(w, h);
-    const std::size_t bytes = src.stride() * std::size_t(h);
-    std::vector<std::uint8_t> dst(bytes);
-    for (auto _ : state) {
-        std::memcpy(dst.data(), src.constRow(0), bytes);
-        benchmark::DoNotOptimize(dst.data());
-        benchmark::ClobberMemory();
-    }
-    reportPixels(state, w, h);
-}
+void Baseline_Copy(benchmark::State& state) { baselineCopy(state); }
 HUELINE_BENCH_BOTH(Baseline_Copy);
 
 // The window shown, a photo in both panes, the slider moved back and forth
