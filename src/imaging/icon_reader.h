@@ -32,7 +32,9 @@ using PngDecoder = std::function<WorkBitmap(std::span<const std::uint8_t>)>;
 // The picture of an icon file's bytes. Of the file's images the one
 // closest to the standard size is taken (the sum of the width and height
 // differences), then the deepest colour, then the larger, then the first.
-// name is used in error messages. Throws IconError.
+// name is used in error messages. Throws IconError. The chosen image may
+// have at most 256 megapixels (kMaxPixels) by its own header, whatever the
+// directory says; a PNG image must also have enough bytes for its size.
 WorkBitmap decodeIcon(std::span<const std::uint8_t> bytes, const std::string& name, const PngDecoder& decodePng);
 
 // Reads and decodes an icon file. Throws IconError, also when the file

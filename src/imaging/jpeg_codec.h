@@ -15,6 +15,9 @@ namespace hueline {
 // files give 8-bit pictures through libjpeg's one-pass quantiser asked for
 // 236 colours with its default dithering. Throws FileError with
 // libjpeg's own message.
+// Limits, checked from the headers before the picture is allocated: at
+// most 256 megapixels (kMaxPixels), 65500 pixels a side (libjpeg's own),
+// 100 scans, 1 GB of decoder memory.
 WorkBitmap decodeJpeg(std::span<const std::uint8_t> bytes, const std::string& name);
 
 // JFIF bytes: libjpeg's defaults plus quality, baseline, floating-point DCT,
