@@ -226,6 +226,7 @@ bool EmfPlayer::play(std::uint32_t type, const Record& r) {
     case 18: if (n >= 12) ctx_.setBkMode(r.i32(8)); break;
     case 19: if (n >= 12) ctx_.setPolyFillMode(r.i32(8)); break;
     case 20: if (n >= 12) ctx_.setRop2(r.i32(8)); break;
+    case 21: if (n >= 12) ctx_.setStretchMode(r.i32(8)); break;
     case 22: if (n >= 12) ctx_.setTextAlign(r.i32(8)); break;
     case 24: if (n >= 12) ctx_.setTextColor(r.color(8)); break;
     case 25: if (n >= 12) ctx_.setBkColor(r.color(8)); break;

@@ -3,7 +3,8 @@
 //
 // Windows metafile records played: window and viewport origins, extents,
 // offsets and scaling; map mode; save and restore; background mode and
-// colour, text colour and alignment, fill mode, ROP2, character extra;
+// colour, text colour and alignment, fill mode, ROP2, stretch mode,
+// character extra;
 // pens, brushes (solid, hatched, hollow, DIB pattern; device-bitmap
 // patterns as gray), fonts, palettes (with palette-index colours) and
 // regions in the object table, select and delete; move-to, line-to,
@@ -14,14 +15,14 @@
 // blit, bit blit and stretch blit (device bitmaps of 1, 24 and 32 bits),
 // DIB bit blit, DIB stretch blit, stretch DIB, set DIB to device.
 // Skipped: escapes, flood fills, text justification, palette animation and
-// resizing, mapper flags, relabs, stretch mode, the draw-text record.
+// resizing, mapper flags, relabs, the draw-text record.
 //
 // Enhanced metafile records played: the 16- and 32-bit poly records
 // (polyline, polygon, poly-polyline, poly-polygon, Bézier, Bézier-to,
 // polyline-to, poly-draw); window and viewport extents and origins, map
 // mode, viewport and window scaling, world transform set and modify; save
 // and restore; background mode and colour, fill mode, ROP2, text alignment
-// and colour, arc direction, miter limit; pens and extended pens, brushes,
+// and colour, arc direction, miter limit, stretch mode; pens and extended pens, brushes,
 // DIB and monochrome pattern brushes, fonts, palettes, stock objects,
 // select and delete; move-to, line-to, ellipse, rectangle, rounded
 // rectangle, arc, arc-to, chord, pie, angle arc, set pixel; begin, end,

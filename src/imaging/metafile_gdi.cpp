@@ -820,7 +820,9 @@ void GdiContext::blit(const Dib* dib, double x, double y, double w, double h, So
     const double dh = (cy1 - cy0) * std::fabs(fy) * (h < 0 ? -1 : 1) * (src.height < 0 ? -1 : 1);
     SourceRect s{int(cx0), int(cy0), int(cx1 - cx0), int(cy1 - cy0)};
     DestQuad q{toDevice({dx0, dy0}), toDevice({dx0 + dw, dy0}), toDevice({dx0, dy0 + dh})};
-    surface_.drawBitmap(*dib, s, q, Blit{mode, 255, false});
+    Blit how{mode, 255, false};
+    how.smooth = s_.halftone;
+    surface_.drawBitmap(*dib, s, q, how);
 }
 
 void GdiContext::alphaBlend(const Dib& dib, double x, double y, double w, double h, SourceRect src,
@@ -830,7 +832,9 @@ void GdiContext::alphaBlend(const Dib& dib, double x, double y, double w, double
         src.y > bh - src.height)
         return;
     DestQuad q{toDevice({x, y}), toDevice({x + w, y}), toDevice({x, y + h})};
-    surface_.drawBitmap(dib, src, q, Blit{BlitMode::AlphaBlend, std::clamp(constantAlpha, 0, 255), sourceAlpha});
+    Blit how{BlitMode::AlphaBlend, std::clamp(constantAlpha, 0, 255), sourceAlpha};
+    how.smooth = s_.halftone;
+    surface_.drawBitmap(dib, src, q, how);
 }
 
 void GdiContext::transparentBlit(const Dib& dib, double x, double y, double w, double h, SourceRect src,
@@ -849,7 +853,9 @@ void GdiContext::parallelogramBlit(const Dib& dib, Point tl, Point tr, Point bl,
     if (src.width <= 0 || src.height <= 0 || src.x < 0 || src.y < 0 || src.x > bw - src.width ||
         src.y > bh - src.height)
         return;
-    surface_.drawBitmap(dib, src, DestQuad{toDevice(tl), toDevice(tr), toDevice(bl)}, Blit{});
+    Blit how;
+    how.smooth = s_.halftone;
+    surface_.drawBitmap(dib, src, DestQuad{toDevice(tl), toDevice(tr), toDevice(bl)}, how);
 }
 
 void GdiContext::frameRegion(std::span<const IntRect> rects, const LogBrush& brush, double w, double h,

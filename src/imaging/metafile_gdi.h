@@ -155,6 +155,7 @@ public:
     void setRop2(int rop) { s_.rop2 = rop; }
     void setArcDirection(int dir) { if (dir == 1 || dir == 2) s_.clockwise = dir == 2; }
     void setMiterLimit(double m) { if (m >= 1 && m < 1000) s_.miterLimit = m; }
+    void setStretchMode(int mode) { if (mode >= 1 && mode <= 4) s_.halftone = mode == 4; }
     void setCharExtra(double e) { if (std::isfinite(e) && std::fabs(e) < 1e5) s_.charExtra = e; }
     const LogBrush& brush() const { return s_.brush; }
 
@@ -238,6 +239,7 @@ private:
         bool clockwise = false;
         double miterLimit = 10;
         double charExtra = 0;
+        bool halftone = false;  // stretch mode
         bool unitViewport = false;  // the viewport is the file's own (see DeviceSetup)
     };
     void takeOwnViewport();

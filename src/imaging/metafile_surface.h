@@ -141,6 +141,7 @@ struct Blit {
     int alpha = 255;           // constant alpha for AlphaBlend
     bool sourceAlpha = false;  // AlphaBlend with the bitmap's own (premultiplied) alpha
     ColorValue key = kWhite;   // Transparent: the colour left out
+    bool smooth = false;       // stretched with averaging (halftone) rather than by dropping pixels
 };
 
 // Source rectangle in bitmap pixels, counted from the bitmap's top row.

@@ -290,6 +290,7 @@ bool WmfPlayer::play(std::uint16_t function, const Record& r) {
     case 0x0922:
     case 0x0B23: dibBlit(function); break;
     case 0x0108: if (n >= 1) ctx_.setCharExtra(p(0)); break;
+    case 0x0107: if (n >= 1) ctx_.setStretchMode(p(0)); break;
     case 0x0429:  // frame a region
         if (n >= 4) {
             const GdiObject* rg = table_.get(std::uint16_t(p(0)));

@@ -361,6 +361,7 @@ void PainterSurface::drawBitmap(const meta::Dib& dib, const meta::SourceRect& sr
     p_.save();
     p_.setTransform(place, true);
     p_.setCompositionMode(blitComposition(how.mode));
+    p_.setRenderHint(QPainter::SmoothPixmapTransform, how.smooth);
     if (how.mode == meta::BlitMode::AlphaBlend) p_.setOpacity(how.alpha / 255.0);
     p_.drawImage(QRectF(0, 0, sw, sh), img, QRectF(src.x, src.y, sw, sh));
     p_.restore();

@@ -319,8 +319,12 @@ TEST(MetafileRecords, StretchedBitmapsAndTheirSourceRectangles) {
     Bytes bomb = dib24(4, 3);
     bomb.b[4] = 0x10, bomb.b[5] = 0x27, bomb.b[8] = 0x10, bomb.b[9] = 0x27;  // claims 10000 x 10000
     e.rec(81, stretchDibits(0, 0, 10, 10, 0, 0, 4, 3, bomb));
+    e.rec(21, {4});  // halftone stretching from now on
+    e.rec(81, stretchDibits(0, 0, 10, 10, 0, 0, 4, 3, dib24(4, 3)));
     const auto bitmaps = play(e.build(), PictureKind::Emf).of(Call::Bitmap);
-    ASSERT_EQ(bitmaps.size(), 4u);
+    ASSERT_EQ(bitmaps.size(), 5u);
+    EXPECT_FALSE(bitmaps[0].blit.smooth);
+    EXPECT_TRUE(bitmaps[4].blit.smooth);
     EXPECT_EQ(bitmaps[0].dib.width, 4);
     EXPECT_EQ(bitmaps[0].dib.height, 3);
     EXPECT_EQ(bitmaps[0].src.width, 4);
