@@ -59,8 +59,19 @@ private:
         return {r.f32(at), r.f32(at + 4), r.f32(at + 8), r.f32(at + 12), r.f32(at + 16), r.f32(at + 20)};
     }
 
+    // A colour reference: RGB, or an entry of the selected palette.
+    ColorValue color(const Record& r, std::size_t at) const {
+        const std::uint32_t v = r.u32(at);
+        if ((v >> 24) == 1) {
+            const std::uint32_t i = v & 0xFFFF;
+            return i < palette_.size() ? palette_[i] : kBlack;
+        }
+        return v & 0xFFFFFF;
+    }
+
     GdiContext ctx_;
     std::uint32_t handles_;
+    std::vector<ColorValue> palette_;
     std::unordered_map<std::uint32_t, GdiObject> objects_;
     const Record* rec_ = nullptr;
     std::string face_;
@@ -228,8 +239,8 @@ bool EmfPlayer::play(std::uint32_t type, const Record& r) {
     case 20: if (n >= 12) ctx_.setRop2(r.i32(8)); break;
     case 21: if (n >= 12) ctx_.setStretchMode(r.i32(8)); break;
     case 22: if (n >= 12) ctx_.setTextAlign(r.i32(8)); break;
-    case 24: if (n >= 12) ctx_.setTextColor(r.color(8)); break;
-    case 25: if (n >= 12) ctx_.setBkColor(r.color(8)); break;
+    case 24: if (n >= 12) ctx_.setTextColor(color(r, 8)); break;
+    case 25: if (n >= 12) ctx_.setBkColor(color(r, 8)); break;
     case 57: if (n >= 12) ctx_.setArcDirection(r.i32(8)); break;
     case 58:
         if (n >= 12) {
@@ -244,7 +255,7 @@ bool EmfPlayer::play(std::uint32_t type, const Record& r) {
         if (n >= 28) {
             GdiObject o;
             o.kind = GdiObject::Kind::Pen;
-            o.pen = LogPen{int(r.u32(12)), double(r.i32(16)), r.color(24), false};
+            o.pen = LogPen{int(r.u32(12)), double(r.i32(16)), color(r, 24), false};
             store(r.u32(8), std::move(o));
         }
         break;
@@ -253,7 +264,7 @@ bool EmfPlayer::play(std::uint32_t type, const Record& r) {
             GdiObject o;
             o.kind = GdiObject::Kind::Pen;
             const int brushStyle = int(r.u32(36));
-            o.pen = LogPen{int(r.u32(28)), double(r.u32(32)), r.color(40), true};
+            o.pen = LogPen{int(r.u32(28)), double(r.u32(32)), color(r, 40), true};
             if (brushStyle == 1) o.pen.style = (o.pen.style & ~0xF) | 5;  // a hollow brush draws nothing
             store(r.u32(8), std::move(o));
         }
@@ -263,7 +274,7 @@ bool EmfPlayer::play(std::uint32_t type, const Record& r) {
             GdiObject o;
             o.kind = GdiObject::Kind::Brush;
             const std::uint32_t style = r.u32(12);
-            o.brush.color = r.color(16);
+            o.brush.color = color(r, 16);
             o.brush.hatch = r.i32(20);
             o.brush.style = style == 1 ? BrushStyle::Null : style == 2 ? BrushStyle::Hatched : BrushStyle::Solid;
             store(r.u32(8), std::move(o));
@@ -302,8 +313,24 @@ bool EmfPlayer::play(std::uint32_t type, const Record& r) {
             store(r.u32(8), std::move(o));
         }
         break;
-    case 49:  // palette: takes its handle
-        if (n >= 12) store(r.u32(8), GdiObject{GdiObject::Kind::Palette, {}, {}, {}, {}});
+    case 49:  // palette: its entries ride in the region list as red, green, blue
+        if (n >= 16) {
+            GdiObject o;
+            o.kind = GdiObject::Kind::Palette;
+            const std::size_t count = r.u16(14);
+            for (std::size_t i = 0; i < count && r.fits(16 + 4 * i, 4); ++i)
+                o.region.push_back({r.u8(16 + 4 * i), r.u8(17 + 4 * i), r.u8(18 + 4 * i), 0});
+            store(r.u32(8), std::move(o));
+        }
+        break;
+    case 48:  // select palette
+        if (n >= 12) {
+            const auto it = objects_.find(r.u32(8));
+            if (it != objects_.end() && it->second.kind == GdiObject::Kind::Palette) {
+                palette_.clear();
+                for (const IntRect& e : it->second.region) palette_.push_back(makeColor(e.left, e.top, e.right));
+            }
+        }
         break;
     // Shapes.
     case 27: if (n >= 16) ctx_.moveTo({double(r.i32(8)), double(r.i32(12))}); break;
@@ -326,7 +353,7 @@ bool EmfPlayer::play(std::uint32_t type, const Record& r) {
     case 41:
         if (n >= 28) ctx_.angleArc({double(r.i32(8)), double(r.i32(12))}, r.u32(16), r.f32(20), r.f32(24));
         break;
-    case 15: if (n >= 20) ctx_.setPixel({double(r.i32(8)), double(r.i32(12))}, r.color(16)); break;
+    case 15: if (n >= 20) ctx_.setPixel({double(r.i32(8)), double(r.i32(12))}, color(r, 16)); break;
     // Paths.
     case 59: ctx_.beginPath(); break;
     case 60: ctx_.endPath(); break;

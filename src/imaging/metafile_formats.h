@@ -23,7 +23,8 @@
 // mode, viewport and window scaling, world transform set and modify; save
 // and restore; background mode and colour, fill mode, ROP2, text alignment
 // and colour, arc direction, miter limit, stretch mode; pens and extended pens, brushes,
-// DIB and monochrome pattern brushes, fonts, palettes, stock objects,
+// DIB and monochrome pattern brushes, fonts, palettes (with palette-index
+// colours), stock objects,
 // select and delete; move-to, line-to, ellipse, rectangle, rounded
 // rectangle, arc, arc-to, chord, pie, angle arc, set pixel; begin, end,
 // close figure, fill, stroke, stroke-and-fill, select clip path, abort

@@ -425,6 +425,24 @@ TEST(MetafileRecords, TransparentAndParallelogramBlits) {
     EXPECT_EQ(bitmaps[1].dest.bottomLeft, (meta::Point{0, 40}));
 }
 
+TEST(MetafileRecords, PaletteIndexColours) {
+    auto e = pixels();
+    Bytes pal;  // handle 3: two entries, red and blue
+    pal.u32(3).u16(0x300).u16(2).u8(255).u8(0).u8(0).u8(0).u8(0).u8(0).u8(255).u8(0);
+    e.rec(49, pal);
+    e.rec(48, {3});
+    e.rec(39, {1, 0, 0x01000001, 0});  // brush of palette entry 1
+    e.rec(37, {1});
+    e.rec(43, {0, 0, 1, 1});
+    e.rec(39, {2, 0, 0x01000009, 0});  // an entry the palette lacks: black
+    e.rec(37, {2});
+    e.rec(43, {0, 0, 1, 1});
+    const auto fills = play(e.build(), PictureKind::Emf).of(Call::Fill);
+    ASSERT_EQ(fills.size(), 2u);
+    EXPECT_EQ(fills[0].brush.color, makeColor(0, 0, 255));
+    EXPECT_EQ(fills[1].brush.color, kBlack);
+}
+
 // ------------------------------------------------------------ clipping and gradients
 
 TEST(MetafileRecords, ClipRecordsAndRegions) {
