@@ -204,6 +204,10 @@ DibLayout parseLayout(std::span<const std::uint8_t> bytes, std::size_t infoAt, s
                 if (bytes.size() < headerEnd + extra) fail(name, "the file ends inside its colour masks");
                 m = h + hs;
                 headerEnd += extra;
+            } else if (hs < 56 && compression == kAlphaBitfields) {
+                // The 52-byte header holds three masks; the alpha mask follows it.
+                if (bytes.size() < headerEnd + 4) fail(name, "the file ends inside its colour masks");
+                headerEnd += 4;
             }
             layout.masks = {le32(m), le32(m + 4), le32(m + 8), alpha ? le32(m + 12) : 0u};
             checkMasks(layout.masks, int(bpp), name);
