@@ -1,6 +1,7 @@
 // Enhanced metafiles: the header checks and the record player.
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <cmath>
 #include <unordered_map>
 #include <vector>
@@ -435,7 +436,10 @@ bool EmfPlayer::play(std::uint32_t type, const Record& r) {
             Dib dib;
             if (dibAt(r, 48, 56, dib)) {
                 const int sx = r.i32(32), sy = r.i32(36), sw = r.i32(40), sh = r.i32(44);
-                const int top = dib.height > 0 ? dib.height - sy - sh : sy;
+                // Counted from the bitmap's top row; in 64 bits, as the record's
+                // numbers may be anything.
+                const std::int64_t fromTop = dib.height > 0 ? std::int64_t(dib.height) - sy - sh : sy;
+                const int top = int(std::clamp<std::int64_t>(fromTop, INT32_MIN, INT32_MAX));
                 ctx_.blit(&dib, r.i32(24), r.i32(28), r.i32(72), r.i32(76), {sx, top, sw, sh}, r.u32(68));
             }
         }
@@ -445,7 +449,10 @@ bool EmfPlayer::play(std::uint32_t type, const Record& r) {
             Dib dib;
             if (dibAt(r, 48, 56, dib)) {
                 const int sx = r.i32(32), sy = r.i32(36), sw = r.i32(40), sh = r.i32(44);
-                const int top = dib.height > 0 ? dib.height - sy - sh : sy;
+                // Counted from the bitmap's top row; in 64 bits, as the record's
+                // numbers may be anything.
+                const std::int64_t fromTop = dib.height > 0 ? std::int64_t(dib.height) - sy - sh : sy;
+                const int top = int(std::clamp<std::int64_t>(fromTop, INT32_MIN, INT32_MAX));
                 ctx_.blit(&dib, r.i32(24), r.i32(28), sw, sh, {sx, top, sw, sh}, 0xCC0020, true);
             }
         }
