@@ -97,6 +97,41 @@ TEST(ColorSplit, PureRedTurnsWhiteBelow76) {
     }
 }
 
+// Every one of the 16,777,216 colours once, in rows of 4096 pixels, so
+// that the sixteen-pixel blocks see every colour and every tie.
+TEST(PointOperations, EveryColourAgreesWithTheLuminance) {
+    WorkBitmap all = WorkBitmap::uninitialized24(4096, 4096);
+    for (int y = 0; y < 4096; ++y) {
+        std::uint8_t* r = all.row(y);
+        for (int x = 0; x < 4096; ++x) {
+            const std::uint32_t c = std::uint32_t(y) * 4096 + std::uint32_t(x);
+            r[3 * x] = std::uint8_t(c);
+            r[3 * x + 1] = std::uint8_t(c >> 8);
+            r[3 * x + 2] = std::uint8_t(c >> 16);
+        }
+    }
+    const WorkBitmap gray = grayPicture(all), bw = blackWhitePicture(all);
+    const WorkBitmap split = bwSplitPicture(all, 76), colour = colorSplitPicture(all, 125);
+    long wrong = 0;
+    for (int y = 0; y < 4096; ++y) {
+        const std::uint8_t *in = all.row(y), *g = gray.row(y), *b = bw.row(y), *s = split.row(y), *c = colour.row(y);
+        for (int x = 0; x < 4096; ++x) {
+            const int B = in[3 * x], G = in[3 * x + 1], R = in[3 * x + 2];
+            const int lum = grayLuminance(R, G, B);
+            const std::uint8_t bwv = thresholdLuminance(R, G, B) > 128 ? 255 : 0;
+            const std::uint8_t sv = lum > 76 ? 255 : 0;
+            const bool cw = lum > 125;
+            for (int k = 0; k < 3; ++k) {
+                wrong += g[3 * x + k] != lum;
+                wrong += b[3 * x + k] != bwv;
+                wrong += s[3 * x + k] != sv;
+                wrong += c[3 * x + k] != (cw ? 255 : in[3 * x + k]);
+            }
+        }
+    }
+    EXPECT_EQ(wrong, 0);
+}
+
 TEST(PointOperations, OtherFormatsGiveTheSameAs24Bit) {
     WorkBitmap indexed(7, 3, PixelFormat::Bits8);
     std::vector<PaletteEntry> pal;
