@@ -23,7 +23,9 @@
 #include "app/save_name.h"
 #include "imaging/bmp_codec.h"
 #include "imaging/errors.h"
+#include "imaging/file_io.h"
 #include "imaging/jpeg_codec.h"
+#include "imaging/metafile_player.h"
 #include "imaging/tones.h"
 
 using namespace hueline;
@@ -93,6 +95,7 @@ private slots:
     void forcedExtension();
     void openFillsBothPanesAndRestarts();
     void openKeepsTheStoredFormat();
+    void openPlaysMetafiles();
     void openDialogFiltersAndKeptEntry();
     void cancelChangesNothing();
     void unreadableFilesChangeNothing_data();
@@ -166,6 +169,39 @@ void TestFiles::openKeepsTheStoredFormat() {
     // The pane draws the 8-bit picture through its 24-bit conversion.
     QCOMPARE(w.Image1->shownImage().pixelColor(5, 5).red(),
              redOf(w.workspace().resultPane().pixel(5, 5)));
+}
+
+void TestFiles::openPlaysMetafiles() {
+    // An enhanced and a placeable Windows metafile, with names in mixed
+    // case: both panes show the played picture at its natural size in 24
+    // bits, and the working pictures start from it.
+    QTemporaryDir dir;
+    const struct {
+        const char* file;
+        const char* name;
+        PictureKind kind;
+    } cases[] = {{"metafile/emf/pillow/drawing.emf", "Drawing.Emf", PictureKind::Emf},
+                 {"metafile/wmf/pillow/drawing.wmf", "DRAWING.wmf", PictureKind::Wmf}};
+    for (const auto& c : cases) {
+        TMyPicture w;
+        const QString path = dir.filePath(c.name);
+        QVERIFY(QFile::copy(data(c.file), path));
+        w.OpenPicture(path);
+        const Workspace& ws = w.workspace();
+        const auto bytes = readFileBytes(path.toStdString());
+        const MetafileSize size = metafileNaturalSize(bytes, c.name, c.kind);
+        QCOMPARE(ws.resultPane().width(), size.width);
+        QCOMPARE(ws.resultPane().height(), size.height);
+        QCOMPARE(ws.resultPane().format(), PixelFormat::Bits24);
+        QVERIFY(ws.sourcePane() == ws.resultPane());
+        QVERIFY(ws.originalPicture() == ws.resultPane());
+        // Something was drawn: the picture is not all white.
+        bool drawn = false;
+        for (int y = 0; y < size.height && !drawn; ++y)
+            for (int x = 0; x < size.width && !drawn; ++x) drawn = ws.resultPane().pixel(x, y) != kWhite;
+        QVERIFY(drawn);
+        QCOMPARE(w.Image1->width(), size.width);
+    }
 }
 
 void TestFiles::openDialogFiltersAndKeptEntry() {
