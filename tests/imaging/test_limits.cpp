@@ -104,6 +104,31 @@ TEST(ReaderLimits, RleBmpMayClaimAt256PixelsPerByteOfCompressedData) {
     EXPECT_NE(why.find("too short for a 32 x 17 picture"), std::string::npos) << why;
 }
 
+TEST(ReaderLimits, MasksMustLieInsideTheFile) {
+    // A 52-byte header holds three masks; with alpha bit fields the alpha
+    // mask follows the header and must be there too.
+    Bytes f(14 + 52, 0);
+    f[0] = 'B', f[1] = 'M';
+    put32(f, 10, 14 + 52 + 4);
+    put32(f, 14, 52);
+    put32(f, 18, 1), put32(f, 22, 1);
+    put16(f, 26, 1), put16(f, 28, 32);
+    put32(f, 30, 6);  // alpha bit fields
+    put32(f, 54, 0xFF0000), put32(f, 58, 0xFF00), put32(f, 62, 0xFF);
+    std::string why = refusal([&] { decodeBmp(f, "masks.bmp"); });
+    EXPECT_NE(why.find("ends inside its colour masks"), std::string::npos) << why;
+    why = refusal([&] { decodeDib(std::span<const std::uint8_t>(f).subspan(14), "masks.dib"); });
+    EXPECT_NE(why.find("ends inside its colour masks"), std::string::npos) << why;
+
+    // With the alpha mask and one pixel the file opens.
+    f.resize(f.size() + 8);
+    put32(f, 66, 0xFF000000);
+    put32(f, 70, 0x11223344);
+    const WorkBitmap one = decodeBmp(f, "masks.bmp");
+    EXPECT_EQ(one.masks().alpha, 0xFF000000u);
+    EXPECT_EQ(one.pixel(0, 0), makeColor(0x22, 0x33, 0x44));
+}
+
 // A small JPEG whose frame header is then made to claim width x height.
 // libjpeg fills what the data does not cover, so the claim decides the
 // picture's size.
