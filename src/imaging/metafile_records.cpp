@@ -1,5 +1,7 @@
 #include "imaging/metafile_records.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <iconv.h>
 
@@ -253,10 +255,11 @@ std::u16string charsetToUtf16(std::span<const std::uint8_t> text, int charset, b
         const std::size_t before = out.size();
         conv.append(text.data() + i, len, out);
         if (withDx) {
-            int advance = 0;
+            // Summed in 64 bits: the record's spacings may be anything.
+            std::int64_t advance = 0;
             for (std::size_t k = 0; k < len; ++k) advance += (*dx)[i + k];
             // A character outside the basic plane takes two units; the second advances nothing.
-            merged.push_back(advance);
+            merged.push_back(int(std::clamp<std::int64_t>(advance, INT32_MIN, INT32_MAX)));
             for (std::size_t k = before + 1; k < out.size(); ++k) merged.push_back(0);
         }
         i += len;
