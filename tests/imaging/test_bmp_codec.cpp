@@ -11,6 +11,7 @@
 #include <iterator>
 #include <set>
 
+#include "../support/test_support.h"
 #include "imaging/bmp_codec.h"
 #include "imaging/errors.h"
 #include "imaging/file_io.h"
@@ -25,13 +26,8 @@ const std::string kData = std::string(HUELINE_TEST_DATA) + "/bmp/";
 // ---------------------------------------------------------------------------
 // Helpers
 
-void put16(std::vector<std::uint8_t>& f, std::size_t at, std::uint32_t v) {
-    f[at] = std::uint8_t(v);
-    f[at + 1] = std::uint8_t(v >> 8);
-}
-void put32(std::vector<std::uint8_t>& f, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) f[at + i] = std::uint8_t(v >> 8 * i);
-}
+using test_support::put16;
+using test_support::put32;
 
 // A BMP file with the 40-byte header, put together field by field so that
 // tests can break any of them.
@@ -563,22 +559,7 @@ TEST(BmpWrite, SuiteFilesSurviveARoundTrip) {
     }
 }
 
-struct TempFolder {
-    std::string path;
-    TempFolder() {
-        char pattern[] = "/tmp/hueline-bmp-XXXXXX";
-        path = ::mkdtemp(pattern);
-    }
-    ~TempFolder() {
-        ::chmod(path.c_str(), 0755);
-        fs::remove_all(path);
-    }
-    std::vector<std::string> entries() const {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(path)) names.push_back(e.path().filename().string());
-        return names;
-    }
-};
+using test_support::TempFolder;
 
 TEST(BmpWrite, WritesAndReplacesFiles) {
     TempFolder dir;

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "../support/test_support.h"
 #include "imaging/file_io.h"
 #include "imaging/icon_reader.h"
 
@@ -15,13 +16,8 @@ namespace fs = std::filesystem;
 
 const std::string kIcons = std::string(HUELINE_TEST_DATA) + "/ico/";
 
-void put16(std::vector<std::uint8_t>& f, std::size_t at, std::uint32_t v) {
-    f[at] = std::uint8_t(v);
-    f[at + 1] = std::uint8_t(v >> 8);
-}
-void put32(std::vector<std::uint8_t>& f, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) f[at + i] = std::uint8_t(v >> 8 * i);
-}
+using test_support::put16;
+using test_support::put32;
 
 // A device-independent bitmap as icons carry it, filled with one colour:
 // 24 bits of (r, g, b) or 32 bits with alpha; the mask has the bits of

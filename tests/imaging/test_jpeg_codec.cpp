@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/test_support.h"
 #include "imaging/errors.h"
 #include "imaging/file_io.h"
 #include "imaging/jpeg_codec.h"
@@ -33,19 +34,7 @@ int run(const std::string& command) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-struct TempFolder {
-    fs::path path;
-    TempFolder() {
-        std::string tmpl = (fs::temp_directory_path() / "hueline-jpeg-XXXXXX").string();
-        if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
-        path = tmpl;
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        fs::remove_all(path, ec);
-    }
-    std::string operator/(const std::string& name) const { return (path / name).string(); }
-};
+using test_support::TempFolder;
 
 // libjpeg's own decode with our settings (grayscale at 236 levels) as
 // binary PGM/PPM: the header, then the samples (R, G, B for colour).

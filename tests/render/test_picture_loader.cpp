@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/test_support.h"
 #include "imaging/bmp_codec.h"
 #include "imaging/errors.h"
 #include "imaging/file_io.h"
@@ -26,19 +27,7 @@ namespace {
 
 const std::string kJpegData = std::string(HUELINE_TEST_DATA) + "/jpeg/";
 
-struct TempFolder {
-    fs::path path;
-    TempFolder() {
-        std::string tmpl = (fs::temp_directory_path() / "hueline-loader-XXXXXX").string();
-        if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
-        path = tmpl;
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        fs::remove_all(path, ec);
-    }
-    std::string operator/(const std::string& name) const { return (path / name).string(); }
-};
+using test_support::TempFolder;
 
 void writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
     std::ofstream(path, std::ios::binary)
