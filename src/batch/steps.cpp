@@ -62,7 +62,9 @@ const std::array<FringeStep, 3> kFringeSteps = {{
 int parsePosition(std::string_view step, std::string_view text) {
     int value = 0;
     bool ok = !text.empty() && text.size() <= 3;
-    for (char c : text) {
+    // At most three digits are ever added up, so the value cannot overflow.
+    for (std::size_t i = 0; ok && i < text.size(); ++i) {
+        const char c = text[i];
         if (c < '0' || c > '9') ok = false;
         else value = value * 10 + (c - '0');
     }
