@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/workspace_snapshot.h"
 #include "imaging/bmp_codec.h"
 #include "imaging/coefficients.h"
 #include "imaging/commands.h"
@@ -35,22 +36,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Everything the user has in the window.
-struct WorkspaceSnapshot {
-    explicit WorkspaceSnapshot(const Workspace& ws)
-        : source(ws.sourcePane()),
-          result(ws.resultPane()),
-          original(ws.originalPicture()),
-          undo(ws.undoPicture()),
-          sourceSnapshot(ws.sourceSnapshot()),
-          resultSnapshot(ws.resultSnapshot()),
-          keptResult(ws.keptResultPicture()),
-          keptSource(ws.keptSourcePicture()),
-          status(ws.status()) {}
-    WorkBitmap source, result, original, undo, sourceSnapshot, resultSnapshot, keptResult, keptSource;
-    std::string status;
-    friend bool operator==(const WorkspaceSnapshot&, const WorkspaceSnapshot&) = default;
-};
+using test_support::WorkspaceSnapshot;
 
 WorkBitmap colourful(int w = 24, int h = 16) {
     WorkBitmap p(w, h);

@@ -7,24 +7,13 @@
 #include <string>
 
 #include "batch/steps.h"
+#include "../support/workspace_snapshot.h"
 #include "imaging/workspace.h"
 
 namespace hueline {
 namespace {
 
-struct Snapshot {
-    explicit Snapshot(const Workspace& ws)
-        : source(ws.sourcePane()),
-          result(ws.resultPane()),
-          original(ws.originalPicture()),
-          undo(ws.undoPicture()),
-          sourceSnapshot(ws.sourceSnapshot()),
-          resultSnapshot(ws.resultSnapshot()),
-          status(ws.status()) {}
-    WorkBitmap source, result, original, undo, sourceSnapshot, resultSnapshot;
-    std::string status;
-    friend bool operator==(const Snapshot&, const Snapshot&) = default;
-};
+using Snapshot = test_support::WorkspaceSnapshot;
 
 WorkBitmap colourful(int w, int h) {
     WorkBitmap p(w, h);
