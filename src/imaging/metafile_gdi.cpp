@@ -384,7 +384,12 @@ void GdiContext::polygon(std::span<const Point> pts) {
     emit(d, true, true);
 }
 
-void GdiContext::polyPolygon(std::span<const Point> pts, std::span<const std::uint32_t> counts) {
+namespace {
+
+// The figures of a poly-polygon or poly-polyline: counts[k] points each,
+// taken in turn from pts, stopping at a count that runs past the points.
+template <typename ToDevice>
+Path figuresOf(std::span<const Point> pts, std::span<const std::uint32_t> counts, bool closed, ToDevice toDevice) {
     Path d;
     std::size_t at = 0;
     for (std::uint32_t n : counts) {
@@ -392,25 +397,21 @@ void GdiContext::polyPolygon(std::span<const Point> pts, std::span<const std::ui
         if (n >= 2) {
             d.moveTo(toDevice(pts[at]));
             for (std::size_t i = 1; i < n; ++i) d.lineTo(toDevice(pts[at + i]));
-            d.close();
+            if (closed) d.close();
         }
         at += n;
     }
-    emit(d, true, true);
+    return d;
+}
+
+}  // namespace
+
+void GdiContext::polyPolygon(std::span<const Point> pts, std::span<const std::uint32_t> counts) {
+    emit(figuresOf(pts, counts, true, [this](const Point& p) { return toDevice(p); }), true, true);
 }
 
 void GdiContext::polyPolyline(std::span<const Point> pts, std::span<const std::uint32_t> counts) {
-    Path d;
-    std::size_t at = 0;
-    for (std::uint32_t n : counts) {
-        if (n > pts.size() - at) break;
-        if (n >= 2) {
-            d.moveTo(toDevice(pts[at]));
-            for (std::size_t i = 1; i < n; ++i) d.lineTo(toDevice(pts[at + i]));
-        }
-        at += n;
-    }
-    emit(d, false, true);
+    emit(figuresOf(pts, counts, false, [this](const Point& p) { return toDevice(p); }), false, true);
 }
 
 void GdiContext::polyBezier(std::span<const Point> pts) {
