@@ -1,7 +1,7 @@
 // The benchmark program of the picture library: its main() and the
 // baseline copy that every figure is read against.
 #include "bench_common.h"
-#include "imaging/memory.h"
+#include "imaging/picture/memory.h"
 
 namespace hueline::bench {
 namespace {

@@ -11,8 +11,8 @@
 #include <string>
 
 #include "bench_common.h"
-#include "imaging/bmp_codec.h"
-#include "imaging/file_io.h"
+#include "imaging/codecs/bmp_codec.h"
+#include "imaging/codecs/file_io.h"
 
 namespace hueline::bench {
 namespace {

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <vector>
 
-#include "imaging/work_bitmap.h"
+#include "imaging/picture/work_bitmap.h"
 
 namespace hueline::bench {
 

@@ -14,7 +14,7 @@
 #include <string>
 
 #include "bench_common.h"
-#include "imaging/jpeg_codec.h"
+#include "imaging/codecs/jpeg_codec.h"
 
 namespace hueline::bench {
 namespace {

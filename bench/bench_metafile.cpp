@@ -3,7 +3,7 @@
 // (about 2,000 shape groups, 0.6 MB, on the design size; 20,000, 6 MB, on
 // the large one).
 #include "bench_common.h"
-#include "imaging/metafile_player.h"
+#include "imaging/metafile/player.h"
 #include "metafile_sample.h"
 
 namespace hueline::bench {

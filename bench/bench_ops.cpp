@@ -5,10 +5,10 @@
 // the default coefficients; the morphology commands include their
 // thresholding.
 #include "bench_common.h"
-#include "imaging/convolution.h"
-#include "imaging/morphology.h"
-#include "imaging/rank_filters.h"
-#include "imaging/tones.h"
+#include "imaging/ops/convolution.h"
+#include "imaging/ops/morphology.h"
+#include "imaging/ops/rank_filters.h"
+#include "imaging/ops/tones.h"
 
 namespace hueline::bench {
 namespace {

@@ -2,7 +2,7 @@
 // already allocated, like the baseline copy; "Command" figures are the
 // whole computation a click runs, allocation included.
 #include "bench_common.h"
-#include "imaging/tones.h"
+#include "imaging/ops/tones.h"
 
 namespace hueline::bench {
 namespace {

@@ -1,8 +1,8 @@
 // The view: zoom's area-averaging stretch, the preview's fit into its
 // frame, and the freehand stamp.
 #include "bench_common.h"
-#include "imaging/freehand.h"
-#include "imaging/resampling.h"
+#include "imaging/ops/freehand.h"
+#include "imaging/ops/resampling.h"
 
 namespace hueline::bench {
 namespace {

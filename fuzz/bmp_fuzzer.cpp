@@ -6,8 +6,8 @@
 #include <span>
 
 #include "fuzz_support.h"
-#include "imaging/bmp_codec.h"
-#include "imaging/errors.h"
+#include "imaging/codecs/bmp_codec.h"
+#include "imaging/picture/errors.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::span<const std::uint8_t> bytes(data, size);

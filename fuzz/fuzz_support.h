@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "imaging/work_bitmap.h"
+#include "imaging/picture/work_bitmap.h"
 
 namespace hueline::fuzzing {
 

@@ -7,8 +7,8 @@
 #include <span>
 
 #include "fuzz_support.h"
-#include "imaging/errors.h"
-#include "imaging/icon_reader.h"
+#include "imaging/picture/errors.h"
+#include "imaging/codecs/icon_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const hueline::PngDecoder noPng = [](std::span<const std::uint8_t> png) -> hueline::WorkBitmap {

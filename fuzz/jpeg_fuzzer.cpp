@@ -11,8 +11,8 @@
 #include <span>
 
 #include "fuzz_support.h"
-#include "imaging/errors.h"
-#include "imaging/jpeg_codec.h"
+#include "imaging/picture/errors.h"
+#include "imaging/codecs/jpeg_codec.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <cmath>
 
 #include "fuzz_support.h"
-#include "imaging/bmp_codec.h"
-#include "imaging/errors.h"
-#include "imaging/metafile_surface.h"
+#include "imaging/codecs/bmp_codec.h"
+#include "imaging/picture/errors.h"
+#include "imaging/metafile/surface.h"
 
 namespace hueline::fuzzing {
 

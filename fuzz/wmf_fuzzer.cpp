@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <span>
 
-#include "imaging/errors.h"
-#include "imaging/metafile_player.h"
+#include "imaging/picture/errors.h"
+#include "imaging/metafile/player.h"
 #include "metafile_fuzz_surface.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -13,8 +13,8 @@
 #include "../bench_common.h"
 #include "app/huelinemain.h"
 #include "app/picture_pane.h"
-#include "imaging/commands.h"
-#include "imaging/memory.h"
+#include "imaging/session/commands.h"
+#include "imaging/picture/memory.h"
 
 namespace hueline::bench {
 namespace {

@@ -1,7 +1,7 @@
 #include "app/fringe3.h"
 
-#include "imaging/coefficients.h"
-#include "imaging/commands.h"
+#include "imaging/session/coefficients.h"
+#include "imaging/session/commands.h"
 
 namespace hueline::app {
 

@@ -13,8 +13,8 @@
 #include <initializer_list>
 #include <string>
 
-#include "imaging/convolution.h"
-#include "imaging/workspace.h"
+#include "imaging/ops/convolution.h"
+#include "imaging/session/workspace.h"
 
 namespace hueline::app {
 

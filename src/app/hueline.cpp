@@ -3,7 +3,7 @@
 // the event loop until the main window closes.
 #include "app/application.h"
 #include "app/huelinemain.h"
-#include "imaging/memory.h"
+#include "imaging/picture/memory.h"
 
 int main(int argc, char** argv) {
     hueline::keepPictureMemoryForReuse();

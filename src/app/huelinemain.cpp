@@ -32,8 +32,8 @@
 #include "app/fringe2.h"
 #include "app/fringe3.h"
 #include "app/picture_pane.h"
-#include "imaging/bmp_codec.h"
-#include "imaging/errors.h"
+#include "imaging/codecs/bmp_codec.h"
+#include "imaging/picture/errors.h"
 
 // The resources live in a static library; the linker keeps them only when
 // something asks for them by name.

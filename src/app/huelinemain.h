@@ -21,7 +21,7 @@
 #include <map>
 #include <optional>
 
-#include "imaging/workspace.h"
+#include "imaging/session/workspace.h"
 
 class QAction;
 class QButtonGroup;

@@ -10,7 +10,7 @@
 #include "app/fringe2.h"
 #include "app/fringe3.h"
 #include "app/huelinemain.h"
-#include "imaging/commands.h"
+#include "imaging/session/commands.h"
 
 namespace hueline::app {
 

@@ -17,10 +17,10 @@
 #include "app/messages.h"
 #include "app/picture_preview.h"
 #include "app/save_name.h"
-#include "imaging/bmp_codec.h"
-#include "imaging/errors.h"
-#include "imaging/icon_reader.h"
-#include "imaging/jpeg_codec.h"
+#include "imaging/codecs/bmp_codec.h"
+#include "imaging/picture/errors.h"
+#include "imaging/codecs/icon_reader.h"
+#include "imaging/codecs/jpeg_codec.h"
 #include "render/picture_loader.h"
 
 namespace hueline::app {

@@ -14,7 +14,7 @@
 
 #include "app/huelinemain.h"
 #include "app/picture_pane.h"
-#include "imaging/freehand.h"
+#include "imaging/ops/freehand.h"
 
 namespace hueline::app {
 

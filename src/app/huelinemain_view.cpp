@@ -11,8 +11,8 @@
 
 #include "app/huelinemain.h"
 #include "app/picture_pane.h"
-#include "imaging/commands.h"
-#include "imaging/resampling.h"
+#include "imaging/session/commands.h"
+#include "imaging/ops/resampling.h"
 
 namespace hueline::app {
 

@@ -14,7 +14,7 @@
 #include <QImage>
 #include <QWidget>
 
-#include "imaging/work_bitmap.h"
+#include "imaging/picture/work_bitmap.h"
 
 namespace hueline::app {
 

@@ -4,7 +4,7 @@
 #include <QFileInfo>
 #include <QGridLayout>
 
-#include "imaging/resampling.h"
+#include "imaging/ops/resampling.h"
 #include "render/picture_loader.h"
 
 namespace hueline::app {

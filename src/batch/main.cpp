@@ -27,11 +27,11 @@
 #include <vector>
 
 #include "batch/steps.h"
-#include "imaging/bmp_codec.h"
-#include "imaging/errors.h"
-#include "imaging/jpeg_codec.h"
-#include "imaging/picture_file.h"
-#include "imaging/workspace.h"
+#include "imaging/codecs/bmp_codec.h"
+#include "imaging/picture/errors.h"
+#include "imaging/codecs/jpeg_codec.h"
+#include "imaging/picture/picture_kind.h"
+#include "imaging/session/workspace.h"
 #include "render/picture_loader.h"
 
 namespace fs = std::filesystem;

@@ -3,8 +3,8 @@
 #include <array>
 #include <string_view>
 
-#include "imaging/coefficients.h"
-#include "imaging/commands.h"
+#include "imaging/session/coefficients.h"
+#include "imaging/session/commands.h"
 
 namespace hueline::batch {
 namespace {

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "imaging/errors.h"
-#include "imaging/workspace.h"
+#include "imaging/picture/errors.h"
+#include "imaging/session/workspace.h"
 
 namespace hueline::batch {
 

@@ -13,9 +13,9 @@
 #include <cmath>
 #include <map>
 
-#include "imaging/bmp_codec.h"
-#include "imaging/errors.h"
-#include "imaging/metafile_player.h"
+#include "imaging/codecs/bmp_codec.h"
+#include "imaging/picture/errors.h"
+#include "imaging/metafile/player.h"
 
 namespace hueline {
 

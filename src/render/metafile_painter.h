@@ -12,9 +12,9 @@
 #include <unordered_map>
 #include <vector>
 
-#include "imaging/metafile_surface.h"
-#include "imaging/picture_file.h"
-#include "imaging/work_bitmap.h"
+#include "imaging/metafile/surface.h"
+#include "imaging/picture/picture_kind.h"
+#include "imaging/picture/work_bitmap.h"
 
 namespace hueline {
 

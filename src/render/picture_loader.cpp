@@ -7,12 +7,12 @@
 
 #include <filesystem>
 
-#include "imaging/bmp_codec.h"
-#include "imaging/errors.h"
-#include "imaging/file_io.h"
-#include "imaging/icon_reader.h"
-#include "imaging/jpeg_codec.h"
-#include "imaging/picture_file.h"
+#include "imaging/codecs/bmp_codec.h"
+#include "imaging/picture/errors.h"
+#include "imaging/codecs/file_io.h"
+#include "imaging/codecs/icon_reader.h"
+#include "imaging/codecs/jpeg_codec.h"
+#include "imaging/picture/picture_kind.h"
 #include "render/metafile_painter.h"
 
 namespace hueline {

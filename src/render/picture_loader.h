@@ -5,7 +5,7 @@
 #include <span>
 #include <string>
 
-#include "imaging/work_bitmap.h"
+#include "imaging/picture/work_bitmap.h"
 
 namespace hueline {
 

@@ -21,12 +21,12 @@
 #include "app/picture_pane.h"
 #include "app/picture_preview.h"
 #include "app/save_name.h"
-#include "imaging/bmp_codec.h"
-#include "imaging/errors.h"
-#include "imaging/file_io.h"
-#include "imaging/jpeg_codec.h"
-#include "imaging/metafile_player.h"
-#include "imaging/tones.h"
+#include "imaging/codecs/bmp_codec.h"
+#include "imaging/picture/errors.h"
+#include "imaging/codecs/file_io.h"
+#include "imaging/codecs/jpeg_codec.h"
+#include "imaging/metafile/player.h"
+#include "imaging/ops/tones.h"
 
 using namespace hueline;
 using namespace hueline::app;

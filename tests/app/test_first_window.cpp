@@ -10,7 +10,7 @@
 
 #include "app/huelinemain.h"
 #include "app/picture_pane.h"
-#include "imaging/tones.h"
+#include "imaging/ops/tones.h"
 
 using namespace hueline;
 using namespace hueline::app;

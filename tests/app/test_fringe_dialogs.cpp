@@ -11,9 +11,9 @@
 #include "app/fringe2.h"
 #include "app/fringe3.h"
 #include "app/huelinemain.h"
-#include "imaging/convolution.h"
-#include "imaging/errors.h"
-#include "imaging/tones.h"
+#include "imaging/ops/convolution.h"
+#include "imaging/picture/errors.h"
+#include "imaging/ops/tones.h"
 
 using namespace hueline;
 using namespace hueline::app;

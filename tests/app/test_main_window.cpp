@@ -21,7 +21,7 @@
 #include "app/fringe1.h"
 #include "app/huelinemain.h"
 #include "app/picture_pane.h"
-#include "imaging/tones.h"
+#include "imaging/ops/tones.h"
 
 using namespace hueline;
 using namespace hueline::app;

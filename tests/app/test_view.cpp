@@ -11,8 +11,8 @@
 
 #include "app/huelinemain.h"
 #include "app/picture_pane.h"
-#include "imaging/resampling.h"
-#include "imaging/tones.h"
+#include "imaging/ops/resampling.h"
+#include "imaging/ops/tones.h"
 
 using namespace hueline;
 using namespace hueline::app;

@@ -7,10 +7,10 @@
 
 #include <unistd.h>
 
-#include "../imaging/metafile_test_support.h"
-#include "imaging/errors.h"
-#include "imaging/file_io.h"
-#include "imaging/metafile_player.h"
+#include "support/metafile_test_support.h"
+#include "imaging/picture/errors.h"
+#include "imaging/codecs/file_io.h"
+#include "imaging/metafile/player.h"
 #include "render/metafile_painter.h"
 #include "render/picture_loader.h"
 

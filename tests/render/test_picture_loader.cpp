@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "../support/test_support.h"
-#include "imaging/bmp_codec.h"
-#include "imaging/errors.h"
-#include "imaging/file_io.h"
-#include "imaging/icon_reader.h"
-#include "imaging/jpeg_codec.h"
+#include "support/test_support.h"
+#include "imaging/codecs/bmp_codec.h"
+#include "imaging/picture/errors.h"
+#include "imaging/codecs/file_io.h"
+#include "imaging/codecs/icon_reader.h"
+#include "imaging/codecs/jpeg_codec.h"
 #include "render/picture_loader.h"
 
 namespace fs = std::filesystem;

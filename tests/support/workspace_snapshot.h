@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "imaging/workspace.h"
+#include "imaging/session/workspace.h"
 
 namespace hueline::test_support {
 

@@ -1,0 +1,649 @@
+// BMP reading and writing.
+//
+// The reader keeps the pixel format the file stores: 1, 4 and 8 bits with
+// their palette (RLE4 and RLE8 pictures come back as 4 and 8 bits), 16 and
+// 32 bits as stored words with their channel masks, 24 bits as they are.
+// 2-bit pictures, which WorkBitmap cannot hold, come back as 24 bits.
+// Everything a header claims is checked against the bytes that are really
+// there before any picture memory is taken.
+#include "imaging/codecs/bmp_codec.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/uio.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <bit>
+#include <cstring>
+#include <new>
+#include <optional>
+
+#include "imaging/picture/errors.h"
+#include "imaging/codecs/file_io.h"
+
+namespace hueline {
+namespace {
+
+enum Compression : std::uint32_t {
+    kRgb = 0,
+    kRle8 = 1,
+    kRle4 = 2,
+    kBitfields = 3,
+    kJpeg = 4,
+    kPng = 5,
+    kAlphaBitfields = 6,
+};
+
+constexpr std::uint32_t kFileHeaderSize = 14;
+constexpr std::uint32_t kInfoHeaderSize = 40;
+constexpr std::uint32_t kV4HeaderSize = 108;
+
+// An RLE file may describe at most this many pixels per byte of compressed
+// data. A full run is 255 pixels in two bytes; the rest is room for skips.
+constexpr std::uint64_t kMaxRlePixelsPerByte = 256;
+
+std::uint32_t le16(const std::uint8_t* p) { return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8; }
+std::uint32_t le32(const std::uint8_t* p) {
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
+}
+
+[[noreturn]] void fail(const std::string& name, const std::string& reason) { throw FileError(name, reason); }
+
+std::string hex(std::uint32_t v) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string s = "0x";
+    for (int shift = 28; shift >= 0; shift -= 4) s += digits[v >> shift & 0xF];
+    return s;
+}
+
+enum class Coding { Raw, Rle8, Rle4 };
+
+// Everything the info header says about the pixels, checked.
+struct DibLayout {
+    int width = 0;
+    int height = 0;  // rows of the picture returned (half the stored rows for icons)
+    bool topDown = false;
+    int bpp = 0;
+    Coding coding = Coding::Raw;
+    ChannelMasks masks;
+    std::vector<PaletteEntry> palette;
+    std::uint64_t pixelStart = 0;  // offset of the first stored row in the bytes
+    std::size_t stride = 0;        // bytes per stored row
+};
+
+bool contiguous(std::uint32_t mask) {
+    const std::uint32_t shifted = mask >> std::countr_zero(mask);
+    return (shifted & (shifted + 1)) == 0;
+}
+
+void checkMasks(const ChannelMasks& m, int bpp, const std::string& name) {
+    const std::uint64_t room = bpp == 32 ? 0xFFFFFFFFull : (1ull << bpp) - 1;
+    const std::uint32_t channels[3] = {m.red, m.green, m.blue};
+    const char* names[3] = {"red", "green", "blue"};
+    std::uint32_t seen = 0;
+    for (int i = 0; i < 3; ++i) {
+        const std::uint32_t c = channels[i];
+        if (c == 0) fail(name, std::string("the ") + names[i] + " colour mask is zero");
+        if (!contiguous(c)) fail(name, std::string("the ") + names[i] + " colour mask " + hex(c) + " has gaps");
+        if (c > room) fail(name, std::string("the ") + names[i] + " colour mask " + hex(c) + " lies outside the pixel");
+        if (c & seen) fail(name, "the colour masks overlap");
+        seen |= c;
+    }
+    if (m.alpha != 0 && (!contiguous(m.alpha) || m.alpha > room || (m.alpha & seen)))
+        fail(name, "the alpha mask " + hex(m.alpha) + " is not usable");
+}
+
+// Reads the info header at bytes[infoAt], its masks and palette, and checks
+// them against the bytes. pixelOffset is where a file header says the pixels
+// are; without one (a bare device-independent bitmap) they follow the
+// palette. totalLength is the length of the whole data, which may be more
+// than the bytes given when only the head of a file has been read.
+DibLayout parseLayout(std::span<const std::uint8_t> bytes, std::size_t infoAt, std::optional<std::uint64_t> pixelOffset,
+                      std::uint64_t totalLength, const std::string& name, bool iconHalves) {
+    if (bytes.size() < infoAt + 4) fail(name, "the file ends inside its header");
+    const std::uint8_t* h = bytes.data() + infoAt;
+    const std::uint32_t hs = le32(h);
+    switch (hs) {
+    case 12:   // the old core header
+    case 16:   // the second-generation header, cut short
+    case 40:   // the info header
+    case 52:   // with colour masks
+    case 56:   // with colour and alpha masks
+    case 64:   // the second-generation header, full
+    case 108:  // version 4
+    case 124:  // version 5
+        break;
+    default: fail(name, "unknown header size (" + std::to_string(hs) + " bytes)");
+    }
+    if (bytes.size() - infoAt < hs) fail(name, "the file ends inside its header");
+    const bool core = hs == 12;
+    const bool secondGeneration = hs == 16 || hs == 64;
+    auto field32 = [&](std::uint32_t at) { return at + 4 <= hs ? le32(h + at) : 0u; };
+
+    std::int64_t width, height;
+    std::uint32_t planes, bpp, compression = kRgb, sizeImage = 0, clrUsed = 0;
+    std::int32_t xDensity = 0, yDensity = 0;
+    if (core) {
+        width = le16(h + 4);
+        height = le16(h + 6);
+        planes = le16(h + 8);
+        bpp = le16(h + 10);
+    } else {
+        width = std::int32_t(le32(h + 4));
+        height = std::int32_t(le32(h + 8));
+        planes = le16(h + 12);
+        bpp = le16(h + 14);
+        compression = field32(16);
+        sizeImage = field32(20);
+        xDensity = std::int32_t(field32(24));
+        yDensity = std::int32_t(field32(28));
+        clrUsed = field32(32);
+    }
+
+    if (planes != 1) fail(name, "the header is damaged (" + std::to_string(planes) + " planes instead of 1)");
+    if (secondGeneration && compression == 3) fail(name, "Huffman-compressed pictures are not supported");
+    if (secondGeneration && compression == 4) fail(name, "RLE24-compressed pictures are not supported");
+    if (compression == kJpeg) fail(name, "a JPEG picture inside a BMP file is not supported");
+    if (compression == kPng) fail(name, "a PNG picture inside a BMP file is not supported");
+    if (compression > kAlphaBitfields) fail(name, "unknown compression (" + std::to_string(compression) + ")");
+    switch (bpp) {
+    case 1:
+    case 2:
+    case 4:
+    case 8:
+    case 16:
+    case 24:
+    case 32: break;
+    case 64: fail(name, "64-bit pictures are not supported");
+    default: fail(name, "unsupported bit depth (" + std::to_string(bpp) + ")");
+    }
+    const bool bitfields = compression == kBitfields || compression == kAlphaBitfields;
+    if ((compression == kRle8 && bpp != 8) || (compression == kRle4 && bpp != 4) ||
+        (bitfields && bpp != 16 && bpp != 32))
+        fail(name, "the compression does not fit a " + std::to_string(bpp) + "-bit picture");
+
+    if (width < 0) fail(name, "impossible width (" + std::to_string(width) + ")");
+    if (width == 0 || height == 0) fail(name, "the picture has no pixels (" + std::to_string(width) + " x " +
+                                                  std::to_string(height) + ")");
+    const bool topDown = height < 0;
+    std::int64_t rows = topDown ? -height : height;
+    if (topDown && (compression == kRle8 || compression == kRle4))
+        fail(name, "a compressed picture cannot be stored top-down");
+    if (iconHalves) {
+        rows /= 2;
+        if (rows == 0) fail(name, "the icon image has no rows");
+    }
+    if (width * rows > kMaxPixels)
+        fail(name, "the picture is larger than 256 megapixels (" + std::to_string(width) + " x " +
+                       std::to_string(rows) + ")");
+    if (xDensity > 0 && yDensity > 0 &&
+        std::max(xDensity, yDensity) / std::min(xDensity, yDensity) > 100)
+        fail(name, "the header is damaged (impossible pixel density " + std::to_string(xDensity) + " x " +
+                       std::to_string(yDensity) + " per metre)");
+
+    DibLayout layout;
+    layout.width = int(width);
+    layout.height = int(rows);
+    layout.topDown = topDown;
+    layout.bpp = int(bpp);
+    layout.coding = compression == kRle8 ? Coding::Rle8 : compression == kRle4 ? Coding::Rle4 : Coding::Raw;
+    layout.stride = (std::size_t(width) * bpp + 31) / 32 * 4;
+
+    // Channel masks: inside the larger headers, after the 40-byte one.
+    std::uint64_t headerEnd = std::uint64_t(infoAt) + hs;
+    if (bpp == 16 || bpp == 32) {
+        layout.masks = defaultMasks(bpp == 16 ? PixelFormat::Bits16 : PixelFormat::Bits32);
+        if (bitfields) {
+            const std::uint8_t* m = h + 40;
+            const bool alpha = compression == kAlphaBitfields || hs >= 56;
+            if (hs < 52) {
+                const std::uint32_t extra = compression == kAlphaBitfields ? 16 : 12;
+                if (bytes.size() < headerEnd + extra) fail(name, "the file ends inside its colour masks");
+                m = h + hs;
+                headerEnd += extra;
+            } else if (hs < 56 && compression == kAlphaBitfields) {
+                // The 52-byte header holds three masks; the alpha mask follows it.
+                if (bytes.size() < headerEnd + 4) fail(name, "the file ends inside its colour masks");
+                headerEnd += 4;
+            }
+            layout.masks = {le32(m), le32(m + 4), le32(m + 8), alpha ? le32(m + 12) : 0u};
+            checkMasks(layout.masks, int(bpp), name);
+        }
+    }
+
+    // The palette: 3-byte entries after the core header, 4-byte ones after
+    // the others.
+    const std::uint64_t entrySize = core ? 3 : 4;
+    std::uint64_t entries = bpp <= 8 ? (clrUsed ? clrUsed : 1u << bpp) : clrUsed;
+    if (pixelOffset) {
+        if (*pixelOffset < headerEnd) fail(name, "the pixel data offset points into the header");
+        if (*pixelOffset > totalLength) fail(name, "the pixel data offset points past the end of the file");
+        const std::uint64_t room = (*pixelOffset - headerEnd) / entrySize;
+        if (entries > room) {
+            // A palette whose length the header states must be there; one
+            // that is only implied by the bit depth may be shorter.
+            if (clrUsed != 0 && bpp <= 8)
+                fail(name, "the palette claims " + std::to_string(clrUsed) + " colours, more than the file holds");
+            entries = room;
+        }
+        layout.pixelStart = *pixelOffset;
+    } else {
+        if (entries > (totalLength - headerEnd) / entrySize)
+            fail(name, "the palette claims " + std::to_string(entries) + " colours, more than the file holds");
+        layout.pixelStart = headerEnd + entries * entrySize;
+    }
+    if (bpp <= 8) {
+        const std::uint64_t kept = std::min<std::uint64_t>(entries, 1u << bpp);
+        if (bytes.size() < headerEnd + kept * entrySize) fail(name, "the file ends inside its palette");
+        layout.palette.resize(std::size_t(kept));
+        const std::uint8_t* p = bytes.data() + headerEnd;
+        for (std::size_t i = 0; i < layout.palette.size(); ++i, p += entrySize)
+            layout.palette[i] = {p[0], p[1], p[2]};
+    }
+
+    const std::uint64_t available = totalLength - layout.pixelStart;
+    if (layout.coding == Coding::Raw) {
+        if (std::uint64_t(layout.stride) * std::uint64_t(rows) > available) fail(name, "the file ends before its pixels");
+    } else if (std::uint64_t(width) * std::uint64_t(rows) > available * kMaxRlePixelsPerByte) {
+        fail(name, "the compressed pixel data is too short for a " + std::to_string(width) + " x " +
+                       std::to_string(rows) + " picture");
+    }
+    // The stated size of the pixel data is only a hint, but one larger than
+    // the file marks a broken header.
+    if (sizeImage > available) fail(name, "the header is damaged (it claims more pixel data than the file holds)");
+    return layout;
+}
+
+// The largest palette index used in the first width pixels of a row.
+int largestIndex(const std::uint8_t* row, int width, int bpp) {
+    unsigned m = 0;
+    switch (bpp) {
+    case 8:
+        for (int x = 0; x < width; ++x) m = std::max<unsigned>(m, row[x]);
+        break;
+    case 4: {
+        const int pairs = width / 2;
+        for (int i = 0; i < pairs; ++i) m = std::max<unsigned>(m, std::max<unsigned>(row[i] >> 4, row[i] & 15u));
+        if (width & 1) m = std::max<unsigned>(m, row[pairs] >> 4);
+        break;
+    }
+    case 2:
+        for (int x = 0; x < width; ++x) m = std::max<unsigned>(m, row[x >> 2] >> (6 - 2 * (x & 3)) & 3u);
+        break;
+    default: {
+        const int full = width / 8;
+        for (int i = 0; i < full; ++i) m |= row[i];
+        if (width & 7) m |= row[full] & (0xFF00u >> (width & 7));
+        m = m ? 1 : 0;
+        break;
+    }
+    }
+    return int(m);
+}
+
+void checkIndices(const std::uint8_t* row, int width, int bpp, std::size_t paletteSize, const std::string& name) {
+    if (paletteSize >= (1u << bpp)) return;
+    const int largest = largestIndex(row, width, bpp);
+    if (std::size_t(largest) >= paletteSize)
+        fail(name, "a pixel uses colour " + std::to_string(largest) + ", but the palette has only " +
+                       std::to_string(paletteSize) + (paletteSize == 1 ? " colour" : " colours"));
+}
+
+PixelFormat formatFor(int bpp) { return PixelFormat(bpp); }
+
+// Runs of RLE8 and RLE4 data, written into an indexed picture whose pixels
+// start at index 0. Every run and skip is checked against the picture.
+void decodeRle(const DibLayout& layout, std::span<const std::uint8_t> data, WorkBitmap& out, const std::string& name) {
+    const bool four = layout.coding == Coding::Rle4;
+    const int w = layout.width, h = layout.height;
+    auto put = [four](std::uint8_t* row, int x, unsigned v) {
+        if (!four) {
+            row[x] = std::uint8_t(v);
+        } else if (x & 1) {
+            row[x >> 1] = std::uint8_t((row[x >> 1] & 0xF0) | (v & 0x0F));
+        } else {
+            row[x >> 1] = std::uint8_t((row[x >> 1] & 0x0F) | (v & 0x0F) << 4);
+        }
+    };
+    auto damaged = [&](const char* why) { fail(name, std::string("the compressed pixels are damaged (") + why + ")"); };
+
+    const std::uint8_t* p = data.data();
+    const std::uint8_t* const end = p + data.size();
+    int x = 0, y = 0;  // y counts stored rows from the bottom
+    while (end - p >= 2) {
+        const unsigned count = p[0], value = p[1];
+        p += 2;
+        if (count > 0) {
+            if (y >= h) damaged("a run lies below the last row");
+            if (x + int(count) > w) damaged("a run goes past the end of a row");
+            std::uint8_t* row = out.row(h - 1 - y);
+            if (!four) {
+                std::memset(row + x, int(value), count);
+            } else {
+                for (unsigned i = 0; i < count; ++i) put(row, x + int(i), (i & 1) ? value & 15 : value >> 4);
+            }
+            x += int(count);
+        } else if (value == 0) {  // end of row
+            x = 0;
+            ++y;
+        } else if (value == 1) {  // end of picture
+            return;
+        } else if (value == 2) {  // skip right and up
+            if (end - p < 2) damaged("the data ends inside a skip");
+            x += p[0];
+            y += p[1];
+            p += 2;
+            if (x > w || y >= h) damaged("a skip leaves the picture");
+        } else {  // a literal run of `value` pixels, padded to whole words
+            const std::size_t bytes = four ? (value + 1) / 2 : value;
+            const std::size_t padded = (bytes + 1) & ~std::size_t(1);
+            if (std::size_t(end - p) < bytes) damaged("the data ends inside a run");
+            if (y >= h) damaged("a run lies below the last row");
+            if (x + int(value) > w) damaged("a run goes past the end of a row");
+            std::uint8_t* row = out.row(h - 1 - y);
+            if (!four) {
+                std::memcpy(row + x, p, value);
+            } else {
+                for (unsigned i = 0; i < value; ++i) put(row, x + int(i), (i & 1) ? p[i / 2] & 15 : p[i / 2] >> 4);
+            }
+            x += int(value);
+            p += std::min<std::size_t>(padded, std::size_t(end - p));
+        }
+    }
+    // The data may stop without an end-of-picture code; the rest of the
+    // picture then keeps colour 0.
+}
+
+// True for layouts whose stored rows are the rows of the picture returned,
+// byte for byte: every depth but 2 bits, uncompressed.
+bool storedAsIs(const DibLayout& layout) { return layout.coding == Coding::Raw && layout.bpp != 2; }
+
+// The picture that a layout stored as is fills, with its palette or masks;
+// 24-bit pictures are left unset, since every row is written.
+// A picture within the pixel cap may still not fit in the memory there
+// is: that is said in the user's words, naming the file.
+WorkBitmap pictureFor(const DibLayout& layout, const std::string& name) {
+    WorkBitmap out;
+    try {
+        if (layout.bpp == 24) return WorkBitmap::uninitialized24(layout.width, layout.height);
+        out = WorkBitmap(layout.width, layout.height, formatFor(layout.bpp));
+    } catch (const std::bad_alloc&) {
+        fail(name, "there is not enough memory for a picture of " + std::to_string(layout.width) + " x " +
+                       std::to_string(layout.height) + " pixels");
+    }
+    if (layout.bpp <= 8) out.setPalette(layout.palette);
+    else out.setMasks(layout.masks);
+    return out;
+}
+
+// Bytes of a stored row that hold pixels.
+std::size_t usedBytes(const DibLayout& layout) { return (std::size_t(layout.width) * std::size_t(layout.bpp) + 7) / 8; }
+
+void checkAllIndices(const WorkBitmap& out, const DibLayout& layout, const std::string& name) {
+    if (layout.bpp > 8) return;
+    for (int y = 0; y < out.height(); ++y) checkIndices(out.constRow(y), out.width(), layout.bpp, layout.palette.size(), name);
+}
+
+// The pixels described by a checked layout, from bytes that hold them.
+WorkBitmap decodePixels(const DibLayout& layout, std::span<const std::uint8_t> bytes, const std::string& name) {
+    const int w = layout.width, h = layout.height;
+    const std::uint8_t* const base = bytes.data() + layout.pixelStart;
+    auto storedRow = [&](int y) { return base + std::size_t(layout.topDown ? y : h - 1 - y) * layout.stride; };
+
+    if (storedAsIs(layout)) {
+        WorkBitmap out = pictureFor(layout, name);
+        const std::size_t used = usedBytes(layout);
+        for (int y = 0; y < h; ++y) std::memcpy(out.row(y), storedRow(y), used);
+        checkAllIndices(out, layout, name);
+        return out;
+    }
+    if (layout.bpp == 2) {
+        // WorkBitmap has no 2-bit format: these come back as 24 bits.
+        std::uint8_t lut[4][3] = {};
+        for (std::size_t i = 0; i < layout.palette.size(); ++i)
+            lut[i][0] = layout.palette[i].blue, lut[i][1] = layout.palette[i].green, lut[i][2] = layout.palette[i].red;
+        WorkBitmap out = WorkBitmap::uninitialized24(w, h);
+        for (int y = 0; y < h; ++y) {
+            const std::uint8_t* src = storedRow(y);
+            checkIndices(src, w, 2, layout.palette.size(), name);
+            std::uint8_t* dst = out.row(y);
+            for (int x = 0; x < w; ++x) std::memcpy(dst + 3 * x, lut[src[x >> 2] >> (6 - 2 * (x & 3)) & 3], 3);
+        }
+        return out;
+    }
+
+    // RLE8 and RLE4.
+    WorkBitmap out = pictureFor(layout, name);
+    for (int y = 0; y < h; ++y) std::memset(out.row(y), 0, out.stride());
+    decodeRle(layout, bytes.subspan(std::size_t(layout.pixelStart)), out, name);
+    checkAllIndices(out, layout, name);
+    return out;
+}
+
+// Closes a descriptor when it goes out of scope.
+struct FileDescriptor {
+    int fd = -1;
+    ~FileDescriptor() {
+        if (fd >= 0) ::close(fd);
+    }
+};
+
+// Reads the pixel rows of a layout stored as is straight from the file into
+// the picture's rows, in as few system calls as the rows allow.
+void readRowsInto(int fd, const DibLayout& layout, WorkBitmap& out, const std::string& path) {
+    const int h = layout.height;
+    const std::size_t used = usedBytes(layout), padding = layout.stride - used;
+    static std::uint8_t discard[4];  // the row padding of the file goes here
+    std::vector<iovec> parts;
+    parts.reserve(std::size_t(h) * (padding ? 2 : 1));
+    for (int stored = 0; stored < h; ++stored) {
+        parts.push_back({out.row(layout.topDown ? stored : h - 1 - stored), used});
+        if (padding) parts.push_back({discard, padding});
+    }
+    off_t at = off_t(layout.pixelStart);
+    std::size_t next = 0;
+    while (next < parts.size()) {
+        const int count = int(std::min<std::size_t>(parts.size() - next, IOV_MAX));
+        const ssize_t n = ::preadv(fd, &parts[next], count, at);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            fail(path, std::string("it cannot be read (") + std::strerror(errno) + ")");
+        }
+        if (n == 0) fail(path, "the file ends before its pixels");  // it shrank while we read it
+        at += n;
+        for (std::size_t left = std::size_t(n); left > 0;) {
+            iovec& part = parts[next];
+            const std::size_t take = std::min(left, part.iov_len);
+            part.iov_base = static_cast<std::uint8_t*>(part.iov_base) + take;
+            part.iov_len -= take;
+            left -= take;
+            if (part.iov_len == 0) ++next;
+        }
+    }
+}
+
+struct FileHeader {
+    std::uint32_t fileSize;
+    std::uint32_t pixelOffset;
+};
+
+FileHeader parseFileHeader(std::span<const std::uint8_t> bytes, const std::string& name) {
+    if (bytes.empty()) fail(name, "the file is empty");
+    if (bytes.size() < 2 || bytes[0] != 'B' || bytes[1] != 'M') fail(name, "not a BMP file (it does not begin with BM)");
+    if (bytes.size() < kFileHeaderSize) fail(name, "the file ends inside its header");
+    return FileHeader{le32(&bytes[2]), le32(&bytes[10])};
+}
+
+// The stated file size is only a hint (files often get it slightly wrong),
+// but one beyond anything this program reads marks a broken header.
+void checkFileSize(const FileHeader& fh, const std::string& name) {
+    if (fh.fileSize > kMaxFileBytes) fail(name, "the header is damaged (it claims a file larger than 1 GB)");
+}
+
+void put16(std::vector<std::uint8_t>& out, std::uint32_t v) {
+    out.push_back(std::uint8_t(v));
+    out.push_back(std::uint8_t(v >> 8));
+}
+void put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
+    put16(out, v & 0xFFFF);
+    put16(out, v >> 16);
+}
+
+}  // namespace
+
+WorkBitmap decodeBmp(std::span<const std::uint8_t> bytes, const std::string& name) {
+    const FileHeader fh = parseFileHeader(bytes, name);
+    const DibLayout layout = parseLayout(bytes, kFileHeaderSize, fh.pixelOffset, bytes.size(), name, false);
+    checkFileSize(fh, name);
+    return decodePixels(layout, bytes, name);
+}
+
+WorkBitmap decodeDib(std::span<const std::uint8_t> dib, const std::string& name, bool iconHalves) {
+    const DibLayout layout = parseLayout(dib, 0, std::nullopt, dib.size(), name, iconHalves);
+    return decodePixels(layout, dib, name);
+}
+
+WorkBitmap iconMaskOf(std::span<const std::uint8_t> dib, const std::string& name) {
+    const DibLayout layout = parseLayout(dib, 0, std::nullopt, dib.size(), name, true);
+    if (layout.coding != Coding::Raw) fail(name, "compressed icon images are not supported");
+    const int w = layout.width, h = layout.height;
+    const std::size_t stride = rowStride(w, PixelFormat::Bits1);
+    const std::uint64_t start = layout.pixelStart + std::uint64_t(layout.stride) * std::uint64_t(h);
+    if (start + std::uint64_t(stride) * std::uint64_t(h) > dib.size()) fail(name, "the file ends before the icon's mask");
+    WorkBitmap mask(w, h, PixelFormat::Bits1);
+    mask.setPalette({{0, 0, 0}, {255, 255, 255}});
+    for (int y = 0; y < h; ++y) {
+        const int stored = layout.topDown ? y : h - 1 - y;
+        std::memcpy(mask.row(y), dib.data() + start + std::size_t(stored) * stride, stride);
+    }
+    return mask;
+}
+
+std::vector<std::uint8_t> encodeBmp(const WorkBitmap& picture) {
+    if (picture.empty()) throw UserError("the picture is empty, so there is nothing to save");
+    const int w = picture.width(), h = picture.height();
+    const PixelFormat f = picture.format();
+    const int bpp = bitsPerPixel(f);
+
+    // The palette as written: the picture's own, but never shorter than the
+    // largest index it uses (missing entries show black, and are written so).
+    std::vector<PaletteEntry> palette;
+    if (isIndexed(f)) {
+        palette = picture.palette();
+        if (palette.size() > (1u << bpp)) palette.resize(1u << bpp);
+        int largest = 0;
+        for (int y = 0; y < h; ++y) largest = std::max(largest, largestIndex(picture.constRow(y), w, bpp));
+        if (palette.size() <= std::size_t(largest)) palette.resize(std::size_t(largest) + 1);
+    }
+    // Masks: the default ones need none; others go after the 40-byte
+    // header, or into a version-4 header when there is an alpha mask.
+    std::uint32_t compression = kRgb, headerSize = kInfoHeaderSize, maskBytes = 0;
+    ChannelMasks masks;
+    if (f == PixelFormat::Bits16 || f == PixelFormat::Bits32) {
+        masks = picture.masks();
+        if (!(masks == defaultMasks(f))) {
+            compression = kBitfields;
+            if (masks.alpha) headerSize = kV4HeaderSize;
+            else maskBytes = 12;
+        }
+    }
+
+    const std::size_t stride = rowStride(w, f);
+    const std::uint32_t offset = kFileHeaderSize + headerSize + maskBytes + std::uint32_t(palette.size()) * 4;
+    const std::uint64_t imageSize = std::uint64_t(stride) * std::uint64_t(h);
+    if (offset + imageSize > 0xFFFFFFFFull) throw UserError("the picture is too large for a BMP file");
+
+    std::vector<std::uint8_t> out;
+    out.reserve(offset + std::size_t(imageSize));
+    out.push_back('B');
+    out.push_back('M');
+    put32(out, std::uint32_t(offset + imageSize));
+    put32(out, 0);
+    put32(out, offset);
+
+    put32(out, headerSize);
+    put32(out, std::uint32_t(w));
+    put32(out, std::uint32_t(h));  // positive: bottom-up rows
+    put16(out, 1);
+    put16(out, std::uint32_t(bpp));
+    put32(out, compression);
+    put32(out, std::uint32_t(imageSize));
+    put32(out, 3780);  // 96 pixels per inch
+    put32(out, 3780);
+    put32(out, std::uint32_t(palette.size()));
+    put32(out, 0);
+    if (headerSize == kV4HeaderSize) {
+        put32(out, masks.red);
+        put32(out, masks.green);
+        put32(out, masks.blue);
+        put32(out, masks.alpha);
+        put32(out, 0x73524742);                     // colour space: sRGB
+        out.insert(out.end(), kV4HeaderSize - 60, 0);  // end points and gamma, unused for sRGB
+    } else if (maskBytes) {
+        put32(out, masks.red);
+        put32(out, masks.green);
+        put32(out, masks.blue);
+    }
+    for (const PaletteEntry& e : palette) {
+        out.push_back(e.blue);
+        out.push_back(e.green);
+        out.push_back(e.red);
+        out.push_back(0);
+    }
+
+    // Rows bottom-up, the bits past the last pixel and the padding zero.
+    // (Appended row by row into the reserved space: no zero-fill first.)
+    const std::size_t used = (std::size_t(w) * std::size_t(bpp) + 7) / 8;
+    const int restBits = int(std::size_t(w) * std::size_t(bpp) % 8);
+    for (int y = h - 1; y >= 0; --y) {
+        const std::uint8_t* row = picture.constRow(y);
+        out.insert(out.end(), row, row + used);
+        if (restBits) out.back() &= std::uint8_t(0xFF00 >> restBits);
+        out.insert(out.end(), stride - used, 0);
+    }
+    return out;
+}
+
+// Uncompressed pictures are read from the file straight into their rows;
+// the others, and every file that cannot be opened as expected, go through
+// the whole-file reader, which also gives the reason for a failure.
+WorkBitmap readBmpFile(const std::string& path) {
+    FileDescriptor f{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+    struct stat st {};
+    if (f.fd < 0 || ::fstat(f.fd, &st) != 0 || !S_ISREG(st.st_mode) || std::uint64_t(st.st_size) > kMaxFileBytes)
+        return decodeBmp(readFileBytes(path), path);
+    // The headers, palette and masks take at most about 1.2 KB.
+    std::vector<std::uint8_t> head(std::size_t(std::min<off_t>(st.st_size, 4096)));
+    std::size_t got = 0;
+    while (got < head.size()) {
+        const ssize_t n = ::pread(f.fd, head.data() + got, head.size() - got, off_t(got));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return decodeBmp(readFileBytes(path), path);
+        got += std::size_t(n);
+    }
+    const FileHeader fh = parseFileHeader(head, path);
+    const DibLayout layout = parseLayout(head, kFileHeaderSize, fh.pixelOffset, std::uint64_t(st.st_size), path, false);
+    checkFileSize(fh, path);
+    if (!storedAsIs(layout)) return decodeBmp(readFileBytes(path), path);
+    WorkBitmap out = pictureFor(layout, path);
+    readRowsInto(f.fd, layout, out, path);
+    checkAllIndices(out, layout, path);
+    return out;
+}
+
+void writeBmpFile(const WorkBitmap& picture, const std::string& path) {
+    std::vector<std::uint8_t> bytes;
+    try {
+        bytes = encodeBmp(picture);
+    } catch (const FileError&) {
+        throw;
+    } catch (const UserError& e) {
+        throw FileError(path, e.what());
+    }
+    writeFileAtomically(path, bytes);
+}
+
+}  // namespace hueline

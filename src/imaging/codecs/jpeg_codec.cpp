@@ -1,0 +1,304 @@
+// JPEG reading and writing through libjpeg.
+//
+// libjpeg reports errors through a callback that must not return. Ours
+// records the message and jumps back (longjmp) to the small step function
+// that called into libjpeg. Those step functions hold only plain data, so
+// the jump skips no destructor; the C++ code around them owns every
+// resource (the libjpeg object, buffers, the picture) and turns a failed
+// step into a FileError.
+#include "imaging/codecs/jpeg_codec.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <new>
+
+// jpeglib.h needs size_t and FILE declared first.
+#include <jerror.h>
+#include <jpeglib.h>
+
+#include "imaging/picture/errors.h"
+#include "imaging/codecs/file_io.h"
+
+namespace hueline {
+namespace {
+
+// libjpeg may allocate at most this much for one picture (its coefficient
+// buffers for multi-scan files are the large part). Enough for every
+// progressive 4:2:0 photo up to the pixel cap.
+constexpr long kMaxDecoderMemory = 1L << 30;
+// A progressive file with more scans than this is refused: each scan walks
+// the whole picture, so a small file of many empty scans would take
+// minutes. Real encoders write about ten.
+constexpr int kMaxScans = 100;
+
+struct ErrorManager {
+    jpeg_error_mgr pub;  // first, so libjpeg's pointer is ours
+    std::jmp_buf jump;
+    char message[JMSG_LENGTH_MAX];
+};
+
+[[noreturn]] void jumpWith(j_common_ptr cinfo, const char* text) {
+    auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+    std::snprintf(err->message, sizeof err->message, "%s", text);
+    std::longjmp(err->jump, 1);
+}
+
+[[noreturn]] void onError(j_common_ptr cinfo) {
+    const int code = cinfo->err->msg_code;
+    // libjpeg's own words for these ("Backing store not supported") would
+    // mean nothing to the user.
+    if (code == JERR_NO_BACKING_STORE || code == JERR_OUT_OF_MEMORY)
+        jumpWith(cinfo, cinfo->is_decompressor ? "there is not enough memory to decode it (at most 1 GB is allowed)"
+                                               : "there is not enough memory to encode it");
+    char text[JMSG_LENGTH_MAX];
+    (*cinfo->err->format_message)(cinfo, text);
+    jumpWith(cinfo, text);
+}
+
+// Warnings (corrupt data that libjpeg works around) and trace messages are
+// counted, never printed: the picture still opens.
+void onMessage(j_common_ptr cinfo, int level) {
+    if (level < 0) ++cinfo->err->num_warnings;
+}
+void onOutput(j_common_ptr) {}
+
+void onProgress(j_common_ptr cinfo) {
+    if (!cinfo->is_decompressor) return;
+    if (reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxScans)
+        jumpWith(cinfo, "the file has more than 100 scans");
+}
+
+void installErrorManager(ErrorManager& err) {
+    jpeg_std_error(&err.pub);
+    err.pub.error_exit = onError;
+    err.pub.emit_message = onMessage;
+    err.pub.output_message = onOutput;
+    err.message[0] = '\0';
+}
+
+// ---- decoding ------------------------------------------------------------
+
+// Owns a libjpeg decompressor for the life of one decode.
+struct Decoder {
+    jpeg_decompress_struct cinfo{};
+    ErrorManager err{};
+    jpeg_progress_mgr progress{};
+    bool created = false;
+    ~Decoder() {
+        if (created) jpeg_destroy_decompress(&cinfo);
+    }
+};
+
+// The step functions below call libjpeg under a setjmp; each returns false
+// when libjpeg raised an error. They hold no C++ object with a destructor.
+
+bool readHeader(Decoder* d, const std::uint8_t* bytes, std::size_t size) {
+    d->cinfo.err = &d->err.pub;
+    installErrorManager(d->err);
+    if (setjmp(d->err.jump)) return false;
+    jpeg_create_decompress(&d->cinfo);
+    d->created = true;
+    d->cinfo.mem->max_memory_to_use = kMaxDecoderMemory;
+    d->progress.progress_monitor = onProgress;
+    d->cinfo.progress = &d->progress;
+    jpeg_mem_src(&d->cinfo, bytes, static_cast<unsigned long>(size));
+    jpeg_read_header(&d->cinfo, TRUE);
+    return true;
+}
+
+bool startDecompress(Decoder* d) {
+    if (setjmp(d->err.jump)) return false;
+    jpeg_start_decompress(&d->cinfo);
+    return true;
+}
+
+// Reads every row straight into the picture's rows.
+bool readRows(Decoder* d, JSAMPROW* rows) {
+    if (setjmp(d->err.jump)) return false;
+    jpeg_decompress_struct* c = &d->cinfo;
+    while (c->output_scanline < c->output_height) {
+        const JDIMENSION got = jpeg_read_scanlines(c, rows + c->output_scanline, c->output_height - c->output_scanline);
+        if (got == 0) jumpWith(reinterpret_cast<j_common_ptr>(c), "the decoder stopped before the last row");
+    }
+    return true;
+}
+
+// CMYK and YCCK files: reads the rows as inverted CMYK (the convention of
+// Adobe's files, which nearly all such files follow) and multiplies each
+// ink by black: red = C * K / 255, rounded, and so on.
+bool readCmykRows(Decoder* d, JSAMPROW* rows, std::uint8_t* buffer, int bufferRows) {
+    if (setjmp(d->err.jump)) return false;
+    jpeg_decompress_struct* c = &d->cinfo;
+    const JDIMENSION width = c->output_width;
+    JSAMPROW bufferRowsPtr[16];
+    for (int i = 0; i < bufferRows; ++i) bufferRowsPtr[i] = buffer + std::size_t(i) * width * 4;
+    while (c->output_scanline < c->output_height) {
+        const JDIMENSION first = c->output_scanline;
+        const JDIMENSION got = jpeg_read_scanlines(c, bufferRowsPtr, JDIMENSION(bufferRows));
+        if (got == 0) jumpWith(reinterpret_cast<j_common_ptr>(c), "the decoder stopped before the last row");
+        for (JDIMENSION i = 0; i < got; ++i) {
+            const std::uint8_t* in = bufferRowsPtr[i];
+            std::uint8_t* out = rows[first + i];
+            for (JDIMENSION x = 0; x < width; ++x) {
+                const unsigned k = in[4 * x + 3];
+                out[3 * x] = std::uint8_t((in[4 * x + 2] * k + 127) / 255);
+                out[3 * x + 1] = std::uint8_t((in[4 * x + 1] * k + 127) / 255);
+                out[3 * x + 2] = std::uint8_t((in[4 * x] * k + 127) / 255);
+            }
+        }
+    }
+    return true;
+}
+
+bool finishDecompress(Decoder* d) {
+    if (setjmp(d->err.jump)) return false;
+    jpeg_finish_decompress(&d->cinfo);
+    return true;
+}
+
+// ---- encoding ------------------------------------------------------------
+
+struct Encoder {
+    jpeg_compress_struct cinfo{};
+    ErrorManager err{};
+    bool created = false;
+    unsigned char* output = nullptr;  // grown by libjpeg with malloc
+    unsigned long outputSize = 0;
+    ~Encoder() {
+        if (created) jpeg_destroy_compress(&cinfo);
+        std::free(output);
+    }
+};
+
+// Compresses 24-bit rows (Blue, Green, Red) as an RGB JFIF file. Each row
+// is turned into Red, Green, Blue order in rgbRow before libjpeg takes it.
+bool compressRows(Encoder* e, const std::uint8_t* const* rows, int width, int height, int quality,
+                  std::uint8_t* rgbRow) {
+    e->cinfo.err = &e->err.pub;
+    installErrorManager(e->err);
+    if (setjmp(e->err.jump)) return false;
+    jpeg_create_compress(&e->cinfo);
+    e->created = true;
+    jpeg_mem_dest(&e->cinfo, &e->output, &e->outputSize);
+    e->cinfo.image_width = JDIMENSION(width);
+    e->cinfo.image_height = JDIMENSION(height);
+    e->cinfo.input_components = 3;
+    e->cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&e->cinfo);
+    jpeg_set_quality(&e->cinfo, quality, TRUE);
+    e->cinfo.dct_method = JDCT_FLOAT;
+    jpeg_start_compress(&e->cinfo, TRUE);
+    JSAMPROW rowPointer[1] = {rgbRow};
+    for (int y = 0; y < height; ++y) {
+        const std::uint8_t* in = rows[y];
+        for (int x = 0; x < width; ++x) {
+            rgbRow[3 * x] = in[3 * x + 2];
+            rgbRow[3 * x + 1] = in[3 * x + 1];
+            rgbRow[3 * x + 2] = in[3 * x];
+        }
+        jpeg_write_scanlines(&e->cinfo, rowPointer, 1);
+    }
+    jpeg_finish_compress(&e->cinfo);
+    return true;
+}
+
+}  // namespace
+
+WorkBitmap decodeJpeg(std::span<const std::uint8_t> bytes, const std::string& name) {
+    Decoder d;
+    auto fail = [&]() { return FileError(name, d.err.message); };
+    if (!readHeader(&d, bytes.data(), bytes.size())) throw fail();
+
+    jpeg_decompress_struct& c = d.cinfo;
+    if (std::int64_t(c.image_width) * std::int64_t(c.image_height) > kMaxPixels)
+        throw FileError(name, "the picture is larger than 256 megapixels");
+
+    c.scale_num = 1;
+    c.scale_denom = 1;
+    c.dct_method = JDCT_FLOAT;
+    c.do_block_smoothing = TRUE;
+    const bool gray = c.jpeg_color_space == JCS_GRAYSCALE;
+    const bool cmyk = c.jpeg_color_space == JCS_CMYK || c.jpeg_color_space == JCS_YCCK;
+    if (gray) {
+        c.out_color_space = JCS_GRAYSCALE;
+        c.quantize_colors = TRUE;
+        c.desired_number_of_colors = 236;
+        c.two_pass_quantize = FALSE;
+    } else if (cmyk) {
+        c.out_color_space = JCS_CMYK;
+    } else {
+        c.out_color_space = JCS_EXT_BGR;
+    }
+    if (!startDecompress(&d)) throw fail();
+
+    const int width = int(c.output_width), height = int(c.output_height);
+    WorkBitmap picture;
+    std::vector<JSAMPROW> rows;
+    try {
+        if (gray) {
+            picture = WorkBitmap(width, height, PixelFormat::Bits8);
+            std::vector<PaletteEntry> palette(std::size_t(c.actual_number_of_colors));
+            for (std::size_t i = 0; i < palette.size(); ++i) {
+                const std::uint8_t v = c.colormap[0][i];
+                palette[i] = {v, v, v};
+            }
+            picture.setPalette(std::move(palette));
+        } else {
+            picture = WorkBitmap::uninitialized24(width, height);
+        }
+        rows.resize(static_cast<std::size_t>(height));
+    } catch (const std::bad_alloc&) {
+        throw FileError(name, "there is not enough memory for a picture of " + std::to_string(width) + " x " +
+                                  std::to_string(height) + " pixels");
+    }
+    for (int y = 0; y < height; ++y) rows[std::size_t(y)] = picture.row(y);
+
+    if (cmyk) {
+        const int bufferRows = c.rec_outbuf_height > 16 ? 16 : c.rec_outbuf_height;
+        std::vector<std::uint8_t> buffer(std::size_t(width) * 4 * std::size_t(bufferRows));
+        if (!readCmykRows(&d, rows.data(), buffer.data(), bufferRows)) throw fail();
+    } else {
+        if (!readRows(&d, rows.data())) throw fail();
+    }
+    if (!finishDecompress(&d)) throw fail();
+    return picture;
+}
+
+namespace {
+
+std::vector<std::uint8_t> encode(const WorkBitmap& picture, int quality, const std::string* fileName) {
+    if (picture.empty()) throw UserError("There is no picture to save.");
+    const WorkBitmap rgb = picture.to24();
+    const int width = rgb.width(), height = rgb.height();
+    std::vector<const std::uint8_t*> rows(static_cast<std::size_t>(height));
+    for (int y = 0; y < height; ++y) rows[std::size_t(y)] = rgb.constRow(y);
+    std::vector<std::uint8_t> rgbRow(std::size_t(width) * 3);
+
+    Encoder e;
+    if (!compressRows(&e, rows.data(), width, height, quality, rgbRow.data())) {
+        if (fileName) throw FileError(*fileName, e.err.message);
+        throw UserError(std::string("The picture could not be encoded as JPEG: ") + e.err.message);
+    }
+    return std::vector<std::uint8_t>(e.output, e.output + e.outputSize);
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> encodeJpeg(const WorkBitmap& picture, int quality) {
+    return encode(picture, quality, nullptr);
+}
+
+WorkBitmap readJpegFile(const std::string& path) {
+    const std::vector<std::uint8_t> bytes = readFileBytes(path);
+    return decodeJpeg(bytes, path);
+}
+
+void writeJpegFile(const WorkBitmap& picture, const std::string& path) {
+    const std::vector<std::uint8_t> bytes = encode(picture, 90, &path);
+    writeFileAtomically(path, bytes);
+}
+
+}  // namespace hueline

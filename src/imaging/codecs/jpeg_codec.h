@@ -1,0 +1,31 @@
+// JPEG files through libjpeg.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "imaging/picture/work_bitmap.h"
+
+namespace hueline {
+
+// Decodes at full size with the floating-point DCT and block smoothing.
+// Colour files (YCbCr, RGB, CMYK, YCCK) give 24-bit pictures; grayscale
+// files give 8-bit pictures through libjpeg's one-pass quantiser asked for
+// 236 colours with its default dithering. Throws FileError with
+// libjpeg's own message.
+// Limits, checked from the headers before the picture is allocated: at
+// most 256 megapixels (kMaxPixels), 65500 pixels a side (libjpeg's own),
+// 100 scans, 1 GB of decoder memory.
+WorkBitmap decodeJpeg(std::span<const std::uint8_t> bytes, const std::string& name);
+
+// JFIF bytes: libjpeg's defaults plus quality, baseline, floating-point DCT,
+// three RGB components, rows from the top. The picture is first brought to
+// 24 bits.
+std::vector<std::uint8_t> encodeJpeg(const WorkBitmap& picture, int quality = 90);
+
+WorkBitmap readJpegFile(const std::string& path);
+void writeJpegFile(const WorkBitmap& picture, const std::string& path);
+
+}  // namespace hueline

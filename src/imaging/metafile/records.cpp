@@ -1,0 +1,296 @@
+#include "imaging/metafile/records.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <iconv.h>
+
+#include "imaging/picture/work_bitmap.h"
+
+namespace hueline::meta {
+
+bool describeDib(std::span<const std::uint8_t> header, std::span<const std::uint8_t> bits, Dib& dib) {
+    const Record h(header);
+    const std::uint32_t infoSize = h.u32(0);
+    if (infoSize < 12 || !h.fits(0, infoSize)) return false;
+    std::int64_t width, height;
+    int bitCount;
+    std::uint32_t compression = 0, colorsUsed = 0;
+    std::uint64_t entryBytes = 4;
+    if (infoSize < 40) {
+        // The old core header: 16-bit sizes and three-byte colour entries.
+        width = h.u16(4), height = h.i16(6), bitCount = h.u16(10);
+        entryBytes = 3;
+    } else {
+        width = h.i32(4), height = h.i32(8), bitCount = h.u16(14);
+        compression = h.u32(16), colorsUsed = h.u32(32);
+    }
+    if (width <= 0 || height == 0 || height == INT32_MIN) return false;
+    if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 16 && bitCount != 24 && bitCount != 32)
+        return false;
+    const std::int64_t rows = std::llabs(height);
+    if (width > kMaxPixels || rows > kMaxPixels || width * rows > kMaxPixels) return false;
+    if (compression == 4 || compression == 5 || compression > 6) return false;  // embedded JPEG or PNG
+
+    std::uint64_t colors = colorsUsed;
+    if (bitCount <= 8) {
+        if (colors == 0 || colors > (1u << bitCount)) colors = 1u << bitCount;
+    } else if (colors > 256) {
+        return false;
+    }
+    std::uint64_t masks = 0;
+    if (infoSize == 40 && (compression == 3 || compression == 6)) masks = compression == 3 ? 12 : 16;
+    const std::uint64_t headerBytes = infoSize + masks + colors * entryBytes;
+    if (headerBytes > header.size()) {
+        // A colour table cut short: keep what is there only if the table
+        // was merely declared longer than the bit depth needs.
+        if (bitCount > 8 || infoSize + masks + entryBytes * 2 > header.size()) return false;
+    }
+    const std::uint64_t keepHeader = std::min<std::uint64_t>(headerBytes, header.size());
+
+    const std::uint64_t stride = (std::uint64_t(width) * std::uint64_t(bitCount) + 31) / 32 * 4;
+    const bool rle = compression == 1 || compression == 2;
+    std::uint64_t keepBits = bits.size();
+    if (!rle) {
+        if (stride * std::uint64_t(rows) > bits.size()) return false;
+        keepBits = stride * std::uint64_t(rows);
+    } else if (bits.size() < 2) {
+        return false;
+    }
+    dib.width = int(width);
+    dib.height = int(height);
+    dib.bitCount = bitCount;
+    dib.bytes.clear();
+    dib.bytes.reserve(std::size_t(keepHeader + keepBits));
+    dib.bytes.insert(dib.bytes.end(), header.begin(), header.begin() + std::ptrdiff_t(keepHeader));
+    dib.bytes.insert(dib.bytes.end(), bits.begin(), bits.begin() + std::ptrdiff_t(keepBits));
+    // A shortened colour table is declared as such, so that the decoder
+    // does not read pixel bits as colours.
+    if (keepHeader < headerBytes && infoSize >= 40) {
+        const std::uint32_t fitting = std::uint32_t((keepHeader - infoSize - masks) / entryBytes);
+        for (int i = 0; i < 4; ++i) dib.bytes[32 + i] = std::uint8_t(fitting >> (8 * i));
+    }
+    return true;
+}
+
+bool describePackedDib(std::span<const std::uint8_t> packed, Dib& dib) {
+    const Record h(packed);
+    const std::uint32_t infoSize = h.u32(0);
+    if (infoSize < 12 || !h.fits(0, infoSize)) return false;
+    std::uint64_t colors, entryBytes = 4, masks = 0;
+    int bitCount;
+    if (infoSize < 40) {
+        bitCount = h.u16(10), entryBytes = 3;
+        colors = bitCount <= 8 ? 1u << bitCount : 0;
+    } else {
+        bitCount = h.u16(14);
+        const std::uint32_t compression = h.u32(16), used = h.u32(32);
+        colors = used;
+        if (bitCount <= 8 && bitCount >= 1 && (colors == 0 || colors > (1u << bitCount))) colors = 1u << bitCount;
+        if (bitCount > 8 && colors > 256) return false;
+        if (infoSize == 40 && (compression == 3 || compression == 6)) masks = compression == 3 ? 12 : 16;
+    }
+    const std::uint64_t headerBytes = infoSize + masks + colors * entryBytes;
+    if (headerBytes > packed.size()) return false;
+    return describeDib(packed.first(std::size_t(headerBytes)), packed.subspan(std::size_t(headerBytes)), dib);
+}
+
+namespace {
+
+constexpr char16_t kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+// The Symbol font's letters and common signs by their code in that font.
+char16_t symbolChar(std::uint8_t c) {
+    static constexpr char16_t upper[26] = {0x0391, 0x0392, 0x03A7, 0x0394, 0x0395, 0x03A6, 0x0393, 0x0397, 0x0399,
+                                           0x03D1, 0x039A, 0x039B, 0x039C, 0x039D, 0x039F, 0x03A0, 0x0398, 0x03A1,
+                                           0x03A3, 0x03A4, 0x03A5, 0x03C2, 0x03A9, 0x039E, 0x03A8, 0x0396};
+    static constexpr char16_t lower[26] = {0x03B1, 0x03B2, 0x03C7, 0x03B4, 0x03B5, 0x03C6, 0x03B3, 0x03B7, 0x03B9,
+                                           0x03D5, 0x03BA, 0x03BB, 0x03BC, 0x03BD, 0x03BF, 0x03C0, 0x03B8, 0x03C1,
+                                           0x03C3, 0x03C4, 0x03C5, 0x03D6, 0x03C9, 0x03BE, 0x03C8, 0x03B6};
+    if (c >= 'A' && c <= 'Z') return upper[c - 'A'];
+    if (c >= 'a' && c <= 'z') return lower[c - 'a'];
+    switch (c) {
+    case 0x22: return 0x2200;
+    case 0x24: return 0x2203;
+    case 0x27: return 0x220B;
+    case 0x2D: return 0x2212;
+    case 0x40: return 0x2245;
+    case 0x5C: return 0x2234;
+    case 0x5E: return 0x22A5;
+    case 0x7E: return 0x223C;
+    case 0xA1: return 0x03D2;
+    case 0xA2: return 0x2032;
+    case 0xA3: return 0x2264;
+    case 0xA5: return 0x221E;
+    case 0xAB: return 0x2194;
+    case 0xAC: return 0x2190;
+    case 0xAD: return 0x2191;
+    case 0xAE: return 0x2192;
+    case 0xAF: return 0x2193;
+    case 0xB0: return 0x00B0;
+    case 0xB1: return 0x00B1;
+    case 0xB2: return 0x2033;
+    case 0xB3: return 0x2265;
+    case 0xB4: return 0x00D7;
+    case 0xB5: return 0x221D;
+    case 0xB6: return 0x2202;
+    case 0xB7: return 0x2022;
+    case 0xB8: return 0x00F7;
+    case 0xB9: return 0x2260;
+    case 0xBA: return 0x2261;
+    case 0xBB: return 0x2248;
+    case 0xC0: return 0x2135;
+    case 0xC4: return 0x2297;
+    case 0xC5: return 0x2295;
+    case 0xC6: return 0x2205;
+    case 0xC7: return 0x2229;
+    case 0xC8: return 0x222A;
+    case 0xC9: return 0x2283;
+    case 0xCC: return 0x2282;
+    case 0xCE: return 0x2208;
+    case 0xCF: return 0x2209;
+    case 0xD1: return 0x2207;
+    case 0xD5: return 0x220F;
+    case 0xD6: return 0x221A;
+    case 0xD7: return 0x22C5;
+    case 0xD9: return 0x2227;
+    case 0xDA: return 0x2228;
+    case 0xDB: return 0x21D4;
+    case 0xDE: return 0x21D2;
+    case 0xE5: return 0x2211;
+    case 0xF2: return 0x222B;
+    default: return c;
+    }
+}
+
+}  // namespace
+
+std::u16string ansiToUtf16(std::span<const std::uint8_t> text, bool symbolFont) {
+    std::u16string out;
+    out.reserve(text.size());
+    for (std::uint8_t c : text) {
+        if (symbolFont) out.push_back(symbolChar(c));
+        else if (c >= 0x80 && c < 0xA0) out.push_back(kCp1252High[c - 0x80]);
+        else out.push_back(char16_t(c));
+    }
+    return out;
+}
+
+namespace {
+
+const char* codePageOf(int charset) {
+    switch (charset) {
+    case 77: return "MACINTOSH";
+    case 128: return "CP932";
+    case 129: return "CP949";
+    case 130: return "JOHAB";
+    case 134: return "CP936";
+    case 136: return "CP950";
+    case 161: return "CP1253";
+    case 162: return "CP1254";
+    case 163: return "CP1258";
+    case 177: return "CP1255";
+    case 178: return "CP1256";
+    case 186: return "CP1257";
+    case 204: return "CP1251";
+    case 222: return "CP874";
+    case 238: return "CP1250";
+    case 255: return "CP437";
+    default: return nullptr;
+    }
+}
+
+bool leadByte(int charset, std::uint8_t b) {
+    if (charset == 128) return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+    if (charset == 129 || charset == 130 || charset == 134 || charset == 136) return b >= 0x81 && b <= 0xFE;
+    return false;
+}
+
+// An open converter, closed on every path.
+class Converter {
+public:
+    explicit Converter(const char* from) : cd_(iconv_open("UTF-16LE", from)) {}
+    ~Converter() {
+        if (ok()) iconv_close(cd_);
+    }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+    bool ok() const { return cd_ != iconv_t(-1); }
+    // One character of one or two bytes; U+FFFD when it has no conversion.
+    void append(const std::uint8_t* in, std::size_t len, std::u16string& out) {
+        char inBuf[2] = {char(in[0]), char(len > 1 ? in[1] : 0)};
+        char outBuf[16];
+        char* ip = inBuf;
+        char* op = outBuf;
+        std::size_t inLeft = len, outLeft = sizeof outBuf;
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        if (iconv(cd_, &ip, &inLeft, &op, &outLeft) == std::size_t(-1) || op == outBuf) {
+            out.push_back(u'\uFFFD');
+            return;
+        }
+        for (char* p = outBuf; p + 1 < op; p += 2)
+            out.push_back(char16_t(std::uint8_t(p[0]) | std::uint8_t(p[1]) << 8));
+    }
+
+private:
+    iconv_t cd_;
+};
+
+}  // namespace
+
+std::u16string charsetToUtf16(std::span<const std::uint8_t> text, int charset, bool symbolFont,
+                              std::vector<int>* dx) {
+    const char* page = symbolFont ? nullptr : codePageOf(charset);
+    Converter conv(page ? page : "CP1252");
+    if (!page || !conv.ok()) return ansiToUtf16(text, symbolFont);
+    std::u16string out;
+    std::vector<int> merged;
+    const bool withDx = dx && dx->size() >= text.size();
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t len = leadByte(charset, text[i]) && i + 1 < text.size() ? 2 : 1;
+        const std::size_t before = out.size();
+        conv.append(text.data() + i, len, out);
+        if (withDx) {
+            // Summed in 64 bits: the record's spacings may be anything.
+            std::int64_t advance = 0;
+            for (std::size_t k = 0; k < len; ++k) advance += (*dx)[i + k];
+            // A character outside the basic plane takes two units; the second advances nothing.
+            merged.push_back(int(std::clamp<std::int64_t>(advance, INT32_MIN, INT32_MAX)));
+            for (std::size_t k = before + 1; k < out.size(); ++k) merged.push_back(0);
+        }
+        i += len;
+    }
+    if (withDx) *dx = std::move(merged);
+    return out;
+}
+
+std::string utf16ToUtf8(const std::u16string& s) {
+    std::string out;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        std::uint32_t c = s[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
+            ++i;
+        } else if (c >= 0xD800 && c < 0xE000) {
+            c = 0xFFFD;
+        }
+        if (c < 0x80) {
+            out.push_back(char(c));
+        } else if (c < 0x800) {
+            out.push_back(char(0xC0 | c >> 6)), out.push_back(char(0x80 | (c & 0x3F)));
+        } else if (c < 0x10000) {
+            out.push_back(char(0xE0 | c >> 12)), out.push_back(char(0x80 | (c >> 6 & 0x3F)));
+            out.push_back(char(0x80 | (c & 0x3F)));
+        } else {
+            out.push_back(char(0xF0 | c >> 18)), out.push_back(char(0x80 | (c >> 12 & 0x3F)));
+            out.push_back(char(0x80 | (c >> 6 & 0x3F))), out.push_back(char(0x80 | (c & 0x3F)));
+        }
+    }
+    return out;
+}
+
+}  // namespace hueline::meta

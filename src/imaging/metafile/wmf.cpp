@@ -1,0 +1,513 @@
+// Windows metafiles with the placeable header: the header checks and the
+// record player.
+#include <algorithm>
+#include <cctype>
+#include <memory>
+#include <set>
+#include <vector>
+
+#include "imaging/picture/errors.h"
+#include "imaging/metafile/formats.h"
+#include "imaging/metafile/gdi.h"
+#include "imaging/metafile/records.h"
+
+namespace hueline::meta {
+
+namespace {
+
+constexpr std::uint32_t kPlaceableKey = 0x9AC6CDD7;
+constexpr std::size_t kPlaceableSize = 22;
+constexpr std::size_t kStandardHeaderSize = 18;
+
+// The object table of a Windows metafile: a create takes the lowest free
+// slot. Slots are found through the set of freed ones below the highest
+// slot used so far, so that neither a large table nor many creates cost
+// more than the file justifies.
+class ObjectTable {
+public:
+    explicit ObjectTable(std::uint32_t slots) : slots_(slots) {}
+
+    void create(GdiObject obj) {
+        std::uint32_t slot;
+        if (!freed_.empty()) {
+            slot = *freed_.begin();
+            freed_.erase(freed_.begin());
+        } else if (objects_.size() < slots_) {
+            slot = std::uint32_t(objects_.size());
+            objects_.emplace_back();
+        } else {
+            return;  // the table is full: the object is dropped, as a device context would refuse it
+        }
+        objects_[slot] = std::make_unique<GdiObject>(std::move(obj));
+    }
+    const GdiObject* get(std::uint32_t slot) const {
+        return slot < objects_.size() ? objects_[slot].get() : nullptr;
+    }
+    void remove(std::uint32_t slot) {
+        if (slot >= objects_.size() || !objects_[slot]) return;
+        objects_[slot].reset();
+        freed_.insert(slot);
+    }
+
+private:
+    std::uint32_t slots_;
+    std::vector<std::unique_ptr<GdiObject>> objects_;
+    std::set<std::uint32_t> freed_;
+};
+
+// Little-endian bytes, for bitmap headers made here.
+struct Bytes16 {
+    std::vector<std::uint8_t> b;
+    Bytes16& u16(std::uint16_t v) { b.push_back(std::uint8_t(v)), b.push_back(std::uint8_t(v >> 8)); return *this; }
+    Bytes16& u32(std::uint32_t v) { return u16(std::uint16_t(v)).u16(std::uint16_t(v >> 16)); }
+};
+
+bool isSymbolFace(const std::string& face) {
+    std::string f;
+    for (char c : face) f.push_back(char(std::tolower(static_cast<unsigned char>(c))));
+    return f == "symbol";
+}
+
+class WmfPlayer {
+public:
+    WmfPlayer(MetafileSurface& surface, const DeviceSetup& setup, std::uint32_t objects)
+        : ctx_(surface, setup), table_(objects) {}
+
+    // Plays one record; false ends the play.
+    bool play(std::uint16_t function, const Record& r);
+
+private:
+    // Parameter i, counted in 16-bit words after the function number.
+    int p(std::size_t i) const { return rec_->i16(6 + 2 * i); }
+    std::uint32_t u32p(std::size_t i) const { return rec_->u32(6 + 2 * i); }
+    std::size_t params() const { return (rec_->size() - 6) / 2; }
+    ColorValue color(std::uint32_t v) const {
+        if ((v >> 24) == 1) {
+            const std::uint32_t i = v & 0xFFFF;
+            return i < palette_.size() ? palette_[i] : kBlack;
+        }
+        return v & 0xFFFFFF;
+    }
+    std::vector<Point> points(std::size_t wordOffset, std::size_t count) const {
+        std::vector<Point> pts;
+        pts.reserve(count);
+        for (std::size_t i = 0; i < count; ++i)
+            pts.push_back({double(p(wordOffset + 2 * i)), double(p(wordOffset + 2 * i + 1))});
+        return pts;
+    }
+    void createFont();
+    void createRegion();
+    void textOut(bool extended);
+    void dibBlit(std::uint16_t function);
+
+    GdiContext ctx_;
+    ObjectTable table_;
+    const Record* rec_ = nullptr;
+    std::vector<ColorValue> palette_;
+    std::string faceForText_;
+    int charset_ = 0;
+};
+
+bool WmfPlayer::play(std::uint16_t function, const Record& r) {
+    rec_ = &r;
+    const std::size_t n = params();
+    switch (function) {
+    case 0x0000: return false;  // end of file
+    // Mapping.
+    case 0x0103: if (n >= 1) ctx_.setMapMode(p(0)); break;
+    case 0x020B: if (n >= 2) ctx_.setWindowOrg(p(1), p(0)); break;
+    case 0x020C: if (n >= 2) ctx_.setWindowExt(p(1), p(0)); break;
+    case 0x020D: if (n >= 2) ctx_.setViewportOrg(p(1), p(0)); break;
+    case 0x020E: if (n >= 2) ctx_.setViewportExt(p(1), p(0)); break;
+    case 0x020F: if (n >= 2) ctx_.offsetWindowOrg(p(1), p(0)); break;
+    case 0x0211: if (n >= 2) ctx_.offsetViewportOrg(p(1), p(0)); break;
+    case 0x0410: if (n >= 4) ctx_.scaleWindowExt(p(3), p(2), p(1), p(0)); break;
+    case 0x0412: if (n >= 4) ctx_.scaleViewportExt(p(3), p(2), p(1), p(0)); break;
+    case 0x001E: ctx_.saveDC(); break;
+    case 0x0127: if (n >= 1) ctx_.restoreDC(p(0)); break;
+    // Modes and colours.
+    case 0x0102: if (n >= 1) ctx_.setBkMode(p(0)); break;
+    case 0x0104: if (n >= 1) ctx_.setRop2(p(0)); break;
+    case 0x0106: if (n >= 1) ctx_.setPolyFillMode(p(0)); break;
+    case 0x012E: if (n >= 1) ctx_.setTextAlign(std::uint16_t(p(0))); break;
+    case 0x0201: if (n >= 2) ctx_.setBkColor(color(u32p(0))); break;
+    case 0x0209: if (n >= 2) ctx_.setTextColor(color(u32p(0))); break;
+    // Objects.
+    case 0x02FA:  // create pen
+        if (n >= 5) {
+            GdiObject o;
+            o.kind = GdiObject::Kind::Pen;
+            o.pen = LogPen{std::uint16_t(p(0)), double(p(1)), color(u32p(3)), false};
+            table_.create(std::move(o));
+        }
+        break;
+    case 0x02FC:  // create brush
+        if (n >= 3) {
+            GdiObject o;
+            o.kind = GdiObject::Kind::Brush;
+            const int style = std::uint16_t(p(0));
+            o.brush.color = color(u32p(1));
+            o.brush.hatch = n >= 4 ? p(3) : 0;
+            o.brush.style = style == 1 ? BrushStyle::Null : style == 2 ? BrushStyle::Hatched : BrushStyle::Solid;
+            table_.create(std::move(o));
+        }
+        break;
+    case 0x0142: {  // pattern brush from a device-independent bitmap
+        GdiObject o;
+        o.kind = GdiObject::Kind::Brush;
+        auto dib = std::make_shared<Dib>();
+        if (n >= 2 && describePackedDib(r.bytes(10, r.size() - std::min<std::size_t>(r.size(), 10)), *dib)) {
+            o.brush.style = BrushStyle::Pattern;
+            o.brush.pattern = std::move(dib);
+        } else {
+            o.brush.style = BrushStyle::Solid;
+            o.brush.color = 0x808080;
+        }
+        table_.create(std::move(o));
+        break;
+    }
+    case 0x01F9: {  // pattern brush from a device-dependent bitmap: drawn gray
+        GdiObject o;
+        o.kind = GdiObject::Kind::Brush;
+        o.brush.color = 0x808080;
+        table_.create(std::move(o));
+        break;
+    }
+    case 0x02FB: createFont(); break;
+    case 0x00F7: {  // create palette
+        GdiObject o;
+        o.kind = GdiObject::Kind::Palette;
+        const std::size_t count = n >= 2 ? std::uint16_t(p(1)) : 0;
+        for (std::size_t i = 0; i < count && r.fits(10 + 4 * i, 4); ++i) {
+            IntRect entry;  // palette entries ride in the region list: red, green, blue
+            entry.left = r.u8(10 + 4 * i), entry.top = r.u8(11 + 4 * i), entry.right = r.u8(12 + 4 * i);
+            o.region.push_back(entry);
+        }
+        table_.create(std::move(o));
+        break;
+    }
+    case 0x06FF: createRegion(); break;
+    case 0x012D:  // select object
+        if (n >= 1) {
+            const GdiObject* o = table_.get(std::uint16_t(p(0)));
+            if (!o) break;
+            if (o->kind == GdiObject::Kind::Pen) ctx_.selectPen(o->pen);
+            else if (o->kind == GdiObject::Kind::Brush) ctx_.selectBrush(o->brush);
+            else if (o->kind == GdiObject::Kind::Font) {
+                ctx_.selectFont(o->font);
+                faceForText_ = o->font.face, charset_ = o->font.charset;
+            }
+            else if (o->kind == GdiObject::Kind::Region) ctx_.selectClipRegion(o->region, kRgnCopy, true);
+        }
+        break;
+    case 0x0234:  // select palette
+        if (n >= 1) {
+            const GdiObject* o = table_.get(std::uint16_t(p(0)));
+            if (o && o->kind == GdiObject::Kind::Palette) {
+                palette_.clear();
+                for (const IntRect& e : o->region) palette_.push_back(makeColor(e.left, e.top, e.right));
+            }
+        }
+        break;
+    case 0x01F0: if (n >= 1) table_.remove(std::uint16_t(p(0))); break;
+    // Lines and shapes.
+    case 0x0214: if (n >= 2) ctx_.moveTo({double(p(1)), double(p(0))}); break;
+    case 0x0213: if (n >= 2) ctx_.lineTo({double(p(1)), double(p(0))}); break;
+    case 0x0325:  // polyline
+    case 0x0324:  // polygon
+        if (n >= 1) {
+            const std::size_t count = std::uint16_t(p(0));
+            if (1 + 2 * count > n) return false;
+            const auto pts = points(1, count);
+            if (function == 0x0325) ctx_.polyline(pts);
+            else ctx_.polygon(pts);
+        }
+        break;
+    case 0x0538:  // poly-polygon
+        if (n >= 1) {
+            const std::size_t polys = std::uint16_t(p(0));
+            if (1 + polys > n) return false;
+            std::vector<std::uint32_t> counts;
+            std::uint64_t total = 0;
+            for (std::size_t i = 0; i < polys; ++i) counts.push_back(std::uint16_t(p(1 + i))), total += counts.back();
+            if (1 + polys + 2 * total > n) return false;
+            ctx_.polyPolygon(points(1 + polys, std::size_t(total)), counts);
+        }
+        break;
+    case 0x041B: if (n >= 4) ctx_.rectangle(p(3), p(2), p(1), p(0)); break;
+    case 0x0418: if (n >= 4) ctx_.ellipse(p(3), p(2), p(1), p(0)); break;
+    case 0x061C: if (n >= 6) ctx_.roundRect(p(5), p(4), p(3), p(2), p(1), p(0)); break;
+    case 0x0817:  // arc
+    case 0x081A:  // pie
+    case 0x0830:  // chord
+        if (n >= 8) {
+            const auto kind = function == 0x0817   ? GdiContext::ArcKind::Arc
+                              : function == 0x081A ? GdiContext::ArcKind::Pie
+                                                   : GdiContext::ArcKind::Chord;
+            ctx_.arc(kind, p(7), p(6), p(5), p(4), {double(p(3)), double(p(2))}, {double(p(1)), double(p(0))});
+        }
+        break;
+    case 0x041F: if (n >= 4) ctx_.setPixel({double(p(3)), double(p(2))}, color(u32p(0))); break;
+    // Clipping.
+    case 0x0416: if (n >= 4) ctx_.intersectClipRect(p(3), p(2), p(1), p(0)); break;
+    case 0x0220: if (n >= 2) ctx_.offsetClip(p(1), p(0)); break;
+    case 0x0415: if (n >= 4) ctx_.excludeClipRect(p(3), p(2), p(1), p(0)); break;
+    case 0x012C:  // select clip region
+        if (n >= 1) {
+            const GdiObject* o = table_.get(std::uint16_t(p(0)));
+            if (o && o->kind == GdiObject::Kind::Region) ctx_.selectClipRegion(o->region, kRgnCopy, true);
+            else if (!o) ctx_.resetClip();
+        }
+        break;
+    case 0x0228:  // fill region with a brush
+        if (n >= 2) {
+            const GdiObject* rg = table_.get(std::uint16_t(p(0)));
+            const GdiObject* br = table_.get(std::uint16_t(p(1)));
+            if (rg && br && rg->kind == GdiObject::Kind::Region && br->kind == GdiObject::Kind::Brush)
+                ctx_.fillRegion(rg->region, br->brush, true);
+        }
+        break;
+    case 0x012B:  // paint region with the current brush
+    case 0x012A:  // invert region
+        if (n >= 1) {
+            const GdiObject* rg = table_.get(std::uint16_t(p(0)));
+            if (rg && rg->kind == GdiObject::Kind::Region)
+                ctx_.fillRegion(rg->region, function == 0x012B ? ctx_.brush() : LogBrush{}, true,
+                                function == 0x012B ? Mix::Copy : Mix::Invert);
+        }
+        break;
+    // Text.
+    case 0x0521: textOut(false); break;
+    case 0x0A32: textOut(true); break;
+    // Bitmaps.
+    case 0x061D:  // pattern blit
+        if (n >= 6) ctx_.blit(nullptr, p(5), p(4), p(3), p(2), {}, u32p(0));
+        break;
+    case 0x0940:
+    case 0x0B41:
+    case 0x0F43:
+    case 0x0D33:
+    case 0x0922:
+    case 0x0B23: dibBlit(function); break;
+    case 0x0108: if (n >= 1) ctx_.setCharExtra(p(0)); break;
+    case 0x0107: if (n >= 1) ctx_.setStretchMode(p(0)); break;
+    case 0x0429:  // frame a region
+        if (n >= 4) {
+            const GdiObject* rg = table_.get(std::uint16_t(p(0)));
+            const GdiObject* br = table_.get(std::uint16_t(p(1)));
+            if (rg && br && rg->kind == GdiObject::Kind::Region && br->kind == GdiObject::Kind::Brush)
+                ctx_.frameRegion(rg->region, br->brush, p(3), p(2), true);
+        }
+        break;
+    default: break;  // escapes and everything else are skipped
+    }
+    return true;
+}
+
+void WmfPlayer::createFont() {
+    const Record& r = *rec_;
+    GdiObject o;
+    o.kind = GdiObject::Kind::Font;
+    if (r.size() >= 6 + 18) {
+        LogFont& f = o.font;
+        f.height = p(0), f.width = p(1), f.escapement = p(2), f.orientation = p(3), f.weight = p(4);
+        f.italic = r.u8(16), f.underline = r.u8(17), f.strikeOut = r.u8(18), f.charset = r.u8(19);
+        f.pitchAndFamily = r.u8(23);
+        std::string face;
+        for (std::size_t i = 24; i < r.size() && i < 24 + 32 && r.u8(i) != 0; ++i) face.push_back(char(r.u8(i)));
+        // Face names are in the font's own code page; keep them as UTF-8.
+        std::vector<std::uint8_t> raw(face.begin(), face.end());
+        f.face = utf16ToUtf8(charsetToUtf16(raw, f.charset, false));
+    }
+    table_.create(std::move(o));
+}
+
+void WmfPlayer::createRegion() {
+    const Record& r = *rec_;
+    GdiObject o;
+    o.kind = GdiObject::Kind::Region;
+    if (r.size() >= 28) {
+        const int scans = std::uint16_t(r.i16(16));
+        std::size_t at = 28;
+        for (int s = 0; s < scans; ++s) {
+            if (!r.fits(at, 6)) break;
+            const int count = r.u16(at), top = r.i16(at + 2), bottom = r.i16(at + 4);
+            at += 6;
+            if (!r.fits(at, std::uint64_t(count) * 2 + 2)) break;
+            for (int k = 0; k + 1 < count; k += 2)
+                o.region.push_back({r.i16(at + 2 * k), top, r.i16(at + 2 * k + 2), bottom});
+            at += std::size_t(count) * 2 + 2;
+        }
+        if (scans == 0 && r.i16(24) > r.i16(20) && r.i16(26) > r.i16(22))
+            o.region.push_back({r.i16(20), r.i16(22), r.i16(24), r.i16(26)});
+    }
+    table_.create(std::move(o));
+}
+
+void WmfPlayer::textOut(bool extended) {
+    const Record& r = *rec_;
+    const std::size_t n = params();
+    const bool symbol = isSymbolFace(faceForText_);
+    if (!extended) {
+        if (n < 1) return;
+        const std::size_t count = std::uint16_t(p(0));
+        const std::size_t strWords = (count + 1) / 2;
+        if (1 + strWords + 2 > n) return;
+        const auto text = charsetToUtf16(r.bytes(8, count), charset_, symbol);
+        const double y = p(1 + strWords), x = p(2 + strWords);
+        ctx_.textOut({x, y}, text, {}, 0, std::nullopt);
+        return;
+    }
+    if (n < 4) return;
+    const double y = p(0), x = p(1);
+    const std::size_t count = std::uint16_t(p(2));
+    const int options = std::uint16_t(p(3));
+    std::size_t at = 14;
+    std::optional<IntRect> rect;
+    if (options & 6) {
+        if (!r.fits(at, 8)) return;
+        rect = IntRect{r.i16(at), r.i16(at + 2), r.i16(at + 4), r.i16(at + 6)};
+        at += 8;
+    }
+    if (!r.fits(at, count)) return;
+    const auto bytes = r.bytes(at, count);
+    at += (count + 1) / 2 * 2;
+    std::vector<int> dx;
+    if (count > 0 && r.fits(at, count * 2)) {
+        dx.reserve(count);
+        for (std::size_t i = 0; i < count; ++i) dx.push_back(r.i16(at + 2 * i));
+    }
+    const auto text = charsetToUtf16(bytes, charset_, symbol, &dx);
+    ctx_.textOut({x, y}, text, dx, options, rect);
+}
+
+// A device-dependent bitmap (type, width, height, bytes per row, planes,
+// bits per pixel, then top-down rows) as a device-independent one. Only the
+// depths that need no device palette are taken: 1 bit (black and white),
+// 24 and 32 bits.
+bool bitmap16ToDib(std::span<const std::uint8_t> bm, Dib& dib) {
+    const Record b(bm);
+    if (b.size() < 10) return false;
+    const int width = b.i16(2), height = b.i16(4), rowBytes = b.i16(6), planes = b.u8(8), bpp = b.u8(9);
+    if (width <= 0 || height <= 0 || planes != 1 || (bpp != 1 && bpp != 24 && bpp != 32)) return false;
+    if (rowBytes < (width * bpp + 7) / 8 || !b.fits(10, std::uint64_t(rowBytes) * std::uint64_t(height))) return false;
+    Bytes16 header;
+    header.u32(40).u32(std::uint32_t(width)).u32(std::uint32_t(-height)).u16(1).u16(std::uint16_t(bpp));
+    header.u32(0).u32(0).u32(0).u32(0).u32(bpp == 1 ? 2 : 0).u32(0);
+    if (bpp == 1) header.u32(0x000000).u32(0xFFFFFF);
+    const std::size_t stride = (std::size_t(width) * std::size_t(bpp) + 31) / 32 * 4;
+    std::vector<std::uint8_t> bits(stride * std::size_t(height), 0);
+    const std::size_t copy = std::min<std::size_t>(stride, std::size_t(rowBytes));
+    for (int y = 0; y < height; ++y) {
+        const auto row = b.bytes(10 + std::size_t(y) * std::size_t(rowBytes), copy);
+        std::copy(row.begin(), row.end(), bits.begin() + std::ptrdiff_t(std::size_t(y) * stride));
+    }
+    return describeDib(header.b, bits, dib);
+}
+
+void WmfPlayer::dibBlit(std::uint16_t function) {
+    const Record& r = *rec_;
+    const std::size_t n = params();
+    // Records without a bitmap are as long as their fixed part plus the
+    // reserved word; they paint with the brush.
+    const bool withBitmap = r.size() / 2 != std::size_t((function >> 8) + 3);
+    Dib dib;
+    auto packed = [&](std::size_t wordOffset) {
+        const std::size_t o = 6 + 2 * wordOffset;
+        if (o >= r.size()) return false;
+        const auto rest = r.bytes(o, r.size() - o);
+        return function == 0x0922 || function == 0x0B23 ? bitmap16ToDib(rest, dib) : describePackedDib(rest, dib);
+    };
+    // A bit blit's bitmap is the source area as it was recorded: when the
+    // source rectangle does not fit in it, the whole bitmap fills the
+    // destination.
+    auto blitSource = [&](int xs, int ys, int ws, int hs) {
+        const int bw = dib.width, bh = std::abs(dib.height);
+        if (xs >= 0 && ys >= 0 && ws > 0 && hs > 0 && xs <= bw - ws && ys <= bh - hs) return SourceRect{xs, ys, ws, hs};
+        return SourceRect{0, 0, bw, bh};
+    };
+    auto srcRect = [&](int xs, int ys, int ws, int hs, bool fromBottom) {
+        if (fromBottom && dib.height > 0) ys = dib.height - ys - hs;
+        return SourceRect{xs, ys, ws, hs};
+    };
+    switch (function) {
+    case 0x0940:  // DIB bit blit
+    case 0x0922:  // bit blit with a device-dependent bitmap
+        if (!withBitmap) {
+            if (n >= 9) ctx_.blit(nullptr, p(8), p(7), p(6), p(5), {}, u32p(0));
+        } else if (n >= 8 && packed(8)) {
+            ctx_.blit(&dib, p(7), p(6), p(5), p(4), blitSource(p(3), p(2), p(5), p(4)), u32p(0));
+        }
+        break;
+    case 0x0B41:  // DIB stretch blit
+    case 0x0B23:  // stretch blit with a device-dependent bitmap
+        if (!withBitmap) {
+            if (n >= 11) ctx_.blit(nullptr, p(10), p(9), p(8), p(7), {}, u32p(0));
+        } else if (n >= 10 && packed(10)) {
+            ctx_.blit(&dib, p(9), p(8), p(7), p(6), srcRect(p(5), p(4), p(3), p(2), false), u32p(0));
+        }
+        break;
+    case 0x0F43:  // stretch DIB
+        if (n >= 11 && packed(11))
+            ctx_.blit(&dib, p(10), p(9), p(8), p(7), srcRect(p(6), p(5), p(4), p(3), true), u32p(0));
+        break;
+    case 0x0D33:  // set DIB bits to the device, one unit per pixel
+        if (n >= 9 && packed(9)) {
+            const int w = p(6), h = p(5);
+            ctx_.blit(&dib, p(8), p(7), w, h, srcRect(p(4), p(3), w, h, true), 0xCC0020, true);
+        }
+        break;
+    default: break;
+    }
+}
+
+}  // namespace
+
+WmfInfo readWmfInfo(std::span<const std::uint8_t> bytes, const std::string& name) {
+    const Record h(bytes);
+    if (bytes.size() < 4 || h.u32(0) != kPlaceableKey)
+        throw FileError(name, "it is not a placeable Windows metafile (only those can be read)");
+    if (bytes.size() < kPlaceableSize + kStandardHeaderSize) throw FileError(name, "the file ends inside its header");
+    std::uint16_t sum = 0;
+    for (std::size_t i = 0; i < 10; ++i) sum ^= h.u16(2 * i);
+    if (sum != h.u16(20)) throw FileError(name, "the checksum of its placeable header does not match");
+    WmfInfo info;
+    info.left = h.i16(6), info.top = h.i16(8), info.right = h.i16(10), info.bottom = h.i16(12);
+    info.unitsPerInch = h.u16(14) ? h.u16(14) : 96;
+    if (info.right < info.left || info.bottom < info.top)
+        throw FileError(name, "its bounding box is inverted");
+    const std::size_t s = kPlaceableSize;
+    const int type = h.u16(s), headerWords = h.u16(s + 2);
+    if ((type != 1 && type != 2) || headerWords != 9) throw FileError(name, "its metafile header is damaged");
+    info.objects = h.u16(s + 10);
+    info.firstRecord = s + std::size_t(headerWords) * 2;
+    return info;
+}
+
+void playWmf(std::span<const std::uint8_t> bytes, const WmfInfo& info, MetafileSurface& surface, int width,
+             int height) {
+    if (width <= 0 || height <= 0) return;
+    DeviceSetup setup;
+    setup.outputWidth = width, setup.outputHeight = height;
+    setup.mapMode = kMapAnisotropic;
+    setup.windowOrg = {double(info.left), double(info.top)};
+    setup.windowExt = {double(std::max(1, info.right - info.left)), double(std::max(1, info.bottom - info.top))};
+    setup.viewportOrg = {0, 0};
+    setup.viewportExt = {double(width), double(height)};
+    setup.pixelsPerMmX = setup.pixelsPerMmY = 96.0 / 25.4;
+    const double sx = double(width) / setup.windowExt.x, sy = double(height) / setup.windowExt.y;
+    setup.unitsToOutput = Xform{sx, 0, 0, sy, -info.left * sx, -info.top * sy};
+    WmfPlayer player(surface, setup, info.objects);
+
+    std::size_t at = info.firstRecord;
+    while (bytes.size() - at >= 6) {
+        const Record head(bytes.subspan(at, 6));
+        const std::uint64_t words = head.u32(0);
+        if (words < 3 || words * 2 > bytes.size() - at) break;  // a record running past the end ends the play
+        const Record r(bytes.subspan(at, std::size_t(words * 2)));
+        if (!player.play(head.u16(4), r)) break;
+        at += std::size_t(words * 2);
+    }
+}
+
+}  // namespace hueline::meta

@@ -1,0 +1,37 @@
+// Gray and the thresholds: point operations, each pixel on its own.
+//
+// Every function takes the picture in any format and returns a new 24-bit
+// picture; the input is left as it was (its pixels may be shared).
+#pragma once
+
+#include "imaging/picture/luminance.h"
+#include "imaging/picture/work_bitmap.h"
+
+namespace hueline {
+
+// Every pixel becomes (g, g, g), g its gray luminance.
+WorkBitmap grayPicture(const WorkBitmap& picture);
+
+// The fixed threshold of the B&W command: white where the threshold
+// luminance is greater than 128, black elsewhere.
+inline constexpr int kBlackWhiteThreshold = 128;
+WorkBitmap blackWhitePicture(const WorkBitmap& picture);
+// The same, replacing the picture (it ends 24-bit).
+void BlackWhite(WorkBitmap& picture);
+
+// The B&W split at a slider position: white where the gray luminance is
+// greater than the position, black elsewhere.
+WorkBitmap bwSplitPicture(const WorkBitmap& picture, int position);
+
+// The colour split: white where the gray luminance is greater than the
+// position, the pixel's own colour elsewhere.
+WorkBitmap colorSplitPicture(const WorkBitmap& picture, int position);
+
+// The row kernels behind the functions above, for callers that already
+// have a 24-bit input and an allocated 24-bit output of the same size
+// (the benchmarks). Input and output may be the same picture.
+void grayRows(const WorkBitmap& in24, WorkBitmap& out);
+void thresholdRows(const WorkBitmap& in24, WorkBitmap& out, LuminanceForm form, int threshold);
+void colorSplitRows(const WorkBitmap& in24, WorkBitmap& out, int position);
+
+}  // namespace hueline

@@ -1,0 +1,4 @@
+// A pixel operation that reaches up into a codec: the layering check
+// must refuse this file.
+#include "imaging/codecs/bmp_codec.h"
+#include "imaging/picture/work_bitmap.h"
