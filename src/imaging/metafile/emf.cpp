@@ -1,6 +1,5 @@
 // Enhanced metafiles: the header checks and the record player.
 #include <algorithm>
-#include <cctype>
 #include <cstdint>
 #include <cmath>
 #include <unordered_map>
@@ -9,6 +8,7 @@
 #include "imaging/picture/errors.h"
 #include "imaging/metafile/formats.h"
 #include "imaging/metafile/gdi.h"
+#include "imaging/metafile/record_types.h"
 #include "imaging/metafile/records.h"
 
 namespace hueline::meta {
@@ -17,12 +17,6 @@ namespace {
 
 constexpr std::uint32_t kEmfSignature = 0x464D4520;  // " EMF"
 constexpr std::size_t kEmfHeaderMin = 88;
-
-bool isSymbolFace(const std::string& face) {
-    std::string f;
-    for (char c : face) f.push_back(char(std::tolower(static_cast<unsigned char>(c))));
-    return f == "symbol";
-}
 
 class EmfPlayer {
 public:
@@ -44,8 +38,18 @@ private:
         if (index == 0 || index >= handles_) return;
         objects_[index] = std::move(obj);
     }
+    // The records by kind; each gives false for a record not of its kind.
+    bool playPoly(EmfRecord t, const Record& r);
+    bool playMapping(EmfRecord t, const Record& r);
+    bool playObject(EmfRecord t, const Record& r);
+    bool playShape(EmfRecord t, const Record& r);
+    bool playClip(EmfRecord t, const Record& r);
+    bool playBitmap(EmfRecord t, const Record& r);
+    GdiObject font(const Record& r) const;
     void select(std::uint32_t index);
+    void selectPalette(std::uint32_t index);
     void text(const Record& r, bool wide);
+    void gradientFill(const Record& r);
     // A source rectangle in the source's logical units, taken to bitmap
     // pixels through the source transform stored at xformAt (scale and
     // offset; an unusable transform counts as none).
@@ -94,32 +98,22 @@ bool EmfPlayer::readPoints(std::size_t countAt, std::size_t pointsAt, bool small
     return true;
 }
 
-bool EmfPlayer::readPoly(const Record& r, bool small, std::vector<Point>& pts) {
-    return r.size() >= 28 && readPoints(24, 28, small, pts);
+bool EmfPlayer::readPoly(const Record&, bool small, std::vector<Point>& pts) {
+    return readPoints(24, 28, small, pts);
 }
 
 bool EmfPlayer::readPolyPoly(const Record& r, bool small, std::vector<Point>& pts,
                              std::vector<std::uint32_t>& counts) {
-    if (r.size() < 32) return false;
     const std::uint64_t polys = r.u32(24), total = r.u32(28);
     if (!r.fits(32, polys * 4)) return false;
     const std::size_t pointsAt = 32 + std::size_t(polys * 4);
-    if (!r.fits(pointsAt, total * (small ? 4 : 8))) return false;
     counts.clear();
     std::uint64_t sum = 0;
     for (std::uint64_t i = 0; i < polys; ++i) {
         counts.push_back(r.u32(32 + std::size_t(i * 4)));
         sum += counts.back();
     }
-    if (sum > total) return false;
-    pts.clear();
-    pts.reserve(std::size_t(total));
-    for (std::uint64_t i = 0; i < total; ++i) {
-        const std::size_t o = pointsAt + std::size_t(i * (small ? 4 : 8));
-        if (small) pts.push_back({double(r.i16(o)), double(r.i16(o + 2))});
-        else pts.push_back({double(r.i32(o)), double(r.i32(o + 4))});
-    }
-    return true;
+    return sum <= total && readPoints(28, pointsAt, small, pts);
 }
 
 // offBmiAt and offBitsAt name where the record keeps each offset, with the
@@ -202,299 +196,268 @@ void EmfPlayer::text(const Record& r, bool wide) {
 }
 
 bool EmfPlayer::play(std::uint32_t type, const Record& r) {
+    const auto t = EmfRecord(type);
+    if (t == EmfRecord::Eof) return false;
+    if (r.size() < fixedSize(t)) return true;  // too short for its own fields: skipped
     rec_ = &r;
-    const std::size_t n = r.size();
+    for (auto part : {&EmfPlayer::playPoly, &EmfPlayer::playMapping, &EmfPlayer::playObject, &EmfPlayer::playShape,
+                      &EmfPlayer::playClip, &EmfPlayer::playBitmap})
+        if ((this->*part)(t, r)) break;
+    return true;  // comments (EMF+ included) and everything else are skipped
+}
+
+bool EmfPlayer::playPoly(EmfRecord t, const Record& r) {
+    using enum EmfRecord;
     std::vector<Point> pts;
     std::vector<std::uint32_t> counts;
-    switch (type) {
-    case 14: return false;  // end of file
-    // Poly records, 32- and 16-bit points.
-    case 2: case 85: if (readPoly(r, type == 85, pts)) ctx_.polyBezier(pts); break;
-    case 3: case 86: if (readPoly(r, type == 86, pts)) ctx_.polygon(pts); break;
-    case 4: case 87: if (readPoly(r, type == 87, pts)) ctx_.polyline(pts); break;
-    case 5: case 88: if (readPoly(r, type == 88, pts)) ctx_.polyBezierTo(pts); break;
-    case 6: case 89: if (readPoly(r, type == 89, pts)) ctx_.polylineTo(pts); break;
-    case 7: case 90: if (readPolyPoly(r, type == 90, pts, counts)) ctx_.polyPolyline(pts, counts); break;
-    case 8: case 91: if (readPolyPoly(r, type == 91, pts, counts)) ctx_.polyPolygon(pts, counts); break;
-    case 56: case 92:  // poly-draw: points, then one type byte each
-        if (readPoly(r, type == 92, pts)) {
-            const std::size_t typesAt = 28 + pts.size() * (type == 92 ? 4 : 8);
+    switch (t) {
+    case PolyBezier: case PolyBezier16: if (readPoly(r, t == PolyBezier16, pts)) ctx_.polyBezier(pts); break;
+    case Polygon: case Polygon16: if (readPoly(r, t == Polygon16, pts)) ctx_.polygon(pts); break;
+    case Polyline: case Polyline16: if (readPoly(r, t == Polyline16, pts)) ctx_.polyline(pts); break;
+    case PolyBezierTo: case PolyBezierTo16: if (readPoly(r, t == PolyBezierTo16, pts)) ctx_.polyBezierTo(pts); break;
+    case PolylineTo: case PolylineTo16: if (readPoly(r, t == PolylineTo16, pts)) ctx_.polylineTo(pts); break;
+    case PolyPolyline: case PolyPolyline16:
+        if (readPolyPoly(r, t == PolyPolyline16, pts, counts)) ctx_.polyPolyline(pts, counts);
+        break;
+    case PolyPolygon: case PolyPolygon16:
+        if (readPolyPoly(r, t == PolyPolygon16, pts, counts)) ctx_.polyPolygon(pts, counts);
+        break;
+    case PolyDraw: case PolyDraw16:  // points, then one type byte each
+        if (readPoly(r, t == PolyDraw16, pts)) {
+            const std::size_t typesAt = 28 + pts.size() * (t == PolyDraw16 ? 4 : 8);
             if (r.fits(typesAt, pts.size())) ctx_.polyDraw(pts, r.bytes(typesAt, pts.size()));
         }
         break;
-    // Mapping.
-    case 9: if (n >= 16) ctx_.setWindowExt(r.i32(8), r.i32(12)); break;
-    case 10: if (n >= 16) ctx_.setWindowOrg(r.i32(8), r.i32(12)); break;
-    case 11: if (n >= 16) ctx_.setViewportExt(r.i32(8), r.i32(12)); break;
-    case 12: if (n >= 16) ctx_.setViewportOrg(r.i32(8), r.i32(12)); break;
-    case 17: if (n >= 12) ctx_.setMapMode(r.i32(8)); break;
-    case 31: if (n >= 24) ctx_.scaleViewportExt(r.i32(8), r.i32(12), r.i32(16), r.i32(20)); break;
-    case 32: if (n >= 24) ctx_.scaleWindowExt(r.i32(8), r.i32(12), r.i32(16), r.i32(20)); break;
-    case 35: if (n >= 32) ctx_.setWorldTransform(xformAt(r, 8)); break;
-    case 36: if (n >= 36) ctx_.modifyWorldTransform(xformAt(r, 8), r.i32(32)); break;
-    case 33: ctx_.saveDC(); break;
-    case 34: if (n >= 12) ctx_.restoreDC(r.i32(8)); break;
-    // Modes and colours.
-    case 18: if (n >= 12) ctx_.setBkMode(r.i32(8)); break;
-    case 19: if (n >= 12) ctx_.setPolyFillMode(r.i32(8)); break;
-    case 20: if (n >= 12) ctx_.setRop2(r.i32(8)); break;
-    case 21: if (n >= 12) ctx_.setStretchMode(r.i32(8)); break;
-    case 22: if (n >= 12) ctx_.setTextAlign(r.i32(8)); break;
-    case 24: if (n >= 12) ctx_.setTextColor(color(r, 8)); break;
-    case 25: if (n >= 12) ctx_.setBkColor(color(r, 8)); break;
-    case 57: if (n >= 12) ctx_.setArcDirection(r.i32(8)); break;
-    case 58:
-        if (n >= 12) {
-            const std::uint32_t v = r.u32(8);
-            ctx_.setMiterLimit(v < 1000 ? double(v) : double(r.f32(8)));
-        }
-        break;
-    // Objects.
-    case 37: if (n >= 12) select(r.u32(8)); break;
-    case 40: if (n >= 12) objects_.erase(r.u32(8)); break;
-    case 38:  // create pen
-        if (n >= 28) {
-            GdiObject o;
-            o.kind = GdiObject::Kind::Pen;
-            o.pen = LogPen{int(r.u32(12)), double(r.i32(16)), color(r, 24), false};
-            store(r.u32(8), std::move(o));
-        }
-        break;
-    case 95:  // extended pen
-        if (n >= 52) {
-            GdiObject o;
-            o.kind = GdiObject::Kind::Pen;
-            const int brushStyle = int(r.u32(36));
-            o.pen = LogPen{int(r.u32(28)), double(r.u32(32)), color(r, 40), true};
-            if (brushStyle == 1) o.pen.style = (o.pen.style & ~0xF) | 5;  // a hollow brush draws nothing
-            store(r.u32(8), std::move(o));
-        }
-        break;
-    case 39:  // create brush
-        if (n >= 24) {
-            GdiObject o;
-            o.kind = GdiObject::Kind::Brush;
-            const std::uint32_t style = r.u32(12);
-            o.brush.color = color(r, 16);
-            o.brush.hatch = r.i32(20);
-            o.brush.style = style == 1 ? BrushStyle::Null : style == 2 ? BrushStyle::Hatched : BrushStyle::Solid;
-            store(r.u32(8), std::move(o));
-        }
-        break;
-    case 93: case 94:  // pattern brushes (two-colour and colour bitmaps)
-        if (n >= 32) {
-            GdiObject o;
-            o.kind = GdiObject::Kind::Brush;
-            auto dib = std::make_shared<Dib>();
-            if (dibAt(r, 16, 24, *dib)) {
-                o.brush.style = BrushStyle::Pattern;
-                o.brush.pattern = std::move(dib);
-            } else {
-                o.brush.color = 0x808080;
-            }
-            store(r.u32(8), std::move(o));
-        }
-        break;
-    case 82:  // font
-        if (n >= 104) {
-            GdiObject o;
-            o.kind = GdiObject::Kind::Font;
-            LogFont& f = o.font;
-            f.height = r.i32(12), f.width = r.i32(16), f.escapement = r.i32(20), f.orientation = r.i32(24);
-            f.weight = r.i32(28);
-            f.italic = r.u8(32), f.underline = r.u8(33), f.strikeOut = r.u8(34), f.charset = r.u8(35);
-            f.pitchAndFamily = r.u8(39);
-            std::u16string face;
-            for (std::size_t i = 0; i < 32; ++i) {
-                const char16_t c = r.u16(40 + 2 * i);
-                if (c == 0) break;
-                face.push_back(c);
-            }
-            f.face = utf16ToUtf8(face);
-            store(r.u32(8), std::move(o));
-        }
-        break;
-    case 49:  // palette: its entries ride in the region list as red, green, blue
-        if (n >= 16) {
-            GdiObject o;
-            o.kind = GdiObject::Kind::Palette;
-            const std::size_t count = r.u16(14);
-            for (std::size_t i = 0; i < count && r.fits(16 + 4 * i, 4); ++i)
-                o.region.push_back({r.u8(16 + 4 * i), r.u8(17 + 4 * i), r.u8(18 + 4 * i), 0});
-            store(r.u32(8), std::move(o));
-        }
-        break;
-    case 48:  // select palette
-        if (n >= 12) {
-            const auto it = objects_.find(r.u32(8));
-            if (it != objects_.end() && it->second.kind == GdiObject::Kind::Palette) {
-                palette_.clear();
-                for (const IntRect& e : it->second.region) palette_.push_back(makeColor(e.left, e.top, e.right));
-            }
-        }
-        break;
-    // Shapes.
-    case 27: if (n >= 16) ctx_.moveTo({double(r.i32(8)), double(r.i32(12))}); break;
-    case 54: if (n >= 16) ctx_.lineTo({double(r.i32(8)), double(r.i32(12))}); break;
-    case 42: if (n >= 24) ctx_.ellipse(r.i32(8), r.i32(12), r.i32(16), r.i32(20)); break;
-    case 43: if (n >= 24) ctx_.rectangle(r.i32(8), r.i32(12), r.i32(16), r.i32(20)); break;
-    case 44:
-        if (n >= 32) ctx_.roundRect(r.i32(8), r.i32(12), r.i32(16), r.i32(20), r.i32(24), r.i32(28));
-        break;
-    case 45: case 46: case 47: case 55:
-        if (n >= 40) {
-            const auto kind = type == 45   ? GdiContext::ArcKind::Arc
-                              : type == 46 ? GdiContext::ArcKind::Chord
-                              : type == 47 ? GdiContext::ArcKind::Pie
-                                           : GdiContext::ArcKind::ArcTo;
-            ctx_.arc(kind, r.i32(8), r.i32(12), r.i32(16), r.i32(20), {double(r.i32(24)), double(r.i32(28))},
-                     {double(r.i32(32)), double(r.i32(36))});
-        }
-        break;
-    case 41:
-        if (n >= 28) ctx_.angleArc({double(r.i32(8)), double(r.i32(12))}, r.u32(16), r.f32(20), r.f32(24));
-        break;
-    case 15: if (n >= 20) ctx_.setPixel({double(r.i32(8)), double(r.i32(12))}, color(r, 16)); break;
-    // Paths.
-    case 59: ctx_.beginPath(); break;
-    case 60: ctx_.endPath(); break;
-    case 61: ctx_.closeFigure(); break;
-    case 62: ctx_.fillPath(); break;
-    case 63: ctx_.strokeAndFillPath(); break;
-    case 64: ctx_.strokePath(); break;
-    case 67: if (n >= 12) ctx_.selectClipPath(r.i32(8)); break;
-    case 68: ctx_.abortPath(); break;
-    // Clipping.
-    case 26: if (n >= 16) ctx_.offsetClip(r.i32(8), r.i32(12)); break;
-    case 29: if (n >= 24) ctx_.excludeClipRect(r.i32(8), r.i32(12), r.i32(16), r.i32(20)); break;
-    case 30: if (n >= 24) ctx_.intersectClipRect(r.i32(8), r.i32(12), r.i32(16), r.i32(20)); break;
-    case 75:
-        if (n >= 16) {
-            const std::uint32_t length = r.u32(8);
-            const int mode = r.i32(12);
-            if (length == 0) {
-                if (mode == kRgnCopy) ctx_.resetClip();
-            } else {
-                const auto rects = regionData(r, 16, length);
-                ctx_.selectClipRegion(rects, mode, false);
-            }
-        }
-        break;
-    case 71:  // fill region with a brush
-        if (n >= 32) {
-            const auto it = objects_.find(r.u32(28));
-            if (it != objects_.end() && it->second.kind == GdiObject::Kind::Brush)
-                ctx_.fillRegion(regionData(r, 32, r.u32(24)), it->second.brush, false);
-        }
-        break;
-    case 72:  // frame a region with a brush
-        if (n >= 40) {
-            const auto it = objects_.find(r.u32(28));
-            if (it != objects_.end() && it->second.kind == GdiObject::Kind::Brush)
-                ctx_.frameRegion(regionData(r, 40, r.u32(24)), it->second.brush, r.i32(32), r.i32(36), false);
-        }
-        break;
-    case 79:  // bitmap onto a parallelogram
-        if (n >= 140) {
-            Dib dib;
-            if (dibAt(r, 96, 104, dib)) {
-                const Point tl{double(r.i32(24)), double(r.i32(28))}, tr{double(r.i32(32)), double(r.i32(36))};
-                const Point bl{double(r.i32(40)), double(r.i32(44))};
-                ctx_.parallelogramBlit(dib, tl, tr, bl, sourceIn(r, 64, r.i32(48), r.i32(52), r.i32(56), r.i32(60)));
-            }
-        }
-        break;
-    case 116:  // transparent blit
-        if (n >= 108) {
-            Dib dib;
-            if (dibAt(r, 84, 92, dib))
-                ctx_.transparentBlit(dib, r.i32(24), r.i32(28), r.i32(32), r.i32(36),
-                                     sourceIn(r, 52, r.i32(44), r.i32(48), r.i32(100), r.i32(104)), r.color(40));
-        }
-        break;
-    case 74: case 73:  // paint or invert a region
-        if (n >= 28)
-            ctx_.fillRegion(regionData(r, 28, r.u32(24)), type == 74 ? ctx_.brush() : LogBrush{}, false,
-                            type == 74 ? Mix::Copy : Mix::Invert);
-        break;
-    // Text.
-    case 83: text(r, false); break;
-    case 84: text(r, true); break;
-    // Bitmaps.
-    case 76: case 77:  // bit blit and stretch blit
-        if (n >= (type == 76 ? 100u : 108u)) {
-            const double x = r.i32(24), y = r.i32(28), w = r.i32(32), h = r.i32(36);
-            const std::uint32_t rop = r.u32(40);
-            Dib dib;
-            const bool has = r.u32(88) != 0 && dibAt(r, 84, 92, dib);
-            const int sw = type == 77 ? r.i32(100) : int(w), sh = type == 77 ? r.i32(104) : int(h);
-            ctx_.blit(has ? &dib : nullptr, x, y, w, h, sourceIn(r, 52, r.i32(44), r.i32(48), sw, sh), rop);
-        }
-        break;
-    case 81:  // stretch DIB bits
-        if (n >= 80) {
-            Dib dib;
-            if (dibAt(r, 48, 56, dib)) {
-                const int sx = r.i32(32), sy = r.i32(36), sw = r.i32(40), sh = r.i32(44);
-                // Counted from the bitmap's top row; in 64 bits, as the record's
-                // numbers may be anything.
-                const std::int64_t fromTop = dib.height > 0 ? std::int64_t(dib.height) - sy - sh : sy;
-                const int top = int(std::clamp<std::int64_t>(fromTop, INT32_MIN, INT32_MAX));
-                ctx_.blit(&dib, r.i32(24), r.i32(28), r.i32(72), r.i32(76), {sx, top, sw, sh}, r.u32(68));
-            }
-        }
-        break;
-    case 80:  // set DIB bits to the device, one unit per pixel
-        if (n >= 76) {
-            Dib dib;
-            if (dibAt(r, 48, 56, dib)) {
-                const int sx = r.i32(32), sy = r.i32(36), sw = r.i32(40), sh = r.i32(44);
-                // Counted from the bitmap's top row; in 64 bits, as the record's
-                // numbers may be anything.
-                const std::int64_t fromTop = dib.height > 0 ? std::int64_t(dib.height) - sy - sh : sy;
-                const int top = int(std::clamp<std::int64_t>(fromTop, INT32_MIN, INT32_MAX));
-                ctx_.blit(&dib, r.i32(24), r.i32(28), sw, sh, {sx, top, sw, sh}, 0xCC0020, true);
-            }
-        }
-        break;
-    case 114:  // alpha blend
-        if (n >= 108) {
-            Dib dib;
-            if (dibAt(r, 84, 92, dib))
-                ctx_.alphaBlend(dib, r.i32(24), r.i32(28), r.i32(32), r.i32(36),
-                                sourceIn(r, 52, r.i32(44), r.i32(48), r.i32(100), r.i32(104)), r.u8(42), r.u8(43) & 1);
-        }
-        break;
-    case 118:  // gradient fill
-        if (n >= 36) {
-            const std::uint64_t vertices = r.u32(24), meshes = r.u32(28);
-            const std::uint32_t mode = r.u32(32);
-            const std::uint64_t meshBytes = mode == 2 ? 12 : 8;
-            if (mode > 2 || !r.fits(36, vertices * 16) || !r.fits(36 + vertices * 16, meshes * meshBytes)) break;
-            auto vertex = [&](std::uint32_t i, Point& at, ColorValue& c) {
-                if (i >= vertices) return false;
-                const std::size_t o = 36 + std::size_t(i) * 16;
-                at = {double(r.i32(o)), double(r.i32(o + 4))};
-                c = makeColor(r.u16(o + 8) >> 8, r.u16(o + 10) >> 8, r.u16(o + 12) >> 8);
-                return true;
-            };
-            const std::size_t meshAt = 36 + std::size_t(vertices * 16);
-            for (std::uint64_t m = 0; m < meshes; ++m) {
-                const std::size_t o = meshAt + std::size_t(m * meshBytes);
-                Point a, b, c;
-                ColorValue ca, cb, cc;
-                if (mode == 2) {
-                    if (vertex(r.u32(o), a, ca) && vertex(r.u32(o + 4), b, cb) && vertex(r.u32(o + 8), c, cc))
-                        ctx_.gradientTriangle(a, b, c, ca, cb, cc);
-                } else if (vertex(r.u32(o), a, ca) && vertex(r.u32(o + 4), b, cb)) {
-                    ctx_.gradientRect(a, b, ca, cb, mode == 1);
-                }
-            }
-        }
-        break;
-    default: break;  // comments (EMF+ included) and everything else are skipped
+    default: return false;
     }
     return true;
+}
+
+bool EmfPlayer::playMapping(EmfRecord t, const Record& r) {
+    using enum EmfRecord;
+    switch (t) {
+    case SetWindowExtEx: ctx_.setWindowExt(r.i32(8), r.i32(12)); break;
+    case SetWindowOrgEx: ctx_.setWindowOrg(r.i32(8), r.i32(12)); break;
+    case SetViewportExtEx: ctx_.setViewportExt(r.i32(8), r.i32(12)); break;
+    case SetViewportOrgEx: ctx_.setViewportOrg(r.i32(8), r.i32(12)); break;
+    case SetMapMode: ctx_.setMapMode(r.i32(8)); break;
+    case ScaleViewportExtEx: ctx_.scaleViewportExt(r.i32(8), r.i32(12), r.i32(16), r.i32(20)); break;
+    case ScaleWindowExtEx: ctx_.scaleWindowExt(r.i32(8), r.i32(12), r.i32(16), r.i32(20)); break;
+    case SetWorldTransform: ctx_.setWorldTransform(xformAt(r, 8)); break;
+    case ModifyWorldTransform: ctx_.modifyWorldTransform(xformAt(r, 8), r.i32(32)); break;
+    case SaveDC: ctx_.saveDC(); break;
+    case RestoreDC: ctx_.restoreDC(r.i32(8)); break;
+    case SetBkMode: ctx_.setBkMode(r.i32(8)); break;
+    case SetPolyFillMode: ctx_.setPolyFillMode(r.i32(8)); break;
+    case SetRop2: ctx_.setRop2(r.i32(8)); break;
+    case SetStretchBltMode: ctx_.setStretchMode(r.i32(8)); break;
+    case SetTextAlign: ctx_.setTextAlign(r.i32(8)); break;
+    case SetTextColor: ctx_.setTextColor(color(r, 8)); break;
+    case SetBkColor: ctx_.setBkColor(color(r, 8)); break;
+    case SetArcDirection: ctx_.setArcDirection(r.i32(8)); break;
+    case SetMiterLimit: ctx_.setMiterLimit(r.u32(8) < 1000 ? double(r.u32(8)) : double(r.f32(8))); break;
+    default: return false;
+    }
+    return true;
+}
+
+bool EmfPlayer::playObject(EmfRecord t, const Record& r) {
+    using enum EmfRecord;
+    GdiObject o;
+    switch (t) {
+    case SelectObject: select(r.u32(8)); return true;
+    case DeleteObject: objects_.erase(r.u32(8)); return true;
+    case SelectPalette: selectPalette(r.u32(8)); return true;
+    case CreatePen:
+        o.kind = GdiObject::Kind::Pen;
+        o.pen = LogPen{int(r.u32(12)), double(r.i32(16)), color(r, 24), false};
+        break;
+    case ExtCreatePen:
+        o.kind = GdiObject::Kind::Pen;
+        o.pen = LogPen{int(r.u32(28)), double(r.u32(32)), color(r, 40), true};
+        if (r.u32(36) == 1) o.pen.style = (o.pen.style & ~0xF) | 5;  // a hollow brush draws nothing
+        break;
+    case CreateBrushIndirect: {
+        o.kind = GdiObject::Kind::Brush;
+        const std::uint32_t style = r.u32(12);
+        o.brush.color = color(r, 16);
+        o.brush.hatch = r.i32(20);
+        o.brush.style = style == 1 ? BrushStyle::Null : style == 2 ? BrushStyle::Hatched : BrushStyle::Solid;
+        break;
+    }
+    case CreateMonoBrush: case CreateDIBPatternBrushPt: {
+        o.kind = GdiObject::Kind::Brush;
+        auto dib = std::make_shared<Dib>();
+        if (dibAt(r, 16, 24, *dib)) o.brush.style = BrushStyle::Pattern, o.brush.pattern = std::move(dib);
+        else o.brush.color = 0x808080;
+        break;
+    }
+    case ExtCreateFontIndirectW: o = font(r); break;
+    case CreatePalette:  // its entries ride in the region list as red, green, blue
+        o.kind = GdiObject::Kind::Palette;
+        for (std::size_t i = 0, count = r.u16(14); i < count && r.fits(16 + 4 * i, 4); ++i)
+            o.region.push_back({r.u8(16 + 4 * i), r.u8(17 + 4 * i), r.u8(18 + 4 * i), 0});
+        break;
+    default: return false;
+    }
+    store(r.u32(8), std::move(o));
+    return true;
+}
+
+GdiObject EmfPlayer::font(const Record& r) const {
+    GdiObject o;
+    o.kind = GdiObject::Kind::Font;
+    LogFont& f = o.font;
+    f.height = r.i32(12), f.width = r.i32(16), f.escapement = r.i32(20), f.orientation = r.i32(24);
+    f.weight = r.i32(28);
+    f.italic = r.u8(32), f.underline = r.u8(33), f.strikeOut = r.u8(34), f.charset = r.u8(35);
+    f.pitchAndFamily = r.u8(39);
+    std::u16string face;
+    for (std::size_t i = 0; i < 32 && r.u16(40 + 2 * i) != 0; ++i) face.push_back(r.u16(40 + 2 * i));
+    f.face = utf16ToUtf8(face);
+    return o;
+}
+
+void EmfPlayer::selectPalette(std::uint32_t index) {
+    const auto it = objects_.find(index);
+    if (it == objects_.end() || it->second.kind != GdiObject::Kind::Palette) return;
+    palette_.clear();
+    for (const IntRect& e : it->second.region) palette_.push_back(makeColor(e.left, e.top, e.right));
+}
+
+bool EmfPlayer::playShape(EmfRecord t, const Record& r) {
+    using enum EmfRecord;
+    auto at = [&](std::size_t o) { return Point{double(r.i32(o)), double(r.i32(o + 4))}; };
+    switch (t) {
+    case MoveToEx: ctx_.moveTo(at(8)); break;
+    case LineTo: ctx_.lineTo(at(8)); break;
+    case Ellipse: ctx_.ellipse(r.i32(8), r.i32(12), r.i32(16), r.i32(20)); break;
+    case Rectangle: ctx_.rectangle(r.i32(8), r.i32(12), r.i32(16), r.i32(20)); break;
+    case RoundRect: ctx_.roundRect(r.i32(8), r.i32(12), r.i32(16), r.i32(20), r.i32(24), r.i32(28)); break;
+    case Arc: case Chord: case Pie: case ArcTo: {
+        using K = GdiContext::ArcKind;
+        const K kind = t == Arc ? K::Arc : t == Chord ? K::Chord : t == Pie ? K::Pie : K::ArcTo;
+        ctx_.arc(kind, r.i32(8), r.i32(12), r.i32(16), r.i32(20), at(24), at(32));
+        break;
+    }
+    case AngleArc: ctx_.angleArc(at(8), r.u32(16), r.f32(20), r.f32(24)); break;
+    case SetPixelV: ctx_.setPixel(at(8), color(r, 16)); break;
+    case BeginPath: ctx_.beginPath(); break;
+    case EndPath: ctx_.endPath(); break;
+    case CloseFigure: ctx_.closeFigure(); break;
+    case FillPath: ctx_.fillPath(); break;
+    case StrokeAndFillPath: ctx_.strokeAndFillPath(); break;
+    case StrokePath: ctx_.strokePath(); break;
+    case AbortPath: ctx_.abortPath(); break;
+    case ExtTextOutA: text(r, false); break;
+    case ExtTextOutW: text(r, true); break;
+    case GradientFill: gradientFill(r); break;
+    default: return false;
+    }
+    return true;
+}
+
+bool EmfPlayer::playClip(EmfRecord t, const Record& r) {
+    using enum EmfRecord;
+    switch (t) {
+    case SelectClipPath: ctx_.selectClipPath(r.i32(8)); break;
+    case OffsetClipRgn: ctx_.offsetClip(r.i32(8), r.i32(12)); break;
+    case ExcludeClipRect: ctx_.excludeClipRect(r.i32(8), r.i32(12), r.i32(16), r.i32(20)); break;
+    case IntersectClipRect: ctx_.intersectClipRect(r.i32(8), r.i32(12), r.i32(16), r.i32(20)); break;
+    case ExtSelectClipRgn:
+        if (r.u32(8) != 0) ctx_.selectClipRegion(regionData(r, 16, r.u32(8)), r.i32(12), false);
+        else if (r.i32(12) == kRgnCopy) ctx_.resetClip();
+        break;
+    case FillRgn: case FrameRgn: {  // with a brush of the table
+        const auto it = objects_.find(r.u32(28));
+        if (it == objects_.end() || it->second.kind != GdiObject::Kind::Brush) break;
+        if (t == FillRgn) ctx_.fillRegion(regionData(r, 32, r.u32(24)), it->second.brush, false);
+        else ctx_.frameRegion(regionData(r, 40, r.u32(24)), it->second.brush, r.i32(32), r.i32(36), false);
+        break;
+    }
+    case PaintRgn: ctx_.fillRegion(regionData(r, 28, r.u32(24)), ctx_.brush(), false, Mix::Copy); break;
+    case InvertRgn: ctx_.fillRegion(regionData(r, 28, r.u32(24)), LogBrush{}, false, Mix::Invert); break;
+    default: return false;
+    }
+    return true;
+}
+
+// The source rectangle of a set-DIB or stretch-DIB record, counted from
+// the bitmap's bottom row, as one counted from its top; in 64 bits, as the
+// record's numbers may be anything.
+SourceRect fromBottom(const Dib& dib, int sx, int sy, int sw, int sh) {
+    const std::int64_t fromTop = dib.height > 0 ? std::int64_t(dib.height) - sy - sh : sy;
+    return {sx, int(std::clamp<std::int64_t>(fromTop, INT32_MIN, INT32_MAX)), sw, sh};
+}
+
+bool EmfPlayer::playBitmap(EmfRecord t, const Record& r) {
+    using enum EmfRecord;
+    Dib dib;
+    const auto at = [&](std::size_t o) { return Point{double(r.i32(o)), double(r.i32(o + 4))}; };
+    switch (t) {
+    case BitBlt: case StretchBlt: {
+        const double w = r.i32(32), h = r.i32(36);
+        const bool has = r.u32(88) != 0 && dibAt(r, 84, 92, dib);
+        const int sw = t == StretchBlt ? r.i32(100) : int(w), sh = t == StretchBlt ? r.i32(104) : int(h);
+        ctx_.blit(has ? &dib : nullptr, r.i32(24), r.i32(28), w, h, sourceIn(r, 52, r.i32(44), r.i32(48), sw, sh),
+                  r.u32(40));
+        break;
+    }
+    case StretchDIBits:
+        if (dibAt(r, 48, 56, dib))
+            ctx_.blit(&dib, r.i32(24), r.i32(28), r.i32(72), r.i32(76),
+                      fromBottom(dib, r.i32(32), r.i32(36), r.i32(40), r.i32(44)), r.u32(68));
+        break;
+    case SetDIBitsToDevice:  // one unit per pixel
+        if (dibAt(r, 48, 56, dib))
+            ctx_.blit(&dib, r.i32(24), r.i32(28), r.i32(40), r.i32(44),
+                      fromBottom(dib, r.i32(32), r.i32(36), r.i32(40), r.i32(44)), 0xCC0020, true);
+        break;
+    case PlgBlt:  // onto a parallelogram
+        if (dibAt(r, 96, 104, dib))
+            ctx_.parallelogramBlit(dib, at(24), at(32), at(40),
+                                   sourceIn(r, 64, r.i32(48), r.i32(52), r.i32(56), r.i32(60)));
+        break;
+    case TransparentBlt:
+        if (dibAt(r, 84, 92, dib))
+            ctx_.transparentBlit(dib, r.i32(24), r.i32(28), r.i32(32), r.i32(36),
+                                 sourceIn(r, 52, r.i32(44), r.i32(48), r.i32(100), r.i32(104)), r.color(40));
+        break;
+    case AlphaBlend:
+        if (dibAt(r, 84, 92, dib))
+            ctx_.alphaBlend(dib, r.i32(24), r.i32(28), r.i32(32), r.i32(36),
+                            sourceIn(r, 52, r.i32(44), r.i32(48), r.i32(100), r.i32(104)), r.u8(42), r.u8(43) & 1);
+        break;
+    default: return false;
+    }
+    return true;
+}
+
+// Rectangles or triangles, each shaded between the colours of its vertices.
+void EmfPlayer::gradientFill(const Record& r) {
+    const std::uint64_t vertices = r.u32(24), meshes = r.u32(28);
+    const std::uint32_t mode = r.u32(32);
+    const std::uint64_t meshBytes = mode == 2 ? 12 : 8;
+    if (mode > 2 || !r.fits(36, vertices * 16) || !r.fits(36 + vertices * 16, meshes * meshBytes)) return;
+    auto vertex = [&](std::uint32_t i, Point& at, ColorValue& c) {
+        if (i >= vertices) return false;
+        const std::size_t o = 36 + std::size_t(i) * 16;
+        at = {double(r.i32(o)), double(r.i32(o + 4))};
+        c = makeColor(r.u16(o + 8) >> 8, r.u16(o + 10) >> 8, r.u16(o + 12) >> 8);
+        return true;
+    };
+    const std::size_t meshAt = 36 + std::size_t(vertices * 16);
+    for (std::uint64_t m = 0; m < meshes; ++m) {
+        const std::size_t o = meshAt + std::size_t(m * meshBytes);
+        Point a, b, c;
+        ColorValue ca, cb, cc;
+        if (mode == 2) {
+            if (vertex(r.u32(o), a, ca) && vertex(r.u32(o + 4), b, cb) && vertex(r.u32(o + 8), c, cc))
+                ctx_.gradientTriangle(a, b, c, ca, cb, cc);
+        } else if (vertex(r.u32(o), a, ca) && vertex(r.u32(o + 4), b, cb)) {
+            ctx_.gradientRect(a, b, ca, cb, mode == 1);
+        }
+    }
 }
 
 }  // namespace

@@ -1,42 +1,10 @@
 // The two metafile formats' headers and record players, used by
 // metafile_player.cpp.
 //
-// Windows metafile records played: window and viewport origins, extents,
-// offsets and scaling; map mode; save and restore; background mode and
-// colour, text colour and alignment, fill mode, ROP2, stretch mode,
-// character extra;
-// pens, brushes (solid, hatched, hollow, DIB pattern; device-bitmap
-// patterns as gray), fonts, palettes (with palette-index colours) and
-// regions in the object table, select and delete; move-to, line-to,
-// polyline, polygon, poly-polygon, rectangle, rounded rectangle, ellipse,
-// arc, chord, pie, set pixel; intersect and exclude clip rectangles, select
-// and offset clip region; fill, paint, invert and frame region; text-out
-// and extended text-out (opaque and clip rectangles, advances); pattern
-// blit, bit blit and stretch blit (device bitmaps of 1, 24 and 32 bits),
-// DIB bit blit, DIB stretch blit, stretch DIB, set DIB to device.
-// Skipped: escapes, flood fills, text justification, palette animation and
-// resizing, mapper flags, relabs, the draw-text record.
-//
-// Enhanced metafile records played: the 16- and 32-bit poly records
-// (polyline, polygon, poly-polyline, poly-polygon, Bézier, Bézier-to,
-// polyline-to, poly-draw); window and viewport extents and origins, map
-// mode, viewport and window scaling, world transform set and modify; save
-// and restore; background mode and colour, fill mode, ROP2, text alignment
-// and colour, arc direction, miter limit, stretch mode; pens and extended pens, brushes,
-// DIB and monochrome pattern brushes, fonts, palettes (with palette-index
-// colours), stock objects,
-// select and delete; move-to, line-to, ellipse, rectangle, rounded
-// rectangle, arc, arc-to, chord, pie, angle arc, set pixel; begin, end,
-// close figure, fill, stroke, stroke-and-fill, select clip path, abort
-// path; intersect and exclude clip rectangles, extended select clip
-// region, offset clip region; fill, paint, invert and frame region;
-// extended text-out ANSI and wide (advances, opaque and clip rectangles);
-// bit blit, stretch blit, stretch DIB bits, set DIB bits to device, alpha
-// blend, transparent blit, parallelogram blit; gradient fill (rectangles
-// and triangles). Skipped: comments (EMF+ in dual files included), mask
-// blit, flood fill, flatten and widen path, brush origin, meta region,
-// colour adjustment and ICM records, layout, poly-text-out, small text-out,
-// glyph-index text, and every other record.
+// Each player draws the records its play functions name (record_types.h
+// has their numbers) and skips every other one: escapes, comments (the
+// EMF+ records of dual files among them), flood fills, palette animation,
+// poly-text-out and the like.
 #pragma once
 
 #include <cstdint>

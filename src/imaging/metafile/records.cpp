@@ -1,6 +1,7 @@
 #include "imaging/metafile/records.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdlib>
 #include <iconv.h>
@@ -168,6 +169,12 @@ char16_t symbolChar(std::uint8_t c) {
 }
 
 }  // namespace
+
+bool isSymbolFace(const std::string& face) {
+    std::string f;
+    for (char c : face) f.push_back(char(std::tolower(static_cast<unsigned char>(c))));
+    return f == "symbol";
+}
 
 std::u16string ansiToUtf16(std::span<const std::uint8_t> text, bool symbolFont) {
     std::u16string out;

@@ -66,6 +66,8 @@ std::u16string ansiToUtf16(std::span<const std::uint8_t> text, bool symbolFont);
 // comes back with one per character.
 std::u16string charsetToUtf16(std::span<const std::uint8_t> text, int charset, bool symbolFont,
                               std::vector<int>* dx = nullptr);
+// True for the Symbol face, whatever its case: its letters are Greek.
+bool isSymbolFace(const std::string& face);
 // UTF-16 as UTF-8, for face names.
 std::string utf16ToUtf8(const std::u16string& s);
 

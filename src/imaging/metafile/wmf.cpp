@@ -1,7 +1,6 @@
 // Windows metafiles with the placeable header: the header checks and the
 // record player.
 #include <algorithm>
-#include <cctype>
 #include <memory>
 #include <set>
 #include <vector>
@@ -9,6 +8,7 @@
 #include "imaging/picture/errors.h"
 #include "imaging/metafile/formats.h"
 #include "imaging/metafile/gdi.h"
+#include "imaging/metafile/record_types.h"
 #include "imaging/metafile/records.h"
 
 namespace hueline::meta {
@@ -62,12 +62,6 @@ struct Bytes16 {
     Bytes16& u32(std::uint32_t v) { return u16(std::uint16_t(v)).u16(std::uint16_t(v >> 16)); }
 };
 
-bool isSymbolFace(const std::string& face) {
-    std::string f;
-    for (char c : face) f.push_back(char(std::tolower(static_cast<unsigned char>(c))));
-    return f == "symbol";
-}
-
 class WmfPlayer {
 public:
     WmfPlayer(MetafileSurface& surface, const DeviceSetup& setup, std::uint32_t objects)
@@ -95,10 +89,17 @@ private:
             pts.push_back({double(p(wordOffset + 2 * i)), double(p(wordOffset + 2 * i + 1))});
         return pts;
     }
-    void createFont();
-    void createRegion();
+    // The records by kind; each gives false for a record not of its kind.
+    bool playState(WmfRecord t);
+    bool playObject(WmfRecord t);
+    bool playRegion(WmfRecord t);
+    bool playDrawing(WmfRecord t);
+    GdiObject font() const;
+    GdiObject region() const;
+    void select(std::uint32_t slot);
+    void selectPalette(std::uint32_t slot);
     void textOut(bool extended);
-    void dibBlit(std::uint16_t function);
+    void dibBlit(WmfRecord t);
 
     GdiContext ctx_;
     ObjectTable table_;
@@ -109,202 +110,179 @@ private:
 };
 
 bool WmfPlayer::play(std::uint16_t function, const Record& r) {
+    const auto t = WmfRecord(function);
+    if (t == WmfRecord::Eof) return false;
     rec_ = &r;
-    const std::size_t n = params();
-    switch (function) {
-    case 0x0000: return false;  // end of file
-    // Mapping.
-    case 0x0103: if (n >= 1) ctx_.setMapMode(p(0)); break;
-    case 0x020B: if (n >= 2) ctx_.setWindowOrg(p(1), p(0)); break;
-    case 0x020C: if (n >= 2) ctx_.setWindowExt(p(1), p(0)); break;
-    case 0x020D: if (n >= 2) ctx_.setViewportOrg(p(1), p(0)); break;
-    case 0x020E: if (n >= 2) ctx_.setViewportExt(p(1), p(0)); break;
-    case 0x020F: if (n >= 2) ctx_.offsetWindowOrg(p(1), p(0)); break;
-    case 0x0211: if (n >= 2) ctx_.offsetViewportOrg(p(1), p(0)); break;
-    case 0x0410: if (n >= 4) ctx_.scaleWindowExt(p(3), p(2), p(1), p(0)); break;
-    case 0x0412: if (n >= 4) ctx_.scaleViewportExt(p(3), p(2), p(1), p(0)); break;
-    case 0x001E: ctx_.saveDC(); break;
-    case 0x0127: if (n >= 1) ctx_.restoreDC(p(0)); break;
-    // Modes and colours.
-    case 0x0102: if (n >= 1) ctx_.setBkMode(p(0)); break;
-    case 0x0104: if (n >= 1) ctx_.setRop2(p(0)); break;
-    case 0x0106: if (n >= 1) ctx_.setPolyFillMode(p(0)); break;
-    case 0x012E: if (n >= 1) ctx_.setTextAlign(std::uint16_t(p(0))); break;
-    case 0x0201: if (n >= 2) ctx_.setBkColor(color(u32p(0))); break;
-    case 0x0209: if (n >= 2) ctx_.setTextColor(color(u32p(0))); break;
-    // Objects.
-    case 0x02FA:  // create pen
-        if (n >= 5) {
-            GdiObject o;
-            o.kind = GdiObject::Kind::Pen;
-            o.pen = LogPen{std::uint16_t(p(0)), double(p(1)), color(u32p(3)), false};
-            table_.create(std::move(o));
-        }
-        break;
-    case 0x02FC:  // create brush
-        if (n >= 3) {
-            GdiObject o;
-            o.kind = GdiObject::Kind::Brush;
-            const int style = std::uint16_t(p(0));
-            o.brush.color = color(u32p(1));
-            o.brush.hatch = n >= 4 ? p(3) : 0;
-            o.brush.style = style == 1 ? BrushStyle::Null : style == 2 ? BrushStyle::Hatched : BrushStyle::Solid;
-            table_.create(std::move(o));
-        }
-        break;
-    case 0x0142: {  // pattern brush from a device-independent bitmap
-        GdiObject o;
-        o.kind = GdiObject::Kind::Brush;
-        auto dib = std::make_shared<Dib>();
-        if (n >= 2 && describePackedDib(r.bytes(10, r.size() - std::min<std::size_t>(r.size(), 10)), *dib)) {
-            o.brush.style = BrushStyle::Pattern;
-            o.brush.pattern = std::move(dib);
-        } else {
-            o.brush.style = BrushStyle::Solid;
-            o.brush.color = 0x808080;
-        }
-        table_.create(std::move(o));
-        break;
-    }
-    case 0x01F9: {  // pattern brush from a device-dependent bitmap: drawn gray
-        GdiObject o;
-        o.kind = GdiObject::Kind::Brush;
-        o.brush.color = 0x808080;
-        table_.create(std::move(o));
-        break;
-    }
-    case 0x02FB: createFont(); break;
-    case 0x00F7: {  // create palette
-        GdiObject o;
-        o.kind = GdiObject::Kind::Palette;
-        const std::size_t count = n >= 2 ? std::uint16_t(p(1)) : 0;
-        for (std::size_t i = 0; i < count && r.fits(10 + 4 * i, 4); ++i) {
-            IntRect entry;  // palette entries ride in the region list: red, green, blue
-            entry.left = r.u8(10 + 4 * i), entry.top = r.u8(11 + 4 * i), entry.right = r.u8(12 + 4 * i);
-            o.region.push_back(entry);
-        }
-        table_.create(std::move(o));
-        break;
-    }
-    case 0x06FF: createRegion(); break;
-    case 0x012D:  // select object
-        if (n >= 1) {
-            const GdiObject* o = table_.get(std::uint16_t(p(0)));
-            if (!o) break;
-            if (o->kind == GdiObject::Kind::Pen) ctx_.selectPen(o->pen);
-            else if (o->kind == GdiObject::Kind::Brush) ctx_.selectBrush(o->brush);
-            else if (o->kind == GdiObject::Kind::Font) {
-                ctx_.selectFont(o->font);
-                faceForText_ = o->font.face, charset_ = o->font.charset;
-            }
-            else if (o->kind == GdiObject::Kind::Region) ctx_.selectClipRegion(o->region, kRgnCopy, true);
-        }
-        break;
-    case 0x0234:  // select palette
-        if (n >= 1) {
-            const GdiObject* o = table_.get(std::uint16_t(p(0)));
-            if (o && o->kind == GdiObject::Kind::Palette) {
-                palette_.clear();
-                for (const IntRect& e : o->region) palette_.push_back(makeColor(e.left, e.top, e.right));
-            }
-        }
-        break;
-    case 0x01F0: if (n >= 1) table_.remove(std::uint16_t(p(0))); break;
-    // Lines and shapes.
-    case 0x0214: if (n >= 2) ctx_.moveTo({double(p(1)), double(p(0))}); break;
-    case 0x0213: if (n >= 2) ctx_.lineTo({double(p(1)), double(p(0))}); break;
-    case 0x0325:  // polyline
-    case 0x0324:  // polygon
-        if (n >= 1) {
-            const std::size_t count = std::uint16_t(p(0));
-            if (1 + 2 * count > n) return false;
-            const auto pts = points(1, count);
-            if (function == 0x0325) ctx_.polyline(pts);
-            else ctx_.polygon(pts);
-        }
-        break;
-    case 0x0538:  // poly-polygon
-        if (n >= 1) {
-            const std::size_t polys = std::uint16_t(p(0));
-            if (1 + polys > n) return false;
-            std::vector<std::uint32_t> counts;
-            std::uint64_t total = 0;
-            for (std::size_t i = 0; i < polys; ++i) counts.push_back(std::uint16_t(p(1 + i))), total += counts.back();
-            if (1 + polys + 2 * total > n) return false;
-            ctx_.polyPolygon(points(1 + polys, std::size_t(total)), counts);
-        }
-        break;
-    case 0x041B: if (n >= 4) ctx_.rectangle(p(3), p(2), p(1), p(0)); break;
-    case 0x0418: if (n >= 4) ctx_.ellipse(p(3), p(2), p(1), p(0)); break;
-    case 0x061C: if (n >= 6) ctx_.roundRect(p(5), p(4), p(3), p(2), p(1), p(0)); break;
-    case 0x0817:  // arc
-    case 0x081A:  // pie
-    case 0x0830:  // chord
-        if (n >= 8) {
-            const auto kind = function == 0x0817   ? GdiContext::ArcKind::Arc
-                              : function == 0x081A ? GdiContext::ArcKind::Pie
-                                                   : GdiContext::ArcKind::Chord;
-            ctx_.arc(kind, p(7), p(6), p(5), p(4), {double(p(3)), double(p(2))}, {double(p(1)), double(p(0))});
-        }
-        break;
-    case 0x041F: if (n >= 4) ctx_.setPixel({double(p(3)), double(p(2))}, color(u32p(0))); break;
-    // Clipping.
-    case 0x0416: if (n >= 4) ctx_.intersectClipRect(p(3), p(2), p(1), p(0)); break;
-    case 0x0220: if (n >= 2) ctx_.offsetClip(p(1), p(0)); break;
-    case 0x0415: if (n >= 4) ctx_.excludeClipRect(p(3), p(2), p(1), p(0)); break;
-    case 0x012C:  // select clip region
-        if (n >= 1) {
-            const GdiObject* o = table_.get(std::uint16_t(p(0)));
-            if (o && o->kind == GdiObject::Kind::Region) ctx_.selectClipRegion(o->region, kRgnCopy, true);
-            else if (!o) ctx_.resetClip();
-        }
-        break;
-    case 0x0228:  // fill region with a brush
-        if (n >= 2) {
-            const GdiObject* rg = table_.get(std::uint16_t(p(0)));
-            const GdiObject* br = table_.get(std::uint16_t(p(1)));
-            if (rg && br && rg->kind == GdiObject::Kind::Region && br->kind == GdiObject::Kind::Brush)
-                ctx_.fillRegion(rg->region, br->brush, true);
-        }
-        break;
-    case 0x012B:  // paint region with the current brush
-    case 0x012A:  // invert region
-        if (n >= 1) {
-            const GdiObject* rg = table_.get(std::uint16_t(p(0)));
-            if (rg && rg->kind == GdiObject::Kind::Region)
-                ctx_.fillRegion(rg->region, function == 0x012B ? ctx_.brush() : LogBrush{}, true,
-                                function == 0x012B ? Mix::Copy : Mix::Invert);
-        }
-        break;
-    // Text.
-    case 0x0521: textOut(false); break;
-    case 0x0A32: textOut(true); break;
-    // Bitmaps.
-    case 0x061D:  // pattern blit
-        if (n >= 6) ctx_.blit(nullptr, p(5), p(4), p(3), p(2), {}, u32p(0));
-        break;
-    case 0x0940:
-    case 0x0B41:
-    case 0x0F43:
-    case 0x0D33:
-    case 0x0922:
-    case 0x0B23: dibBlit(function); break;
-    case 0x0108: if (n >= 1) ctx_.setCharExtra(p(0)); break;
-    case 0x0107: if (n >= 1) ctx_.setStretchMode(p(0)); break;
-    case 0x0429:  // frame a region
-        if (n >= 4) {
-            const GdiObject* rg = table_.get(std::uint16_t(p(0)));
-            const GdiObject* br = table_.get(std::uint16_t(p(1)));
-            if (rg && br && rg->kind == GdiObject::Kind::Region && br->kind == GdiObject::Kind::Brush)
-                ctx_.frameRegion(rg->region, br->brush, p(3), p(2), true);
-        }
-        break;
-    default: break;  // escapes and everything else are skipped
+    if (params() < fixedWords(t)) return true;  // too short for its own fields: skipped
+    for (auto part : {&WmfPlayer::playState, &WmfPlayer::playObject, &WmfPlayer::playRegion})
+        if ((this->*part)(t)) return true;
+    return playDrawing(t);  // escapes and everything else are skipped
+}
+
+bool WmfPlayer::playState(WmfRecord t) {
+    using enum WmfRecord;
+    switch (t) {
+    case SetMapMode: ctx_.setMapMode(p(0)); break;
+    case SetWindowOrg: ctx_.setWindowOrg(p(1), p(0)); break;
+    case SetWindowExt: ctx_.setWindowExt(p(1), p(0)); break;
+    case SetViewportOrg: ctx_.setViewportOrg(p(1), p(0)); break;
+    case SetViewportExt: ctx_.setViewportExt(p(1), p(0)); break;
+    case OffsetWindowOrg: ctx_.offsetWindowOrg(p(1), p(0)); break;
+    case OffsetViewportOrg: ctx_.offsetViewportOrg(p(1), p(0)); break;
+    case ScaleWindowExt: ctx_.scaleWindowExt(p(3), p(2), p(1), p(0)); break;
+    case ScaleViewportExt: ctx_.scaleViewportExt(p(3), p(2), p(1), p(0)); break;
+    case SaveDC: ctx_.saveDC(); break;
+    case RestoreDC: ctx_.restoreDC(p(0)); break;
+    case SetBkMode: ctx_.setBkMode(p(0)); break;
+    case SetRop2: ctx_.setRop2(p(0)); break;
+    case SetPolyFillMode: ctx_.setPolyFillMode(p(0)); break;
+    case SetTextAlign: ctx_.setTextAlign(std::uint16_t(p(0))); break;
+    case SetBkColor: ctx_.setBkColor(color(u32p(0))); break;
+    case SetTextColor: ctx_.setTextColor(color(u32p(0))); break;
+    case SetTextCharExtra: ctx_.setCharExtra(p(0)); break;
+    case SetStretchBltMode: ctx_.setStretchMode(p(0)); break;
+    default: return false;
     }
     return true;
 }
 
-void WmfPlayer::createFont() {
+bool WmfPlayer::playObject(WmfRecord t) {
+    using enum WmfRecord;
+    const Record& r = *rec_;
+    GdiObject o;
+    switch (t) {
+    case CreatePenIndirect:
+        o.kind = GdiObject::Kind::Pen;
+        o.pen = LogPen{std::uint16_t(p(0)), double(p(1)), color(u32p(3)), false};
+        break;
+    case CreateBrushIndirect: {
+        o.kind = GdiObject::Kind::Brush;
+        const int style = std::uint16_t(p(0));
+        o.brush.color = color(u32p(1));
+        o.brush.hatch = params() >= 4 ? p(3) : 0;
+        o.brush.style = style == 1 ? BrushStyle::Null : style == 2 ? BrushStyle::Hatched : BrushStyle::Solid;
+        break;
+    }
+    case DibCreatePatternBrush: {
+        o.kind = GdiObject::Kind::Brush;
+        auto dib = std::make_shared<Dib>();
+        if (params() >= 2 && describePackedDib(r.bytes(10, r.size() - std::min<std::size_t>(r.size(), 10)), *dib))
+            o.brush.style = BrushStyle::Pattern, o.brush.pattern = std::move(dib);
+        else o.brush.color = 0x808080;
+        break;
+    }
+    case CreatePatternBrush:  // from a device-dependent bitmap: drawn gray
+        o.kind = GdiObject::Kind::Brush;
+        o.brush.color = 0x808080;
+        break;
+    case CreateFontIndirect: o = font(); break;
+    case CreatePalette:  // entries ride in the region list: red, green, blue
+        o.kind = GdiObject::Kind::Palette;
+        for (std::size_t i = 0, count = params() >= 2 ? std::uint16_t(p(1)) : 0; i < count && r.fits(10 + 4 * i, 4); ++i)
+            o.region.push_back({r.u8(10 + 4 * i), r.u8(11 + 4 * i), r.u8(12 + 4 * i), 0});
+        break;
+    case CreateRegion: o = region(); break;
+    case SelectObject: select(std::uint16_t(p(0))); return true;
+    case SelectPalette: selectPalette(std::uint16_t(p(0))); return true;
+    case DeleteObject: table_.remove(std::uint16_t(p(0))); return true;
+    default: return false;
+    }
+    table_.create(std::move(o));
+    return true;
+}
+
+void WmfPlayer::select(std::uint32_t slot) {
+    const GdiObject* o = table_.get(slot);
+    if (!o) return;
+    if (o->kind == GdiObject::Kind::Pen) ctx_.selectPen(o->pen);
+    else if (o->kind == GdiObject::Kind::Brush) ctx_.selectBrush(o->brush);
+    else if (o->kind == GdiObject::Kind::Font) ctx_.selectFont(o->font), faceForText_ = o->font.face, charset_ = o->font.charset;
+    else if (o->kind == GdiObject::Kind::Region) ctx_.selectClipRegion(o->region, kRgnCopy, true);
+}
+
+void WmfPlayer::selectPalette(std::uint32_t slot) {
+    const GdiObject* o = table_.get(slot);
+    if (!o || o->kind != GdiObject::Kind::Palette) return;
+    palette_.clear();
+    for (const IntRect& e : o->region) palette_.push_back(makeColor(e.left, e.top, e.right));
+}
+
+bool WmfPlayer::playRegion(WmfRecord t) {
+    using enum WmfRecord;
+    const GdiObject* rg = table_.get(std::uint16_t(p(0)));
+    const bool isRegion = rg && rg->kind == GdiObject::Kind::Region;
+    auto brushAt = [&](std::size_t i) {
+        const GdiObject* br = table_.get(std::uint16_t(p(i)));
+        return br && br->kind == GdiObject::Kind::Brush ? br : nullptr;
+    };
+    switch (t) {
+    case SelectClipRegion:
+        if (isRegion) ctx_.selectClipRegion(rg->region, kRgnCopy, true);
+        else if (!rg) ctx_.resetClip();
+        break;
+    case FillRegion:
+        if (const GdiObject* br = brushAt(1); isRegion && br) ctx_.fillRegion(rg->region, br->brush, true);
+        break;
+    case FrameRegion:
+        if (const GdiObject* br = brushAt(1); isRegion && br)
+            ctx_.frameRegion(rg->region, br->brush, p(3), p(2), true);
+        break;
+    case PaintRegion: if (isRegion) ctx_.fillRegion(rg->region, ctx_.brush(), true, Mix::Copy); break;
+    case InvertRegion: if (isRegion) ctx_.fillRegion(rg->region, LogBrush{}, true, Mix::Invert); break;
+    case IntersectClipRect: ctx_.intersectClipRect(p(3), p(2), p(1), p(0)); break;
+    case ExcludeClipRect: ctx_.excludeClipRect(p(3), p(2), p(1), p(0)); break;
+    case OffsetClipRgn: ctx_.offsetClip(p(1), p(0)); break;
+    default: return false;
+    }
+    return true;
+}
+
+// False ends the play: a poly record whose points run past its end.
+bool WmfPlayer::playDrawing(WmfRecord t) {
+    using enum WmfRecord;
+    const std::size_t n = params();
+    switch (t) {
+    case MoveTo: ctx_.moveTo({double(p(1)), double(p(0))}); break;
+    case LineTo: ctx_.lineTo({double(p(1)), double(p(0))}); break;
+    case Polyline: case Polygon: {
+        const std::size_t count = std::uint16_t(p(0));
+        if (1 + 2 * count > n) return false;
+        if (t == Polyline) ctx_.polyline(points(1, count));
+        else ctx_.polygon(points(1, count));
+        break;
+    }
+    case PolyPolygon: {
+        const std::size_t polys = std::uint16_t(p(0));
+        if (1 + polys > n) return false;
+        std::vector<std::uint32_t> counts;
+        std::uint64_t total = 0;
+        for (std::size_t i = 0; i < polys; ++i) counts.push_back(std::uint16_t(p(1 + i))), total += counts.back();
+        if (1 + polys + 2 * total > n) return false;
+        ctx_.polyPolygon(points(1 + polys, std::size_t(total)), counts);
+        break;
+    }
+    case Rectangle: ctx_.rectangle(p(3), p(2), p(1), p(0)); break;
+    case Ellipse: ctx_.ellipse(p(3), p(2), p(1), p(0)); break;
+    case RoundRect: ctx_.roundRect(p(5), p(4), p(3), p(2), p(1), p(0)); break;
+    case Arc: case Pie: case Chord: {
+        using K = GdiContext::ArcKind;
+        const K kind = t == Arc ? K::Arc : t == Pie ? K::Pie : K::Chord;
+        ctx_.arc(kind, p(7), p(6), p(5), p(4), {double(p(3)), double(p(2))}, {double(p(1)), double(p(0))});
+        break;
+    }
+    case SetPixel: ctx_.setPixel({double(p(3)), double(p(2))}, color(u32p(0))); break;
+    case TextOut: textOut(false); break;
+    case ExtTextOut: textOut(true); break;
+    case PatBlt: ctx_.blit(nullptr, p(5), p(4), p(3), p(2), {}, u32p(0)); break;
+    case DibBitBlt: case DibStretchBlt: case StretchDib: case SetDibToDev: case BitBlt: case StretchBlt:
+        dibBlit(t);
+        break;
+    default: break;
+    }
+    return true;
+}
+
+GdiObject WmfPlayer::font() const {
     const Record& r = *rec_;
     GdiObject o;
     o.kind = GdiObject::Kind::Font;
@@ -319,10 +297,10 @@ void WmfPlayer::createFont() {
         std::vector<std::uint8_t> raw(face.begin(), face.end());
         f.face = utf16ToUtf8(charsetToUtf16(raw, f.charset, false));
     }
-    table_.create(std::move(o));
+    return o;
 }
 
-void WmfPlayer::createRegion() {
+GdiObject WmfPlayer::region() const {
     const Record& r = *rec_;
     GdiObject o;
     o.kind = GdiObject::Kind::Region;
@@ -341,7 +319,7 @@ void WmfPlayer::createRegion() {
         if (scans == 0 && r.i16(24) > r.i16(20) && r.i16(26) > r.i16(22))
             o.region.push_back({r.i16(20), r.i16(22), r.i16(24), r.i16(26)});
     }
-    table_.create(std::move(o));
+    return o;
 }
 
 void WmfPlayer::textOut(bool extended) {
@@ -405,18 +383,19 @@ bool bitmap16ToDib(std::span<const std::uint8_t> bm, Dib& dib) {
     return describeDib(header.b, bits, dib);
 }
 
-void WmfPlayer::dibBlit(std::uint16_t function) {
+void WmfPlayer::dibBlit(WmfRecord t) {
+    using enum WmfRecord;
     const Record& r = *rec_;
     const std::size_t n = params();
     // Records without a bitmap are as long as their fixed part plus the
     // reserved word; they paint with the brush.
-    const bool withBitmap = r.size() / 2 != std::size_t((function >> 8) + 3);
+    const bool withBitmap = r.size() / 2 != std::size_t((std::uint16_t(t) >> 8) + 3);
     Dib dib;
     auto packed = [&](std::size_t wordOffset) {
         const std::size_t o = 6 + 2 * wordOffset;
         if (o >= r.size()) return false;
         const auto rest = r.bytes(o, r.size() - o);
-        return function == 0x0922 || function == 0x0B23 ? bitmap16ToDib(rest, dib) : describePackedDib(rest, dib);
+        return t == BitBlt || t == StretchBlt ? bitmap16ToDib(rest, dib) : describePackedDib(rest, dib);
     };
     // A bit blit's bitmap is the source area as it was recorded: when the
     // source rectangle does not fit in it, the whole bitmap fills the
@@ -430,28 +409,28 @@ void WmfPlayer::dibBlit(std::uint16_t function) {
         if (fromBottom && dib.height > 0) ys = dib.height - ys - hs;
         return SourceRect{xs, ys, ws, hs};
     };
-    switch (function) {
-    case 0x0940:  // DIB bit blit
-    case 0x0922:  // bit blit with a device-dependent bitmap
+    switch (t) {
+    case DibBitBlt:
+    case BitBlt:  // with a device-dependent bitmap
         if (!withBitmap) {
             if (n >= 9) ctx_.blit(nullptr, p(8), p(7), p(6), p(5), {}, u32p(0));
         } else if (n >= 8 && packed(8)) {
             ctx_.blit(&dib, p(7), p(6), p(5), p(4), blitSource(p(3), p(2), p(5), p(4)), u32p(0));
         }
         break;
-    case 0x0B41:  // DIB stretch blit
-    case 0x0B23:  // stretch blit with a device-dependent bitmap
+    case DibStretchBlt:
+    case StretchBlt:  // with a device-dependent bitmap
         if (!withBitmap) {
             if (n >= 11) ctx_.blit(nullptr, p(10), p(9), p(8), p(7), {}, u32p(0));
         } else if (n >= 10 && packed(10)) {
             ctx_.blit(&dib, p(9), p(8), p(7), p(6), srcRect(p(5), p(4), p(3), p(2), false), u32p(0));
         }
         break;
-    case 0x0F43:  // stretch DIB
+    case StretchDib:
         if (n >= 11 && packed(11))
             ctx_.blit(&dib, p(10), p(9), p(8), p(7), srcRect(p(6), p(5), p(4), p(3), true), u32p(0));
         break;
-    case 0x0D33:  // set DIB bits to the device, one unit per pixel
+    case SetDibToDev:  // one unit per pixel
         if (n >= 9 && packed(9)) {
             const int w = p(6), h = p(5);
             ctx_.blit(&dib, p(8), p(7), w, h, srcRect(p(4), p(3), w, h, true), 0xCC0020, true);
