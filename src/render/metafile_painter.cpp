@@ -15,6 +15,7 @@
 
 #include "imaging/codecs/bmp_codec.h"
 #include "imaging/picture/errors.h"
+#include "imaging/metafile/dib_sample.h"
 #include "imaging/metafile/player.h"
 
 namespace hueline {
@@ -107,6 +108,34 @@ QPainter::CompositionMode blitComposition(meta::BlitMode m) {
     return QPainter::CompositionMode_Source;
 }
 
+// A bitmap decoded for drawing the part from of it onto dest. A source of
+// more pixels than it is drawn at (and than a small cap) is picked down
+// first, straight from its bits; from is then the part in the smaller
+// image.
+QImage decodeForDrawing(const meta::Dib& dib, QRectF& from, const meta::DestQuad& dest, bool smooth, bool alpha) {
+    const QRectF whole(0, 0, dib.width, std::abs(dib.height));
+    const QRect part = from.intersected(whole).toAlignedRect().intersected(whole.toRect());
+    if (part.isEmpty()) return {};
+    if (double(part.width()) * part.height() <= meta::kMaxDecodedBitmapPixels) return dibToImage(dib, alpha);
+    // Pixels across and down as drawn, twice that for smooth stretching,
+    // but no more than the cap's worth when drawn larger than that.
+    const double across = std::hypot(dest.topRight.x - dest.topLeft.x, dest.topRight.y - dest.topLeft.y);
+    const double down = std::hypot(dest.bottomLeft.x - dest.topLeft.x, dest.bottomLeft.y - dest.topLeft.y);
+    double sx = std::min(1.0, (smooth ? 2 : 1) * across / from.width());
+    double sy = std::min(1.0, (smooth ? 2 : 1) * down / from.height());
+    const double over = double(part.width()) * sx * part.height() * sy / (4 * meta::kMaxDecodedBitmapPixels);
+    if (over > 1) sx /= std::sqrt(over), sy /= std::sqrt(over);
+    const int w = std::clamp(int(std::ceil(part.width() * sx)), 1, part.width());
+    const int h = std::clamp(int(std::ceil(part.height() * sy)), 1, part.height());
+    meta::Dib small;
+    if (!meta::sampleDib(dib, {part.x(), part.y(), part.width(), part.height()}, w, h, small))
+        // Bits that hold every pixel bound what decoding them whole costs.
+        return double(dib.bytes.size()) * 8 >= double(part.width()) * part.height() ? dibToImage(dib, alpha) : QImage();
+    const double kx = double(w) / part.width(), ky = double(h) / part.height();
+    from = QRectF((from.x() - part.x()) * kx, (from.y() - part.y()) * ky, from.width() * kx, from.height() * ky);
+    return dibToImage(small, alpha);
+}
+
 bool haveGuiApplication() { return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr; }
 
 }  // namespace
@@ -172,7 +201,13 @@ const QImage* PainterSurface::pattern(const meta::Brush& brush) {
     if (it != patterns_.end()) return it->second.isNull() ? nullptr : &it->second;
     // The brush keeps its bitmap alive while its decoded image is cached.
     keepPatterns_.push_back(brush.pattern);
-    const QImage& img = patterns_[brush.pattern.get()] = dibToImage(*brush.pattern, false);
+    const meta::Dib& dib = *brush.pattern;
+    const double scale = std::sqrt(meta::kMaxDecodedBitmapPixels / (double(dib.width) * std::abs(double(dib.height))));
+    meta::Dib small;
+    const bool huge = scale < 1 &&
+                      meta::sampleDib(dib, {0, 0, dib.width, std::abs(dib.height)}, std::max(1, int(dib.width * scale)),
+                                      std::max(1, int(std::abs(dib.height) * scale)), small);
+    const QImage& img = patterns_[brush.pattern.get()] = dibToImage(huge ? small : dib, false);
     return img.isNull() ? nullptr : &img;
 }
 
@@ -341,7 +376,8 @@ void PainterSurface::drawBitmap(const meta::Dib& dib, const meta::SourceRect& sr
                                 const meta::Blit& how) {
     if (src.width <= 0 || src.height <= 0) return;
     const bool alpha = how.mode == meta::BlitMode::AlphaBlend && how.sourceAlpha;
-    QImage img = dibToImage(dib, alpha);
+    QRectF from(src.x, src.y, src.width, src.height);
+    QImage img = decodeForDrawing(dib, from, dest, how.smooth, alpha);
     if (img.isNull()) return;
     if (how.mode == meta::BlitMode::Transparent) {
         // The key colour becomes see-through.
@@ -363,7 +399,7 @@ void PainterSurface::drawBitmap(const meta::Dib& dib, const meta::SourceRect& sr
     p_.setCompositionMode(blitComposition(how.mode));
     p_.setRenderHint(QPainter::SmoothPixmapTransform, how.smooth);
     if (how.mode == meta::BlitMode::AlphaBlend) p_.setOpacity(how.alpha / 255.0);
-    p_.drawImage(QRectF(0, 0, sw, sh), img, QRectF(src.x, src.y, sw, sh));
+    p_.drawImage(QRectF(0, 0, sw, sh), img, from);
     p_.restore();
 }
 
@@ -444,11 +480,14 @@ WorkBitmap renderMetafile(std::span<const std::uint8_t> bytes, const std::string
     WorkBitmap picture(size.width, size.height);
     if (picture.empty()) return picture;
     // Bands of at most 16 megapixels (64 MB of drawing buffer); each band
-    // plays the whole metafile, clipped to its rows.
+    // plays the whole metafile, clipped to its rows, and all of them share
+    // one budget of time and work.
     const int w = size.width, h = size.height;
     const int band = std::clamp(int((16LL << 20) / w), 1, h);
     QImage buffer(w, band, QImage::Format_RGB32);
     if (buffer.isNull()) throw FileError(name, "there is not enough memory to draw it");
+    meta::PlayBudget budget(name, kMaxMetafilePlayTime);
+    const int passes = (h + band - 1) / band;
     for (int y0 = 0; y0 < h; y0 += band) {
         const int rows = std::min(band, h - y0);
         buffer.fill(Qt::white);
@@ -456,7 +495,7 @@ WorkBitmap renderMetafile(std::span<const std::uint8_t> bytes, const std::string
             QPainter painter(&buffer);
             painter.translate(0, -y0);
             PainterSurface surface(painter, w, h);
-            playMetafile(bytes, name, kind, surface);
+            playMetafile(bytes, name, kind, surface, budget, {y0, y0 + rows, y0 / band, passes});
         }
         for (int y = 0; y < rows; ++y) {
             const std::uint8_t* in = buffer.constScanLine(y);

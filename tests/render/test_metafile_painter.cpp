@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include "support/metafile_test_support.h"
@@ -178,6 +179,44 @@ TEST_F(MetafilePainter, TallPicturesAreDrawnInBands) {
     EXPECT_EQ(at(b, 2000, 4000), kWhite);
     EXPECT_EQ(at(b, 150, 4199), kBlack);
     EXPECT_EQ(inkIn(b, 0, 3980, 4200, 4200), 4200 * 10 + 100 * 50);
+}
+
+// The most memory the process has held so far, in megabytes.
+long peakMegabytes() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_maxrss / 1024;
+}
+
+TEST_F(MetafilePainter, HugeBitmapsArePickedDownToTheSizeTheyAreDrawnAt) {
+    // A 16000 x 12000 RLE8 checkerboard of 2000-pixel squares, 192
+    // megapixels from 1.5 MB, stretched onto 200 x 150: each square becomes
+    // 25 pixels, and the bitmap is never expanded whole.
+    Bytes bits;
+    for (int fromBottom = 0; fromBottom < 12000; ++fromBottom) {
+        const int top = 11999 - fromBottom;
+        for (int x = 0; x < 16000; x += 250) bits.u8(250).u8((x / 2000 + top / 2000) % 2);
+        bits.u8(0).u8(0);
+    }
+    bits.u8(0).u8(1);
+    Bytes info;
+    info.u32(40).i32(16000).i32(12000).u16(1).u16(8).u32(1).u32(std::uint32_t(bits.size())).i32(0).i32(0).u32(2).u32(0);
+    info.u32(0x000000).u32(0xFFFFFF);
+    Bytes r;
+    r.i32(0).i32(0).i32(200).i32(150);                           // bounds
+    r.i32(0).i32(0).i32(0).i32(0).i32(16000).i32(12000);         // destination corner, source
+    r.u32(80).u32(std::uint32_t(info.size())).u32(std::uint32_t(80 + info.size())).u32(std::uint32_t(bits.size()));
+    r.u32(0).u32(0xCC0020).i32(200).i32(150);
+    r.raw(info.b).raw(bits.b);
+    EmfBuilder e(20000, 15000, 100, 100, 100, 100);
+    const auto bytes = e.rec(81, r).build();
+    const long before = peakMegabytes();
+    const WorkBitmap b = renderMetafile(bytes, "huge.emf", PictureKind::Emf);
+    EXPECT_LT(peakMegabytes() - before, 200);
+    ASSERT_EQ(b.width(), 200);
+    for (int j = 0; j < 6; ++j)
+        for (int i = 0; i < 8; ++i)
+            for (int d : {1, 12, 23}) EXPECT_EQ(at(b, i * 25 + d, j * 25 + d), (i + j) % 2 ? kWhite : kBlack) << i << "," << j;
 }
 
 // How much of the ink of one picture has ink of the other within two

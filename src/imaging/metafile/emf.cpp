@@ -497,7 +497,7 @@ EmfInfo readEmfInfo(std::span<const std::uint8_t> bytes, const std::string& name
 }
 
 void playEmf(std::span<const std::uint8_t> bytes, const EmfInfo& info, MetafileSurface& surface, int width,
-             int height) {
+             int height, PlayBudget* budget) {
     if (width <= 0 || height <= 0) return;
     DeviceSetup setup;
     setup.outputWidth = width, setup.outputHeight = height;
@@ -519,6 +519,7 @@ void playEmf(std::span<const std::uint8_t> bytes, const EmfInfo& info, MetafileS
         if (size < 8 || size % 4 != 0 || size > end - at) break;
         if (!player.play(type, Record(bytes.subspan(at, size)))) break;
         at += size;
+        if (budget) budget->atRecord(double(at) / double(end));
     }
 }
 

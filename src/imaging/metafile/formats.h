@@ -11,6 +11,7 @@
 #include <span>
 #include <string>
 
+#include "imaging/metafile/budget.h"
 #include "imaging/metafile/surface.h"
 
 namespace hueline::meta {
@@ -26,8 +27,9 @@ struct WmfInfo {
 // Throws FileError when the file is not a placeable Windows metafile with a
 // matching checksum and a sound standard header.
 WmfInfo readWmfInfo(std::span<const std::uint8_t> bytes, const std::string& name);
+// budget, when given, hears of every record (for the clock and progress).
 void playWmf(std::span<const std::uint8_t> bytes, const WmfInfo& info, MetafileSurface& surface, int width,
-             int height);
+             int height, PlayBudget* budget = nullptr);
 
 struct EmfInfo {
     int frameLeft = 0, frameTop = 0, frameRight = 0, frameBottom = 0;  // 0.01 mm
@@ -42,6 +44,6 @@ struct EmfInfo {
 // metafile header.
 EmfInfo readEmfInfo(std::span<const std::uint8_t> bytes, const std::string& name);
 void playEmf(std::span<const std::uint8_t> bytes, const EmfInfo& info, MetafileSurface& surface, int width,
-             int height);
+             int height, PlayBudget* budget = nullptr);
 
 }  // namespace hueline::meta

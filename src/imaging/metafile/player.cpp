@@ -1,5 +1,6 @@
 #include "imaging/metafile/player.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "imaging/picture/errors.h"
@@ -21,65 +22,6 @@ MetafileSize checkedSize(double w, double h, const std::string& name, std::int64
     return {int(wi), int(hi)};
 }
 
-// Passes every drawing call on to the real surface and ends the play with
-// a FileError once the time limit has passed. The clock is read after each
-// call, where the time goes; reading the records alone is quick.
-class TimedSurface : public meta::MetafileSurface {
-public:
-    TimedSurface(meta::MetafileSurface& inner, const std::string& name, std::chrono::milliseconds limit)
-        : inner_(inner), name_(name), limit_(limit), deadline_(std::chrono::steady_clock::now() + limit) {}
-
-    void fillPath(const meta::Path& p, meta::FillRule r, const meta::Brush& b, meta::Mix m,
-                  const meta::Background& bg) override {
-        inner_.fillPath(p, r, b, m, bg);
-        check();
-    }
-    void strokePath(const meta::Path& p, const meta::Pen& pen, meta::Mix m, const meta::Background& bg) override {
-        inner_.strokePath(p, pen, m, bg);
-        check();
-    }
-    double drawText(const meta::TextRun& run) override {
-        const double advance = inner_.drawText(run);
-        check();
-        return advance;
-    }
-    void drawBitmap(const meta::Dib& dib, const meta::SourceRect& src, const meta::DestQuad& dest,
-                    const meta::Blit& how) override {
-        inner_.drawBitmap(dib, src, dest, how);
-        check();
-    }
-    void gradientRect(meta::Point a, meta::Point b, ColorValue from, ColorValue to, bool vertical) override {
-        inner_.gradientRect(a, b, from, to, vertical);
-        check();
-    }
-    void gradientTriangle(const meta::GradientVertex& a, const meta::GradientVertex& b,
-                          const meta::GradientVertex& c) override {
-        inner_.gradientTriangle(a, b, c);
-        check();
-    }
-    void clip(meta::ClipOp op, const meta::Path& p, meta::FillRule r) override {
-        inner_.clip(op, p, r);
-        check();
-    }
-    void resetClip() override { inner_.resetClip(); }
-    void offsetClip(double dx, double dy) override { inner_.offsetClip(dx, dy); }
-    void save() override { inner_.save(); }
-    void restore() override { inner_.restore(); }
-
-private:
-    void check() const {
-        if (std::chrono::steady_clock::now() <= deadline_) return;
-        const auto ms = limit_.count();
-        const std::string limit = ms % 1000 == 0 ? std::to_string(ms / 1000) + " seconds" : std::to_string(ms) + " ms";
-        throw FileError(name_, "drawing it takes longer than " + limit + ", the most a metafile may take");
-    }
-
-    meta::MetafileSurface& inner_;
-    const std::string& name_;
-    std::chrono::milliseconds limit_;
-    std::chrono::steady_clock::time_point deadline_;
-};
-
 }  // namespace
 
 MetafileSize metafileNaturalSize(std::span<const std::uint8_t> bytes, const std::string& name, PictureKind kind,
@@ -97,11 +39,19 @@ MetafileSize metafileNaturalSize(std::span<const std::uint8_t> bytes, const std:
 }
 
 void playMetafile(std::span<const std::uint8_t> bytes, const std::string& name, PictureKind kind,
-                  meta::MetafileSurface& surface, std::chrono::milliseconds timeLimit) {
+                  meta::MetafileSurface& surface, meta::PlayBudget& budget, PlayBand band) {
     const MetafileSize size = metafileNaturalSize(bytes, name, kind);
-    TimedSurface timed(surface, name, timeLimit);
-    if (kind == PictureKind::Wmf) meta::playWmf(bytes, meta::readWmfInfo(bytes, name), timed, size.width, size.height);
-    else meta::playEmf(bytes, meta::readEmfInfo(bytes, name), timed, size.width, size.height);
+    budget.beginPlay(size.width, std::max(band.firstRow, 0), std::min(band.endRow, size.height), band.pass, band.passes);
+    meta::BudgetedSurface charged(surface, budget);
+    if (kind == PictureKind::Wmf)
+        meta::playWmf(bytes, meta::readWmfInfo(bytes, name), charged, size.width, size.height, &budget);
+    else meta::playEmf(bytes, meta::readEmfInfo(bytes, name), charged, size.width, size.height, &budget);
+}
+
+void playMetafile(std::span<const std::uint8_t> bytes, const std::string& name, PictureKind kind,
+                  meta::MetafileSurface& surface, std::chrono::milliseconds timeLimit) {
+    meta::PlayBudget budget(name, timeLimit);
+    playMetafile(bytes, name, kind, surface, budget);
 }
 
 }  // namespace hueline

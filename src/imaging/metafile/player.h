@@ -12,6 +12,7 @@
 #include <span>
 #include <string>
 
+#include "imaging/metafile/budget.h"
 #include "imaging/metafile/surface.h"
 #include "imaging/picture/picture_kind.h"
 
@@ -36,14 +37,26 @@ inline constexpr int kScreenPixelsPerInch = 96;
 MetafileSize metafileNaturalSize(std::span<const std::uint8_t> bytes, const std::string& name, PictureKind kind,
                                  std::int64_t maxPixels = kMaxPixels);
 
-// The longest a metafile may take to play. A file is at most 1 GB, so
-// its records are bounded in number, but each may draw over the whole
-// picture; past this the play stops and the file is refused.
+// The longest a metafile may take to play, all its bands together. A
+// file is at most 1 GB, so its records are bounded in number, but each may
+// draw over the whole picture; past this the play stops and the file is
+// refused.
 inline constexpr std::chrono::milliseconds kMaxMetafilePlayTime{20000};
 
+// The rows one play draws, when a tall picture is drawn in bands, and
+// which of how many plays it is.
+struct PlayBand {
+    int firstRow = 0, endRow = INT32_MAX;
+    int pass = 0, passes = 1;
+};
+
 // Plays the metafile onto surface at its natural size, its top-left corner
-// at (0, 0). Throws FileError as metafileNaturalSize does, and when the
-// drawing has not finished within timeLimit.
+// at (0, 0), charging its drawing to budget (meta/budget.h). Throws
+// FileError as metafileNaturalSize does, and when the drawing would
+// overrun the budget; Cancelled when the progress scope says stop.
+void playMetafile(std::span<const std::uint8_t> bytes, const std::string& name, PictureKind kind,
+                  meta::MetafileSurface& surface, meta::PlayBudget& budget, PlayBand band = {});
+// The same with a budget of its own for timeLimit.
 void playMetafile(std::span<const std::uint8_t> bytes, const std::string& name, PictureKind kind,
                   meta::MetafileSurface& surface, std::chrono::milliseconds timeLimit = kMaxMetafilePlayTime);
 

@@ -464,7 +464,7 @@ WmfInfo readWmfInfo(std::span<const std::uint8_t> bytes, const std::string& name
 }
 
 void playWmf(std::span<const std::uint8_t> bytes, const WmfInfo& info, MetafileSurface& surface, int width,
-             int height) {
+             int height, PlayBudget* budget) {
     if (width <= 0 || height <= 0) return;
     DeviceSetup setup;
     setup.outputWidth = width, setup.outputHeight = height;
@@ -486,6 +486,7 @@ void playWmf(std::span<const std::uint8_t> bytes, const WmfInfo& info, MetafileS
         const Record r(bytes.subspan(at, std::size_t(words * 2)));
         if (!player.play(head.u16(4), r)) break;
         at += std::size_t(words * 2);
+        if (budget) budget->atRecord(double(at) / double(bytes.size()));
     }
 }
 

@@ -4,12 +4,14 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "imaging/picture/errors.h"
 #include "imaging/codecs/file_io.h"
 #include "imaging/metafile/gdi.h"
 #include "imaging/metafile/player.h"
+#include "imaging/picture/progress.h"
 #include "support/metafile_test_support.h"
 
 namespace hueline {
@@ -369,6 +371,71 @@ TEST(MetafileObjects, SaveAndRestoreAreBoundedAndChecked) {
     const auto saves = s.of(Call::Save).size(), restores = s.of(Call::Restore).size();
     EXPECT_EQ(saves, 2u + std::size_t(meta::GdiContext::kMaxSavedStates));
     EXPECT_EQ(saves, restores);
+}
+
+// ------------------------------------------------------------ work budget
+
+// A 1000 x 1000 picture filled by one polygon zigzagging from top to
+// bottom and back: every edge crosses every row.
+std::vector<std::uint8_t> zigzag(int points) {
+    Bytes body;
+    body.i32(0).i32(0).i32(1000).i32(1000).u32(std::uint32_t(points));
+    for (int i = 0; i < points; ++i) body.i16(std::int16_t(i * 1000 / points)).i16(i % 2 ? 1000 : 0);
+    EmfBuilder e(100000, 100000, 1000, 1000, 1000, 1000);
+    return e.rec(86, body).build();
+}
+
+std::string refusal(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const FileError& e) {
+        return e.what();
+    }
+    return {};
+}
+
+TEST(MetafileBudget, ShapesTooCostlyToDrawAreRefusedBeforeTheyStart) {
+    // 25000 edges across all 1000 rows would keep a painter busy for minutes.
+    RecordingSurface s;
+    const std::string why = refusal([&] { playMetafile(zigzag(25000), "zig.emf", PictureKind::Emf, s); });
+    EXPECT_NE(why.find("zig.emf: drawing it would take longer than 20 seconds"), std::string::npos) << why;
+    EXPECT_TRUE(s.of(Call::Fill).empty());
+    // A tenth of it is drawn.
+    RecordingSurface fine;
+    playMetafile(zigzag(2500), "zig.emf", PictureKind::Emf, fine);
+    EXPECT_EQ(fine.of(Call::Fill).size(), 1u);
+}
+
+TEST(MetafileBudget, AllBandsOfAPictureShareOneBudget) {
+    // One play fits in the budget of a second; the same play again, as the
+    // next band of a tall picture would, does not.
+    const auto bytes = zigzag(1000);
+    meta::PlayBudget budget("bands.emf", std::chrono::seconds(1));
+    RecordingSurface s;
+    playMetafile(bytes, "bands.emf", PictureKind::Emf, s, budget, {0, 1000, 0, 2});
+    EXPECT_EQ(s.of(Call::Fill).size(), 1u);
+    EXPECT_NE(refusal([&] { playMetafile(bytes, "bands.emf", PictureKind::Emf, s, budget, {0, 1000, 1, 2}); }), "");
+    EXPECT_EQ(s.of(Call::Fill).size(), 1u);
+}
+
+TEST(MetafileBudget, PlayReportsProgressAndStopsWhenCancelled) {
+    WmfBuilder w(0, 0, 100, 100, 96);
+    for (int i = 0; i < 500; ++i) w.rec(0x041B, {90, 90, 10, 10});
+    const auto bytes = w.build();
+    std::vector<double> seen;
+    {
+        ProgressScope watch([&](double f) { return seen.push_back(f), true; });
+        RecordingSurface s;
+        playMetafile(bytes, "steps.wmf", PictureKind::Wmf, s);
+        EXPECT_EQ(s.of(Call::Fill).size(), 500u);
+    }
+    ASSERT_FALSE(seen.empty());
+    for (double f : seen) EXPECT_TRUE(f >= 0 && f <= 1) << f;
+    // Cancelled is no error: it is not a FileError, and nothing is drawn after it.
+    ProgressScope stop([](double) { return false; });
+    RecordingSurface s;
+    EXPECT_THROW(playMetafile(bytes, "steps.wmf", PictureKind::Wmf, s), Cancelled);
+    EXPECT_LT(s.of(Call::Fill).size(), 500u);
 }
 
 }  // namespace

@@ -1,0 +1,167 @@
+#include "imaging/metafile/budget.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "imaging/picture/errors.h"
+#include "imaging/picture/progress.h"
+
+namespace hueline::meta {
+
+namespace {
+
+// Rows at which a painter's time per crossing starts to grow: past this
+// many edges across one row it works through them in several passes.
+constexpr double kCrowdedRow = 2850;
+// Filling or copying this many pixels costs one unit.
+constexpr double kPixelsPerUnit = 500;
+constexpr double kCallUnits = 16;
+constexpr auto kProgressEvery = std::chrono::milliseconds(100);
+
+// Calls f(a, b) for every edge of path: each figure's lines, the control
+// polygon of its curves (which holds the curve), and its closing edge.
+template <class F>
+void forEachEdge(const Path& path, F f) {
+    std::size_t at = 0;
+    Point cur{}, start{};
+    bool open = false;
+    for (Verb v : path.verbs) {
+        const std::size_t n = v == Verb::Cubic ? 3 : v == Verb::Close ? 0 : 1;
+        if (at + n > path.points.size()) return;
+        if (v == Verb::Move) {
+            if (open) f(cur, start);
+            cur = start = path.points[at], open = true;
+        } else if (v == Verb::Close) {
+            if (open) f(cur, start);
+            cur = start, open = false;
+        } else {
+            for (std::size_t i = 0; i < n; ++i) f(cur, path.points[at + i]), cur = path.points[at + i];
+            open = true;
+        }
+        at += n;
+    }
+    if (open) f(cur, start);
+}
+
+}  // namespace
+
+PlayBudget::PlayBudget(std::string name, std::chrono::milliseconds timeLimit)
+    : name_(std::move(name)),
+      limit_(timeLimit),
+      deadline_(std::chrono::steady_clock::now() + timeLimit),
+      nextReport_(std::chrono::steady_clock::now()),
+      budget_(std::chrono::duration<double>(timeLimit).count() * kUnitsPerSecond) {}
+
+void PlayBudget::beginPlay(int width, int firstRow, int endRow, int pass, int passes) {
+    width_ = std::max(width, 0), firstRow_ = firstRow, endRow_ = std::max(firstRow, endRow);
+    pass_ = pass, passes_ = std::max(passes, 1);
+    filePoints_ = 0, fraction_ = 0;
+}
+
+std::string PlayBudget::limitText() const {
+    const auto ms = limit_.count();
+    return ms % 1000 == 0 ? std::to_string(ms / 1000) + " seconds" : std::to_string(ms) + " ms";
+}
+
+void PlayBudget::refuse(const std::string& why) const { throw FileError(name_, why); }
+
+void PlayBudget::charge(double units, std::size_t points) {
+    if (points > kMaxShapePoints)
+        refuse("one of its shapes has " + std::to_string(points) + " points, more than the " +
+               std::to_string(kMaxShapePoints) + " a shape may have");
+    filePoints_ += points;
+    if (filePoints_ > kMaxFilePoints)
+        refuse("its shapes have more than " + std::to_string(kMaxFilePoints) + " points together, the most a metafile may have");
+    spent_ += std::isfinite(units) ? std::max(units, 0.0) : budget_;
+    if (spent_ > budget_) refuse("drawing it would take longer than " + limitText() + ", the most a metafile may take");
+    checkClock();
+}
+
+void PlayBudget::atRecord(double fraction) {
+    fraction_ = std::clamp(fraction, 0.0, 1.0);
+    if (++records_ % 64 == 0) checkClock();
+}
+
+void PlayBudget::checkClock() {
+    const auto now = std::chrono::steady_clock::now();
+    if (now > deadline_) refuse("drawing it takes longer than " + limitText() + ", the most a metafile may take");
+    if (now < nextReport_) return;
+    nextReport_ = now + kProgressEvery;
+    reportProgress((pass_ + fraction_) / passes_);
+}
+
+double BudgetedSurface::visiblePixels(double x0, double y0, double x1, double y1) const {
+    const double w = std::clamp(std::max(x0, x1), 0.0, double(budget_.width())) -
+                     std::clamp(std::min(x0, x1), 0.0, double(budget_.width()));
+    const double top = budget_.firstRow(), bottom = budget_.endRow();
+    const double h = std::clamp(std::max(y0, y1), top, bottom) - std::clamp(std::min(y0, y1), top, bottom);
+    return std::isfinite(w * h) ? w * h : 0;
+}
+
+double BudgetedSurface::areaCost(const Path& path, double width) const {
+    const double top = budget_.firstRow(), bottom = budget_.endRow();
+    const double grow = width > 1 && std::isfinite(width) ? width / 2 : 0;
+    double crossings = 0, l = 1e300, t = 1e300, r = -1e300, b = -1e300;
+    forEachEdge(path, [&](Point a, Point c) {
+        const double lo = std::max(std::min(a.y, c.y) - grow, top), hi = std::min(std::max(a.y, c.y) + grow, bottom);
+        // A wide line's outline has two sides.
+        if (hi > lo) crossings += (grow > 0 ? 2 : 1) * (hi - lo + 1);
+        l = std::min({l, a.x, c.x}), r = std::max({r, a.x, c.x}), t = std::min({t, a.y, c.y}), b = std::max({b, a.y, c.y});
+    });
+    if (crossings == 0) return kCallUnits;
+    const double rows = std::max(1.0, std::min(b + grow, bottom) - std::max(t - grow, top));
+    const double area = visiblePixels(l - grow, t - grow, r + grow, b + grow);
+    return crossings * (1 + crossings / rows / kCrowdedRow) + area / kPixelsPerUnit + kCallUnits;
+}
+
+double BudgetedSurface::thinLineCost(const Path& path) const {
+    const double most = double(budget_.width()) + budget_.endRow() - budget_.firstRow() + 2;
+    double pixels = 0;
+    forEachEdge(path, [&](Point a, Point c) { pixels += std::min(std::max(std::fabs(a.x - c.x), std::fabs(a.y - c.y)), most); });
+    return pixels / 50 + kCallUnits;
+}
+
+void BudgetedSurface::fillPath(const Path& path, FillRule rule, const Brush& brush, Mix mix, const Background& bg) {
+    run(areaCost(path, 0), path.points.size(), [&] { out_.fillPath(path, rule, brush, mix, bg); });
+}
+
+void BudgetedSurface::strokePath(const Path& path, const Pen& pen, Mix mix, const Background& bg) {
+    const double units = pen.width > 1 ? areaCost(path, pen.width) : thinLineCost(path);
+    run(units, path.points.size(), [&] { out_.strokePath(path, pen, mix, bg); });
+}
+
+double BudgetedSurface::drawText(const TextRun& run) {
+    const double h = std::isfinite(run.font.height) ? run.font.height : 0;
+    const double glyph = std::min(h * h, visiblePixels(0, budget_.firstRow(), budget_.width(), budget_.endRow()));
+    double advance = 0;
+    this->run(double(run.text.size()) * (20 + glyph / kPixelsPerUnit) + kCallUnits, 0,
+              [&] { advance = out_.drawText(run); });
+    return advance;
+}
+
+void BudgetedSurface::drawBitmap(const Dib& dib, const SourceRect& src, const DestQuad& dest, const Blit& how) {
+    const Point a = dest.topLeft, b = dest.topRight, c = dest.bottomLeft;
+    const double drawn = std::fabs((b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x));
+    const double source = double(std::max(src.width, 0)) * double(std::max(src.height, 0));
+    const double decoded = std::min(source, std::max(std::min(drawn, 1e12), kMaxDecodedBitmapPixels));
+    const Point d{b.x + c.x - a.x, b.y + c.y - a.y};
+    const double shown = visiblePixels(std::min({a.x, b.x, c.x, d.x}), std::min({a.y, b.y, c.y, d.y}),
+                                       std::max({a.x, b.x, c.x, d.x}), std::max({a.y, b.y, c.y, d.y}));
+    run(decoded / 50 + shown / kPixelsPerUnit + kCallUnits, 0, [&] { out_.drawBitmap(dib, src, dest, how); });
+}
+
+void BudgetedSurface::gradientRect(Point a, Point b, ColorValue from, ColorValue to, bool vertical) {
+    run(visiblePixels(a.x, a.y, b.x, b.y) / 100 + kCallUnits, 2, [&] { out_.gradientRect(a, b, from, to, vertical); });
+}
+
+void BudgetedSurface::gradientTriangle(const GradientVertex& a, const GradientVertex& b, const GradientVertex& c) {
+    const double px = visiblePixels(std::min({a.at.x, b.at.x, c.at.x}), std::min({a.at.y, b.at.y, c.at.y}),
+                                    std::max({a.at.x, b.at.x, c.at.x}), std::max({a.at.y, b.at.y, c.at.y}));
+    run(px / 100 + kCallUnits, 3, [&] { out_.gradientTriangle(a, b, c); });
+}
+
+void BudgetedSurface::clip(ClipOp op, const Path& path, FillRule rule) {
+    run(areaCost(path, 0), path.points.size(), [&] { out_.clip(op, path, rule); });
+}
+
+}  // namespace hueline::meta
