@@ -19,6 +19,8 @@
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
+// Called once before the first input when the target has it, as libFuzzer does.
+extern "C" __attribute__((weak)) int LLVMFuzzerInitialize(int* argc, char*** argv);
 
 namespace fs = std::filesystem;
 
@@ -42,6 +44,7 @@ bool replayFile(const fs::path& file) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (LLVMFuzzerInitialize) LLVMFuzzerInitialize(&argc, &argv);
     bool optional = false;
     int files = 0, missing = 0;
     const auto start = std::chrono::steady_clock::now();

@@ -475,7 +475,8 @@ void PainterSurface::restore() {
     applyClip();
 }
 
-WorkBitmap renderMetafile(std::span<const std::uint8_t> bytes, const std::string& name, PictureKind kind) {
+WorkBitmap renderMetafile(std::span<const std::uint8_t> bytes, const std::string& name, PictureKind kind,
+                          std::chrono::milliseconds timeLimit) {
     const MetafileSize size = metafileNaturalSize(bytes, name, kind);
     WorkBitmap picture(size.width, size.height);
     if (picture.empty()) return picture;
@@ -486,7 +487,7 @@ WorkBitmap renderMetafile(std::span<const std::uint8_t> bytes, const std::string
     const int band = std::clamp(int((16LL << 20) / w), 1, h);
     QImage buffer(w, band, QImage::Format_RGB32);
     if (buffer.isNull()) throw FileError(name, "there is not enough memory to draw it");
-    meta::PlayBudget budget(name, kMaxMetafilePlayTime);
+    meta::PlayBudget budget(name, timeLimit);
     const int passes = (h + band - 1) / band;
     for (int y0 = 0; y0 < h; y0 += band) {
         const int rows = std::min(band, h - y0);

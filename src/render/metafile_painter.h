@@ -6,12 +6,14 @@
 #include <QPainter>
 #include <QRegion>
 
+#include <chrono>
 #include <cstdint>
 #include <span>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
+#include "imaging/metafile/player.h"
 #include "imaging/metafile/surface.h"
 #include "imaging/picture/picture_kind.h"
 #include "imaging/picture/work_bitmap.h"
@@ -71,8 +73,10 @@ QImage dibToImage(const meta::Dib& dib, bool withAlpha);
 
 // The picture of a WMF or EMF file: 24-bit, white, of the metafile's
 // natural size, with the metafile played at (0, 0). Tall pictures are drawn
-// in bands so that the drawing buffer stays small. Throws FileError as
-// metafileNaturalSize does.
-WorkBitmap renderMetafile(std::span<const std::uint8_t> bytes, const std::string& name, PictureKind kind);
+// in bands so that the drawing buffer stays small; all bands together get
+// timeLimit. Throws FileError as playMetafile does, Cancelled when the
+// caller's progress scope says stop.
+WorkBitmap renderMetafile(std::span<const std::uint8_t> bytes, const std::string& name, PictureKind kind,
+                          std::chrono::milliseconds timeLimit = kMaxMetafilePlayTime);
 
 }  // namespace hueline
