@@ -17,6 +17,8 @@ namespace {
 
 constexpr std::uint32_t kEmfSignature = 0x464D4520;  // " EMF"
 constexpr std::size_t kEmfHeaderMin = 88;
+// A comment record that carries EMF+ records begins with this.
+constexpr std::uint32_t kEmfPlusComment = 0x2B464D45;  // "EMF+"
 
 class EmfPlayer {
 public:
@@ -25,6 +27,8 @@ public:
 
     // Plays one record; false ends the play.
     bool play(std::uint32_t type, const Record& r);
+    // EMF+ records were seen, and not one drawing record of the plain kind.
+    bool onlyEmfPlus() const { return emfPlus_ > 0 && drawings_ == 0; }
 
 private:
     // Points of a poly record: count at countAt, points from pointsAt, each
@@ -81,6 +85,7 @@ private:
     const Record* rec_ = nullptr;
     std::string face_;
     int charset_ = 0;
+    std::size_t emfPlus_ = 0, drawings_ = 0;
 };
 
 bool EmfPlayer::readPoints(std::size_t countAt, std::size_t pointsAt, bool small, std::vector<Point>& out) const {
@@ -200,8 +205,10 @@ bool EmfPlayer::play(std::uint32_t type, const Record& r) {
     if (t == EmfRecord::Eof) return false;
     if (r.size() < fixedSize(t)) return true;  // too short for its own fields: skipped
     rec_ = &r;
-    for (auto part : {&EmfPlayer::playPoly, &EmfPlayer::playMapping, &EmfPlayer::playObject, &EmfPlayer::playShape,
-                      &EmfPlayer::playClip, &EmfPlayer::playBitmap})
+    if (t == EmfRecord::Comment && r.u32(12) == kEmfPlusComment) ++emfPlus_;
+    for (auto part : {&EmfPlayer::playPoly, &EmfPlayer::playShape, &EmfPlayer::playBitmap})
+        if ((this->*part)(t, r)) return ++drawings_, true;
+    for (auto part : {&EmfPlayer::playMapping, &EmfPlayer::playObject, &EmfPlayer::playClip})
         if ((this->*part)(t, r)) break;
     return true;  // comments (EMF+ included) and everything else are skipped
 }
@@ -496,9 +503,9 @@ EmfInfo readEmfInfo(std::span<const std::uint8_t> bytes, const std::string& name
     return info;
 }
 
-void playEmf(std::span<const std::uint8_t> bytes, const EmfInfo& info, MetafileSurface& surface, int width,
+bool playEmf(std::span<const std::uint8_t> bytes, const EmfInfo& info, MetafileSurface& surface, int width,
              int height, PlayBudget* budget) {
-    if (width <= 0 || height <= 0) return;
+    if (width <= 0 || height <= 0) return true;
     DeviceSetup setup;
     setup.outputWidth = width, setup.outputHeight = height;
     setup.pixelsPerMmX = double(info.devicePixelsX) / info.deviceMmX;
@@ -521,6 +528,7 @@ void playEmf(std::span<const std::uint8_t> bytes, const EmfInfo& info, MetafileS
         at += size;
         if (budget) budget->atRecord(double(at) / double(end));
     }
+    return !player.onlyEmfPlus();
 }
 
 }  // namespace hueline::meta

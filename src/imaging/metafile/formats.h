@@ -43,7 +43,9 @@ struct EmfInfo {
 // Throws FileError when the file does not begin with a sound enhanced
 // metafile header.
 EmfInfo readEmfInfo(std::span<const std::uint8_t> bytes, const std::string& name);
-void playEmf(std::span<const std::uint8_t> bytes, const EmfInfo& info, MetafileSurface& surface, int width,
+// False when the file holds EMF+ records and no plain drawing records: a
+// picture that is all EMF+ (which is not drawn) rather than an empty one.
+bool playEmf(std::span<const std::uint8_t> bytes, const EmfInfo& info, MetafileSurface& surface, int width,
              int height, PlayBudget* budget = nullptr);
 
 }  // namespace hueline::meta

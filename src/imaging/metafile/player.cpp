@@ -45,7 +45,8 @@ void playMetafile(std::span<const std::uint8_t> bytes, const std::string& name, 
     meta::BudgetedSurface charged(surface, budget);
     if (kind == PictureKind::Wmf)
         meta::playWmf(bytes, meta::readWmfInfo(bytes, name), charged, size.width, size.height, &budget);
-    else meta::playEmf(bytes, meta::readEmfInfo(bytes, name), charged, size.width, size.height, &budget);
+    else if (!meta::playEmf(bytes, meta::readEmfInfo(bytes, name), charged, size.width, size.height, &budget))
+        throw FileError(name, "the metafile holds only EMF+ drawing records, which Hueline does not draw");
 }
 
 void playMetafile(std::span<const std::uint8_t> bytes, const std::string& name, PictureKind kind,

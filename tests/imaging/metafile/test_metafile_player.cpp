@@ -373,6 +373,31 @@ TEST(MetafileObjects, SaveAndRestoreAreBoundedAndChecked) {
     EXPECT_EQ(saves, restores);
 }
 
+std::string refusal(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const FileError& e) {
+        return e.what();
+    }
+    return {};
+}
+
+TEST(MetafileHeader, FilesOfOnlyEmfPlusRecordsAreRefusedWithAMessage) {
+    // A comment carrying one EMF+ record (a header), as a dual file has it.
+    Bytes plus;
+    plus.u32(16).u32(0x2B464D45).u16(0x4001).u16(1).u32(12).u32(0);
+    EmfBuilder only(10000, 10000, 100, 100, 100, 100);
+    only.rec(70, plus).rec(17, {1});
+    RecordingSurface s;
+    const std::string why = refusal([&] { playMetafile(only.build(), "plus.emf", PictureKind::Emf, s); });
+    EXPECT_EQ(why, "plus.emf: the metafile holds only EMF+ drawing records, which Hueline does not draw");
+    // With plain records beside them, those are drawn; a file with neither is just empty.
+    EmfBuilder dual(10000, 10000, 100, 100, 100, 100);
+    dual.rec(70, plus).rec(43, {10, 10, 50, 50});
+    EXPECT_EQ(play(dual.build(), PictureKind::Emf).of(Call::Fill).size(), 1u);
+    EXPECT_TRUE(play(EmfBuilder(10000, 10000, 100, 100, 100, 100).build(), PictureKind::Emf).calls.empty());
+}
+
 // ------------------------------------------------------------ work budget
 
 // A 1000 x 1000 picture filled by one polygon zigzagging from top to
@@ -383,15 +408,6 @@ std::vector<std::uint8_t> zigzag(int points) {
     for (int i = 0; i < points; ++i) body.i16(std::int16_t(i * 1000 / points)).i16(i % 2 ? 1000 : 0);
     EmfBuilder e(100000, 100000, 1000, 1000, 1000, 1000);
     return e.rec(86, body).build();
-}
-
-std::string refusal(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const FileError& e) {
-        return e.what();
-    }
-    return {};
 }
 
 TEST(MetafileBudget, ShapesTooCostlyToDrawAreRefusedBeforeTheyStart) {
