@@ -19,6 +19,8 @@ MetafileSize checkedSize(double w, double h, const std::string& name, std::int64
     if (wi * hi > maxPixels)
         throw FileError(name, "the picture would be larger than " + std::to_string(maxPixels / 1000000) +
                                   " megapixels (" + std::to_string(wi) + " x " + std::to_string(hi) + ")");
+    // A picture without width or without height is empty either way.
+    if (wi == 0 || hi == 0) return {0, 0};
     return {int(wi), int(hi)};
 }
 

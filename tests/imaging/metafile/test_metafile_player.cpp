@@ -66,6 +66,9 @@ TEST(MetafileSize, EnhancedMetafileFrameTimesDevicePixelsPerMillimetre) {
     // A frame of 0.01 mm gives an empty picture, not an error.
     EXPECT_EQ(metafileNaturalSize(EmfBuilder(1, 1, 1920, 1080, 309, 173).build(), "a.emf", PictureKind::Emf),
               (MetafileSize{0, 0}));
+    // So does one of no width, however tall (not a picture of a million empty rows).
+    EXPECT_EQ(metafileNaturalSize(EmfBuilder(0, 1000000, 100, 100, 1, 1).build(), "a.emf", PictureKind::Emf),
+              (MetafileSize{0, 0}));
 }
 
 TEST(MetafileSize, PicturesOverTheLimitAreRefusedFromTheHeader) {
