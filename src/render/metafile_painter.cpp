@@ -183,14 +183,23 @@ PainterSurface::PainterSurface(QPainter& painter, int width, int height)
 }
 
 bool PainterSurface::applyMix(meta::Mix mix) {
+    using M = meta::Mix;
+    using Q = QPainter;
     switch (mix) {
-    case meta::Mix::Nop: return false;
-    case meta::Mix::Invert: p_.setCompositionMode(QPainter::RasterOp_NotDestination); break;
-    case meta::Mix::Xor: p_.setCompositionMode(QPainter::RasterOp_SourceXorDestination); break;
-    case meta::Mix::And: p_.setCompositionMode(QPainter::RasterOp_SourceAndDestination); break;
-    case meta::Mix::Or: p_.setCompositionMode(QPainter::RasterOp_SourceOrDestination); break;
-    case meta::Mix::NotCopy: p_.setCompositionMode(QPainter::RasterOp_NotSource); break;
-    default: p_.setCompositionMode(QPainter::CompositionMode_SourceOver); break;
+    case M::Nop: return false;
+    case M::NotOr: p_.setCompositionMode(Q::RasterOp_NotSourceAndNotDestination); break;
+    case M::NotPenAnd: p_.setCompositionMode(Q::RasterOp_NotSourceAndDestination); break;
+    case M::NotCopy: p_.setCompositionMode(Q::RasterOp_NotSource); break;
+    case M::PenAndNot: p_.setCompositionMode(Q::RasterOp_SourceAndNotDestination); break;
+    case M::Invert: p_.setCompositionMode(Q::RasterOp_NotDestination); break;
+    case M::Xor: p_.setCompositionMode(Q::RasterOp_SourceXorDestination); break;
+    case M::NotAnd: p_.setCompositionMode(Q::RasterOp_NotSourceOrNotDestination); break;
+    case M::And: p_.setCompositionMode(Q::RasterOp_SourceAndDestination); break;
+    case M::NotXor: p_.setCompositionMode(Q::RasterOp_NotSourceXorDestination); break;
+    case M::NotPenOr: p_.setCompositionMode(Q::RasterOp_NotSourceOrDestination); break;
+    case M::PenOrNot: p_.setCompositionMode(Q::RasterOp_SourceOrNotDestination); break;
+    case M::Or: p_.setCompositionMode(Q::RasterOp_SourceOrDestination); break;
+    default: p_.setCompositionMode(Q::CompositionMode_SourceOver); break;  // copy, black, white
     }
     return true;
 }

@@ -163,6 +163,23 @@ TEST_F(MetafilePainter, TextIsDrawnWhereItsAlignmentPutsIt) {
     EXPECT_EQ(inkIn(b, 100, 91, 200, 100), 0);
 }
 
+TEST_F(MetafilePainter, EveryBinaryRasterOperationIsExact) {
+    // A brush P over a ground D in sixteen 10-pixel cells, one raster
+    // operation each; without a pen only the brush draws.
+    const ColorValue d = 0xFFA53C, pen = 0x550FF0;
+    WmfBuilder w(0, 0, 160, 10, 96);
+    w.rec(0x02FC, {0, int(d & 0xFFFF), int(d >> 16), 0});
+    w.rec(0x02FC, {0, int(pen & 0xFFFF), int(pen >> 16), 0});
+    w.rec(0x02FA, {5, 0, 0, 0, 0});
+    w.rec(0x012D, {2}).rec(0x012D, {0}).rec(0x041B, {10, 160, 0, 0});
+    w.rec(0x012D, {1});
+    for (int rop = 1; rop <= 16; ++rop) w.rec(0x0104, {rop}).rec(0x041B, {10, rop * 10, 0, rop * 10 - 10});
+    const WorkBitmap b = renderMetafile(w.build(), "rops.wmf", PictureKind::Wmf);
+    const ColorValue expected[16] = {0, ~(pen | d), ~pen & d, ~pen, pen & ~d, ~d, pen ^ d, ~(pen & d), pen & d,
+                                     ~(pen ^ d), d, ~pen | d, pen, pen | ~d, pen | d, 0xFFFFFF};
+    for (int rop = 1; rop <= 16; ++rop) EXPECT_EQ(at(b, rop * 10 - 5, 5), expected[rop - 1] & 0xFFFFFF) << "ROP2 " << rop;
+}
+
 TEST_F(MetafilePainter, TallPicturesAreDrawnInBands) {
     // 4200 x 4200 pixels is more than one band of 16 megapixels.
     EmfBuilder e(420000, 420000, 1000, 1000, 1000, 1000);

@@ -303,19 +303,7 @@ Brush GdiContext::deviceBrush(const LogBrush& b) const {
     return out;
 }
 
-Mix GdiContext::mix() const {
-    switch (s_.rop2) {
-    case 1: return Mix::Black;
-    case 4: return Mix::NotCopy;
-    case 6: return Mix::Invert;
-    case 7: case 10: return Mix::Xor;
-    case 9: case 3: case 5: return Mix::And;
-    case 11: return Mix::Nop;
-    case 12: case 14: case 15: return Mix::Or;
-    case 16: return Mix::White;
-    default: return Mix::Copy;
-    }
-}
+Mix GdiContext::mix() const { return s_.rop2 >= 1 && s_.rop2 <= 16 ? Mix(s_.rop2) : Mix::Copy; }
 
 // ---------------------------------------------------------------- drawing
 

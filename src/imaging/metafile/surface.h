@@ -48,18 +48,26 @@ struct Path {
 
 enum class FillRule : std::uint8_t { Alternate, Winding };
 
-// How drawn pixels combine with those already there (the binary raster
-// operations of a device context, by their effect).
+// How drawn pixels combine with those already there: the sixteen binary
+// raster operations of a device context, numbered as records number them.
+// P is the pen or brush colour, D the pixel already there, bit by bit.
 enum class Mix : std::uint8_t {
-    Copy,        // the pen or brush colour
-    Black,       // black whatever the colour
-    White,       // white whatever the colour
-    Invert,      // the inverse of what is there
-    Xor,         // colour XOR what is there
-    And,         // colour AND what is there
-    Or,          // colour OR what is there
-    NotCopy,     // the inverse of the colour
-    Nop,         // nothing changes
+    Black = 1,   // 0
+    NotOr,       // NOT (P OR D)
+    NotPenAnd,   // (NOT P) AND D
+    NotCopy,     // NOT P
+    PenAndNot,   // P AND (NOT D)
+    Invert,      // NOT D
+    Xor,         // P XOR D
+    NotAnd,      // NOT (P AND D)
+    And,         // P AND D
+    NotXor,      // NOT (P XOR D)
+    Nop,         // D: nothing changes
+    NotPenOr,    // (NOT P) OR D
+    Copy,        // P
+    PenOrNot,    // P OR (NOT D)
+    Or,          // P OR D
+    White,       // 1
 };
 
 enum class PenStyle : std::uint8_t { Solid, Dash, Dot, DashDot, DashDotDot, Null };
