@@ -724,8 +724,13 @@ void GdiContext::textOut(Point ref, std::u16string text, std::span<const int> dx
     run.font.charset = f.charset;
     run.font.pitchAndFamily = f.pitchAndFamily;
     run.font.face = f.face;
+    // Escapement is an angle in logical space: extents that flip one axis
+    // turn it the other way (a y axis pointing up makes 270 degrees read
+    // upwards); the world transform turns it further.
+    const bool isoOrAniso = s_.mapMode == kMapIsotropic || s_.mapMode == kMapAnisotropic;
+    const bool flipped = isoOrAniso && (s_.viewportExt.x / s_.windowExt.x < 0) != (s_.viewportExt.y / s_.windowExt.y < 0);
     const double worldAngle = std::atan2(-s_.world.m12, s_.world.m11) * 180 / kPi;
-    run.angle = f.escapement / 10.0 + worldAngle;
+    run.angle = (flipped ? -f.escapement : f.escapement) / 10.0 + worldAngle;
     run.color = s_.textColor & 0xFFFFFF;
     run.background = background();
     run.align = s_.textAlign & 0x1E;

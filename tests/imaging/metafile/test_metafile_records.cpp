@@ -287,6 +287,27 @@ TEST(MetafileRecords, EnhancedWideTextAndCurrentPosition) {
     EXPECT_EQ(texts[1].text.text, u"\u03B1");
 }
 
+TEST(MetafileRecords, EscapementTurnsWithTheMapping) {
+    // A font at 270 degrees, drawn under extents that keep the y axis down
+    // and under extents that turn it up (as charts do): the text reads
+    // downwards in the first and upwards in the second.
+    auto angle = [](int windowHeight) {
+        auto e = pixels();
+        e.rec(17, {8}).rec(9, {100, windowHeight}).rec(11, {100, 100});
+        Bytes font;
+        font.u32(1).i32(-12).i32(0).i32(2700).i32(2700).i32(400).u32(0).u32(0);
+        for (int i = 0; i < 32; ++i) font.u16(0);
+        e.rec(82, font).rec(37, {1});
+        Bytes t;
+        t.i32(0).i32(0).i32(0).i32(0).u32(1).f32(1).f32(1);
+        t.i32(50).i32(50).u32(1).u32(76).u32(0).i32(0).i32(0).i32(0).i32(0).u32(0).u16(u'A').pad(4);
+        const auto texts = play(e.rec(84, t).build(), PictureKind::Emf).of(Call::Text);
+        return texts.size() == 1 ? std::fmod(texts[0].text.angle + 360, 360) : -1.0;
+    };
+    EXPECT_DOUBLE_EQ(angle(100), 270);
+    EXPECT_DOUBLE_EQ(angle(-100), 90);
+}
+
 // ------------------------------------------------------------ bitmaps
 
 // A bottom-up 24-bit DIB of w x h pixels, all one colour.
