@@ -3,10 +3,12 @@
 #include <QFont>
 #include <QFontDatabase>
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QGuiApplication>
 #include <QLinearGradient>
 #include <QPainterPath>
 #include <QPolygonF>
+#include <QRawFont>
 #include <QTransform>
 
 #include <algorithm>
@@ -342,6 +344,15 @@ double PainterSurface::drawText(const meta::TextRun& run) {
     const QFontMetricsF m(font);
     const QString text = QString::fromUtf16(run.text.data(), qsizetype(run.text.size()));
     std::vector<double> advances = run.advances;
+    // Glyph numbers are drawn from the font as it is installed: the same
+    // glyphs where it is the face the metafile was made with.
+    const QRawFont raw = run.glyphIndices ? QRawFont::fromFont(font) : QRawFont();
+    QList<quint32> glyphs;
+    for (char16_t g : run.text) glyphs.push_back(g);
+    if (run.glyphIndices && advances.size() < std::size_t(glyphs.size())) {
+        advances.clear();
+        for (const QPointF& a : raw.advancesForGlyphIndexes(glyphs)) advances.push_back(a.x() + run.charExtra);
+    }
     if (advances.empty() && run.charExtra != 0) {
         // Extra space after every character: place them one by one.
         for (char16_t c : run.text) advances.push_back(m.horizontalAdvance(QChar(c)) + run.charExtra);
@@ -368,7 +379,17 @@ double PainterSurface::drawText(const meta::TextRun& run) {
                     qcolor(run.background.color));
     p_.setFont(font);
     p_.setPen(qcolor(run.color));
-    if (!advances.empty()) {
+    if (run.glyphIndices) {
+        QList<QPointF> at;
+        for (std::size_t i = 0, n = std::min<std::size_t>(glyphs.size(), advances.size()); i < n; ++i)
+            at.push_back(QPointF(x0, baseline)), x0 += advances[i];
+        glyphs.resize(at.size());
+        QGlyphRun g;
+        g.setRawFont(raw);
+        g.setGlyphIndexes(glyphs);
+        g.setPositions(at);
+        p_.drawGlyphRun(QPointF(0, 0), g);
+    } else if (!advances.empty()) {
         double x = x0;
         for (std::size_t i = 0; i < run.text.size() && i < advances.size(); ++i) {
             p_.drawText(QPointF(x, baseline), QString(QChar(run.text[i])));

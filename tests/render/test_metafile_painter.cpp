@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QImage>
+#include <QRawFont>
 
 #include <filesystem>
 
@@ -161,6 +162,33 @@ TEST_F(MetafilePainter, TextIsDrawnWhereItsAlignmentPutsIt) {
     EXPECT_GT(inkIn(b, 150, 70, 191, 91), 50);
     EXPECT_EQ(inkIn(b, 191, 50, 200, 100), 0);
     EXPECT_EQ(inkIn(b, 100, 91, 200, 100), 0);
+}
+
+TEST_F(MetafilePainter, TextStoredAsGlyphIndicesIsDrawnWithTheFontsGlyphs) {
+    // "Hag" once as characters and once as the installed face's glyph
+    // numbers, both with the same advances: the same pixels.
+    QFont qf(PainterSurface::familyFor("Arial", 0));
+    qf.setPixelSize(20);
+    const QList<quint32> ids = QRawFont::fromFont(qf).glyphIndexesForString("Hag");
+    ASSERT_EQ(ids.size(), 3);
+    auto picture = [&](bool asGlyphs) {
+        EmfBuilder e(10000, 4000, 100, 40, 100, 40);
+        Bytes font;
+        font.u32(1).i32(-20).i32(0).i32(0).i32(0).i32(400).u32(0).u32(0);
+        for (char c : std::string("Arial")) font.u16(std::uint8_t(c));
+        for (int i = 5; i < 32; ++i) font.u16(0);
+        e.rec(82, font).rec(37, {1}).rec(18, {1});
+        Bytes t;
+        t.i32(0).i32(0).i32(100).i32(40).u32(1).f32(1).f32(1);
+        t.i32(10).i32(10).u32(3).u32(76).u32(asGlyphs ? 0x10 : 0).i32(0).i32(0).i32(0).i32(0).u32(84);
+        for (int i = 0; i < 3; ++i) t.u16(asGlyphs ? ids[i] : u"Hag"[i]);
+        t.pad(4).i32(14).i32(12).i32(12);
+        return renderMetafile(e.rec(84, t).build(), "glyphs.emf", PictureKind::Emf);
+    };
+    const WorkBitmap chars = picture(false), glyphs = picture(true);
+    EXPECT_GT(inkIn(glyphs, 0, 0, 100, 40), 100);
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 100; ++x) ASSERT_EQ(at(glyphs, x, y), at(chars, x, y)) << x << "," << y;
 }
 
 TEST_F(MetafilePainter, EveryBinaryRasterOperationIsExact) {

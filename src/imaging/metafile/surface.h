@@ -134,6 +134,7 @@ struct TextRun {
     int align = kAlignLeft | kAlignTop;
     std::vector<double> advances;  // per character, pixels; empty = the font's own
     double charExtra = 0;          // pixels added after each character when advances is empty
+    bool glyphIndices = false;     // text holds the font's glyph numbers, not characters
 };
 
 // How a bitmap combines with the picture (the ternary raster operations
