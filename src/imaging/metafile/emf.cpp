@@ -176,14 +176,11 @@ void EmfPlayer::text(const Record& r, bool wide) {
     std::u16string s;
     if (wide || glyphs) {
         s.reserve(std::size_t(chars));
-        const bool symbol = isSymbolFace(face_);
+        const SymbolFont symbol = symbolFontOf(face_);
         for (std::uint64_t i = 0; i < chars; ++i) {
             char16_t c = wide ? r.u16(offString + std::size_t(2 * i)) : r.u8(offString + std::size_t(i));
             if (!glyphs && c >= 0xF020 && c <= 0xF0FF) c = char16_t(c - 0xF000);  // symbol fonts' private-use codes
-            if (!glyphs && symbol && c < 0x100) {
-                const std::uint8_t code = std::uint8_t(c);
-                c = ansiToUtf16(std::span<const std::uint8_t>(&code, 1), true)[0];
-            }
+            if (!glyphs && c < 0x100) c = symbolFontChar(symbol, std::uint8_t(c));
             s.push_back(c);
         }
     }
@@ -193,7 +190,7 @@ void EmfPlayer::text(const Record& r, bool wide) {
         dx.reserve(std::size_t(chars));
         for (std::uint64_t i = 0; i < chars; ++i) dx.push_back(r.i32(offDx + std::size_t(i * 4 * per)));
     }
-    if (!wide && !glyphs) s = charsetToUtf16(r.bytes(offString, std::size_t(chars)), charset_, isSymbolFace(face_), &dx);
+    if (!wide && !glyphs) s = charsetToUtf16(r.bytes(offString, std::size_t(chars)), charset_, symbolFontOf(face_), &dx);
     ctx_.textOut(ref, std::move(s), dx, int(options), hasRect ? std::optional<IntRect>(rect) : std::nullopt);
 }
 

@@ -104,83 +104,14 @@ constexpr char16_t kCp1252High[32] = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
-// The Symbol font's letters and common signs by their code in that font.
-char16_t symbolChar(std::uint8_t c) {
-    static constexpr char16_t upper[26] = {0x0391, 0x0392, 0x03A7, 0x0394, 0x0395, 0x03A6, 0x0393, 0x0397, 0x0399,
-                                           0x03D1, 0x039A, 0x039B, 0x039C, 0x039D, 0x039F, 0x03A0, 0x0398, 0x03A1,
-                                           0x03A3, 0x03A4, 0x03A5, 0x03C2, 0x03A9, 0x039E, 0x03A8, 0x0396};
-    static constexpr char16_t lower[26] = {0x03B1, 0x03B2, 0x03C7, 0x03B4, 0x03B5, 0x03C6, 0x03B3, 0x03B7, 0x03B9,
-                                           0x03D5, 0x03BA, 0x03BB, 0x03BC, 0x03BD, 0x03BF, 0x03C0, 0x03B8, 0x03C1,
-                                           0x03C3, 0x03C4, 0x03C5, 0x03D6, 0x03C9, 0x03BE, 0x03C8, 0x03B6};
-    if (c >= 'A' && c <= 'Z') return upper[c - 'A'];
-    if (c >= 'a' && c <= 'z') return lower[c - 'a'];
-    switch (c) {
-    case 0x22: return 0x2200;
-    case 0x24: return 0x2203;
-    case 0x27: return 0x220B;
-    case 0x2D: return 0x2212;
-    case 0x40: return 0x2245;
-    case 0x5C: return 0x2234;
-    case 0x5E: return 0x22A5;
-    case 0x7E: return 0x223C;
-    case 0xA1: return 0x03D2;
-    case 0xA2: return 0x2032;
-    case 0xA3: return 0x2264;
-    case 0xA5: return 0x221E;
-    case 0xAB: return 0x2194;
-    case 0xAC: return 0x2190;
-    case 0xAD: return 0x2191;
-    case 0xAE: return 0x2192;
-    case 0xAF: return 0x2193;
-    case 0xB0: return 0x00B0;
-    case 0xB1: return 0x00B1;
-    case 0xB2: return 0x2033;
-    case 0xB3: return 0x2265;
-    case 0xB4: return 0x00D7;
-    case 0xB5: return 0x221D;
-    case 0xB6: return 0x2202;
-    case 0xB7: return 0x2022;
-    case 0xB8: return 0x00F7;
-    case 0xB9: return 0x2260;
-    case 0xBA: return 0x2261;
-    case 0xBB: return 0x2248;
-    case 0xC0: return 0x2135;
-    case 0xC4: return 0x2297;
-    case 0xC5: return 0x2295;
-    case 0xC6: return 0x2205;
-    case 0xC7: return 0x2229;
-    case 0xC8: return 0x222A;
-    case 0xC9: return 0x2283;
-    case 0xCC: return 0x2282;
-    case 0xCE: return 0x2208;
-    case 0xCF: return 0x2209;
-    case 0xD1: return 0x2207;
-    case 0xD5: return 0x220F;
-    case 0xD6: return 0x221A;
-    case 0xD7: return 0x22C5;
-    case 0xD9: return 0x2227;
-    case 0xDA: return 0x2228;
-    case 0xDB: return 0x21D4;
-    case 0xDE: return 0x21D2;
-    case 0xE5: return 0x2211;
-    case 0xF2: return 0x222B;
-    default: return c;
-    }
-}
 
 }  // namespace
 
-bool isSymbolFace(const std::string& face) {
-    std::string f;
-    for (char c : face) f.push_back(char(std::tolower(static_cast<unsigned char>(c))));
-    return f == "symbol";
-}
-
-std::u16string ansiToUtf16(std::span<const std::uint8_t> text, bool symbolFont) {
+std::u16string ansiToUtf16(std::span<const std::uint8_t> text, SymbolFont symbolFont) {
     std::u16string out;
     out.reserve(text.size());
     for (std::uint8_t c : text) {
-        if (symbolFont) out.push_back(symbolChar(c));
+        if (symbolFont != SymbolFont::None) out.push_back(symbolFontChar(symbolFont, c));
         else if (c >= 0x80 && c < 0xA0) out.push_back(kCp1252High[c - 0x80]);
         else out.push_back(char16_t(c));
     }
@@ -249,9 +180,9 @@ private:
 
 }  // namespace
 
-std::u16string charsetToUtf16(std::span<const std::uint8_t> text, int charset, bool symbolFont,
+std::u16string charsetToUtf16(std::span<const std::uint8_t> text, int charset, SymbolFont symbolFont,
                               std::vector<int>* dx) {
-    const char* page = symbolFont ? nullptr : codePageOf(charset);
+    const char* page = symbolFont != SymbolFont::None ? nullptr : codePageOf(charset);
     Converter conv(page ? page : "CP1252");
     if (!page || !conv.ok()) return ansiToUtf16(text, symbolFont);
     std::u16string out;

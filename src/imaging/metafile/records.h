@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "imaging/metafile/surface.h"
+#include "imaging/metafile/symbol_fonts.h"
 
 namespace hueline::meta {
 
@@ -58,16 +59,14 @@ bool describeDib(std::span<const std::uint8_t> header, std::span<const std::uint
 bool describePackedDib(std::span<const std::uint8_t> packed, Dib& dib);
 
 // Windows-1252 text (the ANSI code page of the metafiles' fonts) as
-// UTF-16; with symbolFont, the Symbol font's letters become Greek.
-std::u16string ansiToUtf16(std::span<const std::uint8_t> text, bool symbolFont);
+// UTF-16; in a symbol font, its signs.
+std::u16string ansiToUtf16(std::span<const std::uint8_t> text, SymbolFont symbolFont);
 // Text in the code page of a font's character set (Windows-1252 for the
 // ANSI and default sets, the Windows code pages of the others, double-byte
 // ones included) as UTF-16. dx, when given, holds one advance per byte and
 // comes back with one per character.
-std::u16string charsetToUtf16(std::span<const std::uint8_t> text, int charset, bool symbolFont,
+std::u16string charsetToUtf16(std::span<const std::uint8_t> text, int charset, SymbolFont symbolFont,
                               std::vector<int>* dx = nullptr);
-// True for the Symbol face, whatever its case: its letters are Greek.
-bool isSymbolFace(const std::string& face);
 // UTF-16 as UTF-8, for face names.
 std::string utf16ToUtf8(const std::u16string& s);
 

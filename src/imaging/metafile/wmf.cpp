@@ -295,7 +295,7 @@ GdiObject WmfPlayer::font() const {
         for (std::size_t i = 24; i < r.size() && i < 24 + 32 && r.u8(i) != 0; ++i) face.push_back(char(r.u8(i)));
         // Face names are in the font's own code page; keep them as UTF-8.
         std::vector<std::uint8_t> raw(face.begin(), face.end());
-        f.face = utf16ToUtf8(charsetToUtf16(raw, f.charset, false));
+        f.face = utf16ToUtf8(charsetToUtf16(raw, f.charset, SymbolFont::None));
     }
     return o;
 }
@@ -325,7 +325,7 @@ GdiObject WmfPlayer::region() const {
 void WmfPlayer::textOut(bool extended) {
     const Record& r = *rec_;
     const std::size_t n = params();
-    const bool symbol = isSymbolFace(faceForText_);
+    const SymbolFont symbol = symbolFontOf(faceForText_);
     if (!extended) {
         if (n < 1) return;
         const std::size_t count = std::uint16_t(p(0));

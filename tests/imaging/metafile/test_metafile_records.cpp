@@ -251,6 +251,30 @@ TEST(MetafileRecords, TextInTheFontsCodePage) {
     EXPECT_EQ(texts[1].text.text, u"\u041F");
 }
 
+TEST(MetafileRecords, SymbolFontsDrawTheirSigns) {
+    // A brace of three pieces and an ellipsis in Symbol, check boxes and a
+    // circled one in Wingdings; face names in any case.
+    WmfBuilder w(0, 0, 200, 100, 96);
+    for (const char* face : {"SYMBOL", "wingdings"}) {
+        Bytes f;
+        f.i16(-20).i16(0).i16(0).i16(0).i16(400).u8(0).u8(0).u8(0).u8(2).u8(0).u8(0).u8(0).u8(0).text(face).u8(0);
+        w.recBytes(0x02FB, f);
+    }
+    auto text = [&](const std::string& s) {
+        Bytes t;
+        t.i16(int(s.size())).text(s).pad(2).i16(0).i16(0);
+        w.recBytes(0x0521, t);
+    };
+    w.rec(0x012D, {0});
+    text("\xEC\xED\xEE\xBC");
+    w.rec(0x012D, {1});
+    text("\xFC\xFE\xA8\x81");
+    const auto texts = play(w.build(), PictureKind::Wmf).of(Call::Text);
+    ASSERT_EQ(texts.size(), 2u);
+    EXPECT_EQ(texts[0].text.text, u"\u23A7\u23A8\u23A9\u2026");
+    EXPECT_EQ(texts[1].text.text, u"\u2713\u2611\u25FB\u2460");
+}
+
 TEST(MetafileRecords, EnhancedWideTextAndCurrentPosition) {
     auto e = pixels();
     Bytes font;
