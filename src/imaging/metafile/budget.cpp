@@ -65,10 +65,14 @@ std::string PlayBudget::limitText() const {
 
 void PlayBudget::refuse(const std::string& why) const { throw FileError(name_, why); }
 
-void PlayBudget::charge(double units, std::size_t points) {
+void PlayBudget::checkShape(std::uint64_t points) const {
     if (points > kMaxShapePoints)
         refuse("one of its shapes has " + std::to_string(points) + " points, more than the " +
                std::to_string(kMaxShapePoints) + " a shape may have");
+}
+
+void PlayBudget::charge(double units, std::size_t points) {
+    checkShape(points);
     filePoints_ += points;
     if (filePoints_ > kMaxFilePoints)
         refuse("its shapes have more than " + std::to_string(kMaxFilePoints) + " points together, the most a metafile may have");

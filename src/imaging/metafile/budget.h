@@ -36,6 +36,8 @@ public:
     // Charges a drawing call of so many points; throws FileError when it
     // would overrun the time or the points allowed.
     void charge(double units, std::size_t points);
+    // Throws FileError for a shape of more points than a shape may have.
+    void checkShape(std::uint64_t points) const;
     // Between records: reads the clock now and then and reports progress
     // (fraction of this play's bytes), which may throw Cancelled.
     void atRecord(double fraction);

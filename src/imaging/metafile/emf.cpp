@@ -22,8 +22,8 @@ constexpr std::uint32_t kEmfPlusComment = 0x2B464D45;  // "EMF+"
 
 class EmfPlayer {
 public:
-    EmfPlayer(MetafileSurface& surface, const DeviceSetup& setup, std::uint32_t handles)
-        : ctx_(surface, setup), handles_(handles) {}
+    EmfPlayer(MetafileSurface& surface, const DeviceSetup& setup, std::uint32_t handles, PlayBudget* budget)
+        : ctx_(surface, setup), handles_(handles), budget_(budget) {}
 
     // Plays one record; false ends the play.
     bool play(std::uint32_t type, const Record& r);
@@ -80,6 +80,7 @@ private:
 
     GdiContext ctx_;
     std::uint32_t handles_;
+    PlayBudget* budget_;
     std::vector<ColorValue> palette_;
     std::unordered_map<std::uint32_t, GdiObject> objects_;
     const Record* rec_ = nullptr;
@@ -93,6 +94,7 @@ bool EmfPlayer::readPoints(std::size_t countAt, std::size_t pointsAt, bool small
     const std::uint64_t count = r.u32(countAt);
     const std::uint64_t each = small ? 4 : 8;
     if (!r.fits(pointsAt, count * each)) return false;
+    if (budget_) budget_->checkShape(count);  // before the points are read in
     out.clear();
     out.reserve(std::size_t(count));
     for (std::uint64_t i = 0; i < count; ++i) {
@@ -508,7 +510,7 @@ bool playEmf(std::span<const std::uint8_t> bytes, const EmfInfo& info, MetafileS
     const double sx = fw > 0 ? width / fw : 1, sy = fh > 0 ? height / fh : 1;
     const double left = info.frameLeft * setup.pixelsPerMmX / 100, top = info.frameTop * setup.pixelsPerMmY / 100;
     setup.toOutput = Xform{sx, 0, 0, sy, -left * sx, -top * sy};
-    EmfPlayer player(surface, setup, info.handles);
+    EmfPlayer player(surface, setup, info.handles, budget);
 
     std::size_t at = info.headerSize;
     const std::size_t end = std::min(info.end, bytes.size());
