@@ -138,6 +138,20 @@ QImage decodeForDrawing(const meta::Dib& dib, QRectF& from, const meta::DestQuad
     return dibToImage(small, alpha);
 }
 
+// Glyphs of a font placed one after another along the baseline.
+QGlyphRun glyphRun(const QRawFont& font, QList<quint32> glyphs, const std::vector<double>& advances, double x,
+                   double baseline) {
+    QList<QPointF> at;
+    for (std::size_t i = 0, n = std::min<std::size_t>(glyphs.size(), advances.size()); i < n; ++i)
+        at.push_back(QPointF(x, baseline)), x += advances[i];
+    glyphs.resize(at.size());
+    QGlyphRun run;
+    run.setRawFont(font);
+    run.setGlyphIndexes(glyphs);
+    run.setPositions(at);
+    return run;
+}
+
 bool haveGuiApplication() { return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr; }
 
 }  // namespace
@@ -319,16 +333,16 @@ QString PainterSurface::familyFor(const std::string& face, int pitchAndFamily) {
     return family;
 }
 
-double PainterSurface::drawText(const meta::TextRun& run) {
-    if (run.text.empty() || !haveGuiApplication()) return 0;
-    QFont font(familyFor(run.font.face, run.font.pitchAndFamily));
-    font.setWeight(QFont::Weight(std::clamp(run.font.weight == 0 ? 400 : run.font.weight, 100, 900)));
-    font.setItalic(run.font.italic);
-    font.setUnderline(run.font.underline);
-    font.setStrikeOut(run.font.strikeOut);
+// The installed font a metafile's font is drawn with, at its size.
+QFont PainterSurface::fontFor(const meta::Font& f) {
+    QFont font(familyFor(f.face, f.pitchAndFamily));
+    font.setWeight(QFont::Weight(std::clamp(f.weight == 0 ? 400 : f.weight, 100, 900)));
+    font.setItalic(f.italic);
+    font.setUnderline(f.underline);
+    font.setStrikeOut(f.strikeOut);
     font.setStyleStrategy(QFont::PreferOutline);
-    double px = run.font.height;
-    if (run.font.cellHeight) {
+    double px = f.height;
+    if (f.cellHeight) {
         // The height given includes the internal leading: find the size
         // whose ascent plus descent is that height.
         font.setPixelSize(1000);
@@ -336,11 +350,17 @@ double PainterSurface::drawText(const meta::TextRun& run) {
         if (m.height() > 0) px = px * 1000 / (m.ascent() + m.descent());
     }
     font.setPixelSize(std::max(1, int(std::lround(px))));
-    if (run.font.width > 0) {
+    if (f.width > 0) {
         const QFontMetricsF m(font);
         if (m.averageCharWidth() > 0)
-            font.setStretch(std::clamp(int(std::lround(100 * run.font.width / m.averageCharWidth())), 1, 4000));
+            font.setStretch(std::clamp(int(std::lround(100 * f.width / m.averageCharWidth())), 1, 4000));
     }
+    return font;
+}
+
+double PainterSurface::drawText(const meta::TextRun& run) {
+    if (run.text.empty() || !haveGuiApplication()) return 0;
+    const QFont font = fontFor(run.font);
     const QFontMetricsF m(font);
     const QString text = QString::fromUtf16(run.text.data(), qsizetype(run.text.size()));
     std::vector<double> advances = run.advances;
@@ -380,15 +400,7 @@ double PainterSurface::drawText(const meta::TextRun& run) {
     p_.setFont(font);
     p_.setPen(qcolor(run.color));
     if (run.glyphIndices) {
-        QList<QPointF> at;
-        for (std::size_t i = 0, n = std::min<std::size_t>(glyphs.size(), advances.size()); i < n; ++i)
-            at.push_back(QPointF(x0, baseline)), x0 += advances[i];
-        glyphs.resize(at.size());
-        QGlyphRun g;
-        g.setRawFont(raw);
-        g.setGlyphIndexes(glyphs);
-        g.setPositions(at);
-        p_.drawGlyphRun(QPointF(0, 0), g);
+        p_.drawGlyphRun(QPointF(0, 0), glyphRun(raw, glyphs, advances, x0, baseline));
     } else if (!advances.empty()) {
         double x = x0;
         for (std::size_t i = 0; i < run.text.size() && i < advances.size(); ++i) {

@@ -2,6 +2,7 @@
 // play onto, and the picture of a metafile at its natural size.
 #pragma once
 
+#include <QFont>
 #include <QImage>
 #include <QPainter>
 #include <QRegion>
@@ -48,6 +49,7 @@ public:
 
     // The installed family a metafile's face name is drawn with.
     static QString familyFor(const std::string& face, int pitchAndFamily);
+    static QFont fontFor(const meta::Font& font);
 
 private:
     struct ClipState {
