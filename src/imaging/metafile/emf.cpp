@@ -34,7 +34,7 @@ private:
     // Points of a poly record: count at countAt, points from pointsAt, each
     // two 16- or 32-bit coordinates. Empty when the count does not fit.
     bool readPoints(std::size_t countAt, std::size_t pointsAt, bool small, std::vector<Point>& out) const;
-    bool readPoly(const Record& r, bool small, std::vector<Point>& pts);
+    bool readPoly(const Record&, bool small, std::vector<Point>& pts) { return readPoints(24, 28, small, pts); }
     bool readPolyPoly(const Record& r, bool small, std::vector<Point>& pts, std::vector<std::uint32_t>& counts);
     bool dibAt(const Record& r, std::size_t offBmiAt, std::size_t offBitsAt, Dib& dib) const;
     std::vector<IntRect> regionData(const Record& r, std::size_t at, std::uint64_t length) const;
@@ -68,20 +68,12 @@ private:
         return {r.f32(at), r.f32(at + 4), r.f32(at + 8), r.f32(at + 12), r.f32(at + 16), r.f32(at + 20)};
     }
 
-    // A colour reference: RGB, or an entry of the selected palette.
-    ColorValue color(const Record& r, std::size_t at) const {
-        const std::uint32_t v = r.u32(at);
-        if ((v >> 24) == 1) {
-            const std::uint32_t i = v & 0xFFFF;
-            return i < palette_.size() ? palette_[i] : kBlack;
-        }
-        return v & 0xFFFFFF;
-    }
+    ColorValue color(const Record& r, std::size_t at) const { return palette_.color(r.u32(at)); }
 
     GdiContext ctx_;
     std::uint32_t handles_;
     PlayBudget* budget_;
-    std::vector<ColorValue> palette_;
+    SelectedPalette palette_;
     std::unordered_map<std::uint32_t, GdiObject> objects_;
     const Record* rec_ = nullptr;
     std::string face_;
@@ -103,10 +95,6 @@ bool EmfPlayer::readPoints(std::size_t countAt, std::size_t pointsAt, bool small
         else out.push_back({double(r.i32(o)), double(r.i32(o + 4))});
     }
     return true;
-}
-
-bool EmfPlayer::readPoly(const Record&, bool small, std::vector<Point>& pts) {
-    return readPoints(24, 28, small, pts);
 }
 
 bool EmfPlayer::readPolyPoly(const Record& r, bool small, std::vector<Point>& pts,
@@ -296,11 +284,7 @@ bool EmfPlayer::playObject(EmfRecord t, const Record& r) {
         break;
     }
     case ExtCreateFontIndirectW: o = font(r); break;
-    case CreatePalette:  // its entries ride in the region list as red, green, blue
-        o.kind = GdiObject::Kind::Palette;
-        for (std::size_t i = 0, count = r.u16(14); i < count && r.fits(16 + 4 * i, 4); ++i)
-            o.region.push_back({r.u8(16 + 4 * i), r.u8(17 + 4 * i), r.u8(18 + 4 * i), 0});
-        break;
+    case CreatePalette: o = makePalette(r.bytes(16, r.size() - 16), r.u16(14)); break;
     default: return false;
     }
     store(r.u32(8), std::move(o));
@@ -323,9 +307,7 @@ GdiObject EmfPlayer::font(const Record& r) const {
 
 void EmfPlayer::selectPalette(std::uint32_t index) {
     const auto it = objects_.find(index);
-    if (it == objects_.end() || it->second.kind != GdiObject::Kind::Palette) return;
-    palette_.clear();
-    for (const IntRect& e : it->second.region) palette_.push_back(makeColor(e.left, e.top, e.right));
+    if (it != objects_.end() && it->second.kind == GdiObject::Kind::Palette) palette_.select(it->second);
 }
 
 bool EmfPlayer::playShape(EmfRecord t, const Record& r) {

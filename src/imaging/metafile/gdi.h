@@ -57,6 +57,31 @@ struct GdiObject {
     std::vector<IntRect> region;
 };
 
+// The palette a metafile selects, and colour references through it.
+struct SelectedPalette {
+    std::vector<ColorValue> entries;
+    // A colour reference: RGB, or (high byte 1) an entry of the palette.
+    ColorValue color(std::uint32_t ref) const {
+        if ((ref >> 24) != 1) return ref & 0xFFFFFF;
+        return (ref & 0xFFFF) < entries.size() ? entries[ref & 0xFFFF] : kBlack;
+    }
+    // The entries of a palette object: red, green, blue in its region list.
+    void select(const GdiObject& palette) {
+        entries.clear();
+        for (const IntRect& e : palette.region) entries.push_back(makeColor(e.left, e.top, e.right));
+    }
+};
+
+// A palette object of the entries given (red, green, blue, flags; up to
+// count of them).
+inline GdiObject makePalette(std::span<const std::uint8_t> bytes, std::size_t count) {
+    GdiObject o;
+    o.kind = GdiObject::Kind::Palette;
+    for (std::size_t i = 0; i < count && 4 * i + 4 <= bytes.size(); ++i)
+        o.region.push_back({bytes[4 * i], bytes[4 * i + 1], bytes[4 * i + 2], 0});
+    return o;
+}
+
 enum MapMode : int {
     kMapText = 1, kMapLoMetric, kMapHiMetric, kMapLoEnglish, kMapHiEnglish, kMapTwips, kMapIsotropic,
     kMapAnisotropic,

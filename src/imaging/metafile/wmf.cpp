@@ -75,13 +75,7 @@ private:
     int p(std::size_t i) const { return rec_->i16(6 + 2 * i); }
     std::uint32_t u32p(std::size_t i) const { return rec_->u32(6 + 2 * i); }
     std::size_t params() const { return (rec_->size() - 6) / 2; }
-    ColorValue color(std::uint32_t v) const {
-        if ((v >> 24) == 1) {
-            const std::uint32_t i = v & 0xFFFF;
-            return i < palette_.size() ? palette_[i] : kBlack;
-        }
-        return v & 0xFFFFFF;
-    }
+    ColorValue color(std::uint32_t v) const { return palette_.color(v); }
     std::vector<Point> points(std::size_t wordOffset, std::size_t count) const {
         std::vector<Point> pts;
         pts.reserve(count);
@@ -104,7 +98,7 @@ private:
     GdiContext ctx_;
     ObjectTable table_;
     const Record* rec_ = nullptr;
-    std::vector<ColorValue> palette_;
+    SelectedPalette palette_;
     std::string faceForText_;
     int charset_ = 0;
 };
@@ -176,10 +170,8 @@ bool WmfPlayer::playObject(WmfRecord t) {
         o.brush.color = 0x808080;
         break;
     case CreateFontIndirect: o = font(); break;
-    case CreatePalette:  // entries ride in the region list: red, green, blue
-        o.kind = GdiObject::Kind::Palette;
-        for (std::size_t i = 0, count = params() >= 2 ? std::uint16_t(p(1)) : 0; i < count && r.fits(10 + 4 * i, 4); ++i)
-            o.region.push_back({r.u8(10 + 4 * i), r.u8(11 + 4 * i), r.u8(12 + 4 * i), 0});
+    case CreatePalette:
+        o = makePalette(r.bytes(10, r.size() - std::min<std::size_t>(r.size(), 10)), params() >= 2 ? std::uint16_t(p(1)) : 0);
         break;
     case CreateRegion: o = region(); break;
     case SelectObject: select(std::uint16_t(p(0))); return true;
@@ -201,10 +193,7 @@ void WmfPlayer::select(std::uint32_t slot) {
 }
 
 void WmfPlayer::selectPalette(std::uint32_t slot) {
-    const GdiObject* o = table_.get(slot);
-    if (!o || o->kind != GdiObject::Kind::Palette) return;
-    palette_.clear();
-    for (const IntRect& e : o->region) palette_.push_back(makeColor(e.left, e.top, e.right));
+    if (const GdiObject* o = table_.get(slot); o && o->kind == GdiObject::Kind::Palette) palette_.select(*o);
 }
 
 bool WmfPlayer::playRegion(WmfRecord t) {
