@@ -226,13 +226,12 @@ const QImage* PainterSurface::pattern(const meta::Brush& brush) {
     if (it != patterns_.end()) return it->second.isNull() ? nullptr : &it->second;
     // The brush keeps its bitmap alive while its decoded image is cached.
     keepPatterns_.push_back(brush.pattern);
+    // A huge pattern is tiled at no more than the cap's size.
     const meta::Dib& dib = *brush.pattern;
-    const double scale = std::sqrt(meta::kMaxDecodedBitmapPixels / (double(dib.width) * std::abs(double(dib.height))));
-    meta::Dib small;
-    const bool huge = scale < 1 &&
-                      meta::sampleDib(dib, {0, 0, dib.width, std::abs(dib.height)}, std::max(1, int(dib.width * scale)),
-                                      std::max(1, int(std::abs(dib.height) * scale)), small);
-    const QImage& img = patterns_[brush.pattern.get()] = dibToImage(huge ? small : dib, false);
+    QRectF whole(0, 0, dib.width, std::abs(dib.height));
+    const double scale = std::sqrt(meta::kMaxDecodedBitmapPixels / (whole.width() * whole.height()));
+    const meta::DestQuad drawn{{0, 0}, {whole.width() * scale, 0}, {0, whole.height() * scale}};
+    const QImage& img = patterns_[brush.pattern.get()] = decodeForDrawing(dib, whole, drawn, false, false);
     return img.isNull() ? nullptr : &img;
 }
 
