@@ -1,5 +1,7 @@
 #include "app/fringe_dialog.h"
 
+#include <QKeyEvent>
+
 #include "app/design.h"
 
 namespace hueline::app {
@@ -13,8 +15,7 @@ constexpr QSize kButtonSize(45, 25);
 }  // namespace
 
 FringeDialog::FringeDialog(Workspace& ws, const Kernel& defaults, const Design& design, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowCloseButtonHint),
+    : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       ws_(ws),
       defaults_(defaults) {
     setWindowTitle(QString::fromLatin1(design.caption));
@@ -34,7 +35,7 @@ FringeDialog::FringeDialog(Workspace& ws, const Kernel& defaults, const Design& 
         auto* b = new QPushButton(QString::fromLatin1(caption), this);
         b->setObjectName(QString::fromLatin1(name));
         b->setGeometry(QRect(QPoint(left, kButtonTop), kButtonSize));
-        // Enter in a box applies nothing by itself; only a click does.
+        // No default button: Enter in a box applies nothing by itself.
         b->setAutoDefault(false);
         return b;
     };
@@ -73,6 +74,19 @@ void FringeDialog::setTabOrderOf(std::initializer_list<QWidget*> chain) {
         if (previous) QWidget::setTabOrder(previous, w);
         previous = w;
     }
+    if (chain.size() > 0) (*chain.begin())->setFocus();
+}
+
+// Enter on a focused button clicks it, as Space does; in a box it does
+// nothing, since no button is the default.
+void FringeDialog::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier)
+        if (auto* button = qobject_cast<QPushButton*>(focusWidget())) {
+            button->click();
+            return;
+        }
+    QDialog::keyPressEvent(event);
 }
 
 }  // namespace hueline::app

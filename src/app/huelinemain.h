@@ -189,6 +189,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -205,6 +207,15 @@ private:
     void showPanes();
     void setDrawingColor(ColorValue c);
     void releaseWorkspace();
+    // While a stroke or the preview lasts, the menus, their shortcuts and
+    // the keyboard wait: a command in between would leave the working
+    // pictures out of step with what the panes show.
+    void holdCommands(bool hold);
+    // Whether a stroke position lies over the part of the result pane the
+    // user sees (inside the scroll box's viewport, under no other control).
+    bool overVisibleResult(QPoint pos) const;
+    // Both scroll boxes back to their top-left corner.
+    void scrollPanesHome();
 
     Workspace ws_;
     QWidget* central_ = nullptr;
@@ -226,6 +237,8 @@ private:
     int saveFilterEntry_ = 1;
     bool released_ = false;
     bool previewing_ = false;
+    bool commandsHeld_ = false;
+    QObject* heldInput_ = nullptr;  // the application-wide filter while held
 };
 
 }  // namespace hueline::app

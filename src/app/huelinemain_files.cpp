@@ -17,6 +17,7 @@
 #include "app/messages.h"
 #include "app/picture_preview.h"
 #include "app/save_name.h"
+#include "app/save_question.h"
 #include "imaging/codecs/bmp_codec.h"
 #include "imaging/picture/errors.h"
 #include "imaging/codecs/icon_reader.h"
@@ -75,11 +76,13 @@ void TMyPicture::OpenPicture(const QString& fileName) {
         return;
     }
     ws_.openPicture(loaded);
+    scrollPanesHome();
 }
 
 void TMyPicture::SpeedButton2Click() {
     const QString name = runFileDialog(SavePictureDialog1, saveFilters(), saveFilterEntry_);
     if (name.isEmpty()) return;
+    if (!mayWriteForcedName(name, saveFilters().value(saveFilterEntry_ - 1))) return;
     savePicture(name, saveFilterEntry_);
 }
 

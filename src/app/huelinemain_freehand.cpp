@@ -130,6 +130,7 @@ void TMyPicture::Image1StartDrag() {
     Image1->setCursor(Image1DragCursor_);
     if (ToolMode_ != ToolMode::Pen && ToolMode_ != ToolMode::Brush && ToolMode_ != ToolMode::Rubber) return;
     DragPicture_ = ws_.resultPane().to24();
+    holdCommands(true);
 }
 
 void TMyPicture::Image1DragOver(QPoint pos) {
@@ -145,6 +146,7 @@ void TMyPicture::Image1EndDrag() {
     if (!DragPicture_) return;
     WorkBitmap drawn = std::move(*DragPicture_);
     DragPicture_.reset();
+    holdCommands(false);
     ws_.finishStroke(drawn);
 }
 

@@ -23,6 +23,14 @@ void setMessageHandler(MessageHandler handler);
 
 void showMessage(MessageKind kind, const QString& caption, const QString& text);
 
+using QuestionHandler = std::function<bool(const QString& caption, const QString& text)>;
+
+// Replaces the yes-or-no boxes (tests); an empty handler puts them back.
+void setQuestionHandler(QuestionHandler handler);
+
+// A yes-or-no box over the active window, No by default; true for Yes.
+bool askQuestion(const QString& caption, const QString& text);
+
 // The error report's text: the error's own sentence, with a full stop
 // appended when it does not end with one.
 QString withFullStop(QString text);
