@@ -11,6 +11,8 @@
 #include <QFileSystemModel>
 #include <QLabel>
 #include <QMimeData>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -103,6 +105,8 @@ private slots:
     void brokenIconShowsItsOwnMessageOnce();
     void saveFollowsTheSelectedEntry();
     void saveDialogKeepsItsEntry();
+    void saveAsksBeforeAForcedNameReplacesAFile();
+    void openShowsTheNewPictureFromItsCorner();
     void savingAnEmptyPictureWritesNothing();
     void droppedFileOpens();
     void photoToSketchAndBack();
@@ -335,6 +339,59 @@ void TestFiles::saveDialogKeepsItsEntry() {
     answerDialog(w.SavePictureDialog1, QString(), 0);
     w.SpeedButton2Click();
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 2);
+}
+
+// Typed sketch.jpg with entry "*.bmp": sketch.bmp is written, and when it
+// exists the user is asked first. A name typed as written is not asked.
+void TestFiles::saveAsksBeforeAForcedNameReplacesAFile() {
+    QStringList asked;
+    bool answer = false;
+    setQuestionHandler([&](const QString&, const QString& text) {
+        asked << text;
+        return answer;
+    });
+    TMyPicture w;
+    QTemporaryDir dir;
+    const QString bmp = dir.filePath("sketch.bmp");
+    w.savePicture(bmp, 2);
+    const WorkBitmap first = readBmpFile(bmp.toStdString());
+    w.Button16Click();  // inverse: another picture to save
+    answerDialog(w.SavePictureDialog1, dir.filePath("sketch.jpg"), 2);
+    w.SpeedButton2Click();
+    QCOMPARE(asked.size(), 1);
+    QVERIFY(asked[0].contains("sketch.bmp"));
+    QVERIFY(readBmpFile(bmp.toStdString()) == first);  // "No" keeps the file
+    QVERIFY(!QFile::exists(dir.filePath("sketch.jpg")));
+    answer = true;
+    answerDialog(w.SavePictureDialog1, dir.filePath("sketch.jpg"), 2);
+    w.SpeedButton2Click();
+    QVERIFY(readBmpFile(bmp.toStdString()) == w.workspace().resultPane());
+    w.Button16Click();
+    answerDialog(w.SavePictureDialog1, bmp, 2);
+    w.SpeedButton2Click();
+    QCOMPARE(asked.size(), 2);
+    QVERIFY(readBmpFile(bmp.toStdString()) == w.workspace().resultPane());
+    setQuestionHandler(nullptr);
+}
+
+// Open shows both panes of the new picture from their top-left corner; a
+// file that fails to open leaves the scrolling as it was.
+void TestFiles::openShowsTheNewPictureFromItsCorner() {
+    TMyPicture w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QTemporaryDir dir;
+    const QString big = dir.filePath("big.bmp");
+    writeBmpFile(WorkBitmap(1200, 900), big.toStdString());
+    w.OpenPicture(big);
+    QList<QScrollBar*> bars;
+    for (QScrollArea* box : {w.ScrollBox1, w.ScrollBox2})
+        bars << box->horizontalScrollBar() << box->verticalScrollBar();
+    for (QScrollBar* bar : bars) bar->setValue(bar->maximum());
+    QVERIFY_THROWS_EXCEPTION(FileError, w.OpenPicture(dir.filePath("missing.bmp")));
+    for (QScrollBar* bar : bars) QVERIFY(bar->value() > 0 && bar->value() == bar->maximum());
+    w.OpenPicture(big);
+    for (QScrollBar* bar : bars) QCOMPARE(bar->value(), 0);
 }
 
 void TestFiles::savingAnEmptyPictureWritesNothing() {

@@ -6,6 +6,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QScrollArea>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -81,6 +82,7 @@ private slots:
     void penStampAtTheCorner();
     void strokeAppearsWhenItEnds();
     void positionsOffThePictureAreNotStamped();
+    void positionsOutOfSightAreNotStamped();
     void strokeClipsAtTheEdges();
     void brushPaintsOnlyWhatIsNotWhite();
     void rubberIgnoresTheColour();
@@ -190,6 +192,19 @@ void TestFreehand::positionsOffThePictureAreNotStamped() {
     const WorkBitmap& r = w().workspace().resultPane();
     QCOMPARE(countColour(r, kBlack), 833);
     QCOMPARE(r.pixel(6, 46), kWhite);  // where the off-picture stamp would reach
+}
+
+// A picture larger than its pane: the held pointer over the scroll bar or
+// the notebook lies over the picture's scrolled-out part and stamps nothing.
+void TestFreehand::positionsOutOfSightAreNotStamped() {
+    w().workspace().openPicture(filled(1000, 800, kWhite));
+    QTest::mouseClick(w().SpeedButton12, Qt::LeftButton);
+    const QSize seen = w().ScrollBox1->viewport()->size();
+    QTest::mousePress(w().Image1, Qt::LeftButton, {}, QPoint(10, 10));
+    QTest::mouseMove(w().Image1, QPoint(10, seen.height() + 20));
+    QTest::mouseMove(w().Image1, QPoint(seen.width() + 5, 10));
+    QTest::mouseRelease(w().Image1, Qt::LeftButton, {}, QPoint(seen.width() + 5, 10));
+    QCOMPARE(countColour(w().workspace().resultPane(), kBlack), 833);
 }
 
 void TestFreehand::strokeClipsAtTheEdges() {
