@@ -61,6 +61,12 @@ std::array<std::string, 9> FringeDialog::coefficientTexts() const {
     return texts;
 }
 
+void FringeDialog::bringUp() {
+    show();
+    raise();
+    activateWindow();
+}
+
 void FringeDialog::Button2Click() { ws_.undo(); }
 
 void FringeDialog::Button3Click() {

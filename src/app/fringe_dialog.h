@@ -43,6 +43,9 @@ public:
     std::array<std::string, 9> coefficientTexts() const;
     const Kernel& defaults() const { return defaults_; }
 
+    // Shows the dialog in front, with the keyboard, so that Enter applies.
+    void bringUp();
+
 public slots:
     // Applies the method with the coefficients in the boxes.
     virtual void Button1Click() = 0;

@@ -8,7 +8,9 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>
+#include <QAbstractItemView>
 #include <QColorDialog>
+#include <QCompleter>
 #include <QDesktopServices>
 #include <QFile>
 #include <QFileDialog>
@@ -471,6 +473,14 @@ void TMyPicture::buildDialogs() {
     SavePictureDialog1->setAcceptMode(QFileDialog::AcceptSave);
     SavePictureDialog1->setFileMode(QFileDialog::AnyFile);
     SavePictureDialog1->resize(780, 460);
+
+    // The name box's completion list is a window of its own; a path typed
+    // and confirmed with Enter can leave it open over the main window.
+    for (QFileDialog* dialog : {OpenPictureDialog1, SavePictureDialog1})
+        connect(dialog, &QDialog::finished, dialog, [dialog] {
+            for (QCompleter* completer : dialog->findChildren<QCompleter*>())
+                if (QAbstractItemView* list = completer->popup()) list->hide();
+        });
 
     ColorDialog1 = new QColorDialog(this);
     ColorDialog1->setObjectName(QStringLiteral("ColorDialog1"));

@@ -22,9 +22,10 @@ bool mayWriteForcedName(const QString& typed, const QString& filter) {
     const QString written = QString::fromStdString(withForcedExtension(typed.toStdString(), ext.toStdString()));
     if (written == typed || !QFileInfo::exists(written)) return true;
     return askQuestion(QStringLiteral("Save"),
-                       QStringLiteral("%1 already exists.\nThe chosen file type saves the picture under this name "
-                                      "instead of %2.\nDo you want to replace it?")
-                           .arg(QDir::toNativeSeparators(written), QFileInfo(typed).fileName()));
+                       QStringLiteral("%1 already exists.\nThe chosen file type saves the picture as %2, not as "
+                                      "%3.\nDo you want to replace it?")
+                           .arg(QDir::toNativeSeparators(written), QFileInfo(written).fileName(),
+                                QFileInfo(typed).fileName()));
 }
 
 }  // namespace hueline::app

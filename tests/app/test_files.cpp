@@ -3,6 +3,7 @@
 // name rule for saving, dropping a file on the window, and a whole round
 // from a photo to a saved sketch and back.
 #include <QAbstractItemView>
+#include <QCompleter>
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -107,6 +108,7 @@ private slots:
     void saveDialogKeepsItsEntry();
     void saveAsksBeforeAForcedNameReplacesAFile();
     void openShowsTheNewPictureFromItsCorner();
+    void noCompletionListOutlivesTheDialog();
     void savingAnEmptyPictureWritesNothing();
     void droppedFileOpens();
     void photoToSketchAndBack();
@@ -392,6 +394,26 @@ void TestFiles::openShowsTheNewPictureFromItsCorner() {
     for (QScrollBar* bar : bars) QVERIFY(bar->value() > 0 && bar->value() == bar->maximum());
     w.OpenPicture(big);
     for (QScrollBar* bar : bars) QCOMPARE(bar->value(), 0);
+}
+
+// A path typed into the name box opens its completion list; once the
+// dialog is done, no such list is left over the window.
+void TestFiles::noCompletionListOutlivesTheDialog() {
+    TMyPicture w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QCompleter* completer = nullptr;
+    QTimer::singleShot(0, w.OpenPictureDialog1, [&] {
+        auto* box = w.OpenPictureDialog1->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        completer = box->completer();
+        box->setText(data("bmp/g/pal8.bmp"));
+        completer->popup()->show();
+        static_cast<QDialog*>(w.OpenPictureDialog1)->accept();
+    });
+    w.SpeedButton1Click();
+    QVERIFY(completer);
+    QVERIFY(!completer->popup()->isVisible());
+    QVERIFY(w.workspace().resultPane() == readBmpFile(data("bmp/g/pal8.bmp").toStdString()));
 }
 
 void TestFiles::savingAnEmptyPictureWritesNothing() {

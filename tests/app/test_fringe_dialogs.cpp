@@ -155,7 +155,6 @@ void TestFringeDialogs::enterAppliesOnOpening() {
         {w.Button12, w.FormOfFringe2, "Fringe 3"}};
     for (const auto& [opener, dialog, word] : methods) {
         QTest::mouseClick(opener, Qt::LeftButton);
-        dialog->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(dialog));
         QCOMPARE(dialog->focusWidget(), dialog->Button1);
         QTest::keyClick(dialog->focusWidget(), Qt::Key_Return);
