@@ -76,6 +76,9 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://hueline.example.org/")
 # The libraries the programs link (Qt, libjpeg, the C++ run-time) become the
 # package's dependencies through dpkg-shlibdeps.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The window draws its icon from SVG through Qt's SVG plugin, which no
+# program links directly.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6")
 # The long description under the summary line; CPack indents it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
 "Hueline is a single-window picture tool that turns a photograph into a
