@@ -4,11 +4,10 @@
 #include "app/huelinemain.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QAction>
-#include <QApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>
-#include <QAbstractItemView>
 #include <QColorDialog>
 #include <QCompleter>
 #include <QDesktopServices>
@@ -145,29 +144,10 @@ const char* const kAboutText =
     "Technical support: support@hueline.example.org\n"
     "Sales: sales@hueline.example.org\n";
 
-// While commands are held: keys other than Escape (which ends a stroke) go
-// nowhere, so no focused button, slider or shortcut acts; nor does the
-// wheel over a slider. Scrolling a pane stays possible.
-class HeldInput : public QObject {
-public:
-    using QObject::QObject;
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        switch (event->type()) {
-            case QEvent::KeyPress:
-            case QEvent::KeyRelease:
-            case QEvent::ShortcutOverride: return static_cast<QKeyEvent*>(event)->key() != Qt::Key_Escape;
-            case QEvent::Shortcut: return true;
-            case QEvent::Wheel: return qobject_cast<QSlider*>(watched) != nullptr;
-            default: return false;
-        }
-    }
-};
-
 }  // namespace
 
 TMyPicture::TMyPicture(QWidget* parent) : QMainWindow(parent) {
     initHuelineResources();
-    heldInput_ = new HeldInput(this);
     setObjectName(QStringLiteral("MyPicture"));
     setWindowTitle(QStringLiteral("Hueline v2.5"));
     setWindowIcon(programIcon());
@@ -548,18 +528,6 @@ void TMyPicture::keyPressEvent(QKeyEvent* event) {
     QMainWindow::keyPressEvent(event);
 }
 
-void TMyPicture::holdCommands(bool hold) {
-    if (hold == commandsHeld_) return;
-    commandsHeld_ = hold;
-    for (QAction* a : {Open1, Save1, Exit1, Undo1, Renew1, QuickPanel1, woValue1, Online1, About1})
-        a->setEnabled(!hold);
-    if (hold)
-        qApp->installEventFilter(heldInput_);
-    else
-        qApp->removeEventFilter(heldInput_);
-}
-
-bool TMyPicture::overVisibleResult(QPoint pos) const { return Image1->visibleRegion().contains(pos); }
 
 void TMyPicture::Online1Click() {
     // Whether a browser opened is not the program's business.

@@ -12,6 +12,7 @@
 //   huelinemain_commands.cpp  the black-and-white and colour commands
 //   huelinemain_files.cpp     open and save
 //   huelinemain_freehand.cpp  tools, cursors, eyedropper, strokes
+//   huelinemain_held.cpp      menus and keys held during a stroke or preview
 //   huelinemain_view.cpp      zoom, preview, layout on resize
 #pragma once
 

@@ -141,6 +141,8 @@ void TMyPicture::Image1DragOver(QPoint pos) {
     stamp(*DragPicture_, pos.x(), pos.y(), tool, DrawingColor_);
 }
 
+bool TMyPicture::overVisibleResult(QPoint pos) const { return Image1->visibleRegion().contains(pos); }
+
 void TMyPicture::Image1EndDrag() {
     Image1->setCursor(Image1Cursor_);
     if (!DragPicture_) return;
