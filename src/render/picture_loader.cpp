@@ -58,10 +58,10 @@ WorkBitmap decodePngForIcon(std::span<const std::uint8_t> bytes) {
 }
 
 WorkBitmap LoadPictureFile(const std::string& path, std::string* damage) {
-    // Other reasons a file cannot be opened (a folder, no permission) are
-    // left to the readers, which name them.
+    // Other reasons a file cannot be opened (a folder, a FIFO, a link to
+    // nothing, no permission) are left to the readers, which name them.
     std::error_code ec;
-    if (std::filesystem::status(path, ec).type() == std::filesystem::file_type::not_found)
+    if (std::filesystem::symlink_status(path, ec).type() == std::filesystem::file_type::not_found)
         throw FileError(path, "no such file");
     switch (kindFromName(path)) {
     case PictureKind::Bmp: return readBmpFile(path);
