@@ -31,6 +31,7 @@
 
 #include "batch/steps.h"
 #include "imaging/codecs/bmp_codec.h"
+#include "imaging/codecs/file_io.h"
 #include "imaging/picture/errors.h"
 #include "imaging/codecs/jpeg_codec.h"
 #include "imaging/picture/picture_kind.h"
@@ -376,6 +377,13 @@ int runFolder(const Options& o, GuiOnDemand& gui) {
         const fs::path& in = pictures[i];
         progress.show(i, in.filename().string());
         const fs::path out = fs::path(o.output) / (in.stem().string() + extension);
+        try {
+            openRegularFile(in.string());  // a FIFO, folder or broken link is named as such
+        } catch (const FileError& e) {
+            report.error(e.what());
+            failed.push_back(in.string());
+            continue;
+        }
         if (const std::optional<std::string> refusal = refusalFor(in, out, inputs, outputs)) {
             report.error(*refusal);
             failed.push_back(in.string());
