@@ -24,7 +24,6 @@
 #include <new>
 #include <optional>
 #include <set>
-#include <utility>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -71,7 +70,10 @@ void printUsage(std::FILE* to) {
                  ".jpg or .jpeg, BMP in the picture's own pixel format for .bmp.\n"
                  "When INPUT is a folder, OUTPUT is a folder too (made if missing): every\n"
                  "picture file in INPUT is written there under its own base name, as JPEG\n"
-                 "or BMP as --format says (jpg when not given).\n"
+                 "or BMP as --format says (jpg when not given). A picture is never written\n"
+                 "over one of the input pictures (the same folder for both is fine when\n"
+                 "the names differ); it is reported and skipped, as are entries named like\n"
+                 "pictures that are no picture files (folders, FIFOs, broken links).\n"
                  "\n"
                  "Steps:\n",
                  kProgram);
