@@ -3,7 +3,9 @@
 // Open: the chosen file is read once; both panes show it and the working
 // pictures restart from it. Cancelling changes nothing, and a file that
 // cannot be read changes nothing either: its error goes to the error
-// report (an icon has a message box of its own).
+// report (an icon has a message box of its own). A read that takes long
+// shows a progress dialog whose Cancel also changes nothing. A damaged
+// JPEG opens as far as it decodes, and a message then says so.
 //
 // Save: the format follows the selected filter entry, never the typed
 // name, and its extension is forced onto the name.
@@ -15,6 +17,7 @@
 
 #include "app/huelinemain.h"
 #include "app/messages.h"
+#include "app/open_progress.h"
 #include "app/picture_preview.h"
 #include "app/save_name.h"
 #include "app/save_question.h"
@@ -22,6 +25,7 @@
 #include "imaging/picture/errors.h"
 #include "imaging/codecs/icon_reader.h"
 #include "imaging/codecs/jpeg_codec.h"
+#include "imaging/picture/progress.h"
 #include "render/picture_loader.h"
 
 namespace hueline::app {
@@ -67,8 +71,12 @@ void TMyPicture::SpeedButton1Click() {
 
 void TMyPicture::OpenPicture(const QString& fileName) {
     WorkBitmap loaded;
+    std::string damage;
     try {
-        loaded = LoadPictureFile(fileName.toStdString());
+        const OpenProgress progress(this, fileName);
+        loaded = LoadPictureFile(fileName.toStdString(), &damage);
+    } catch (const Cancelled&) {
+        return;
     } catch (const IconError& e) {
         const QString why = QString::fromStdString(e.reason().empty() ? std::string(e.what()) : e.reason());
         showMessage(MessageKind::Information, QStringLiteral("Exit"),
@@ -77,6 +85,7 @@ void TMyPicture::OpenPicture(const QString& fileName) {
     }
     ws_.openPicture(loaded);
     scrollPanesHome();
+    if (!damage.empty()) showMessage(MessageKind::Information, QStringLiteral("Damaged picture"), QString::fromStdString(damage));
 }
 
 void TMyPicture::SpeedButton2Click() {

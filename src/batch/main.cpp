@@ -12,12 +12,14 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <new>
 #include <optional>
@@ -28,6 +30,7 @@
 
 #include "batch/steps.h"
 #include "imaging/codecs/bmp_codec.h"
+#include "imaging/codecs/file_io.h"
 #include "imaging/picture/errors.h"
 #include "imaging/codecs/jpeg_codec.h"
 #include "imaging/picture/picture_kind.h"
@@ -67,11 +70,15 @@ void printUsage(std::FILE* to) {
                  ".jpg or .jpeg, BMP in the picture's own pixel format for .bmp.\n"
                  "When INPUT is a folder, OUTPUT is a folder too (made if missing): every\n"
                  "picture file in INPUT is written there under its own base name, as JPEG\n"
-                 "or BMP as --format says (jpg when not given).\n"
+                 "or BMP as --format says (jpg when not given). A picture is never written\n"
+                 "over one of the input pictures (the same folder for both is fine when\n"
+                 "the names differ); it is reported and skipped, as are entries named like\n"
+                 "pictures that are no picture files (folders, FIFOs, broken links).\n"
                  "\n"
                  "Steps:\n",
                  kProgram);
-    for (const batch::StepHelp& h : batch::stepHelp()) std::fprintf(to, "  %-20s %s\n", h.form, h.what);
+    for (const batch::StepHelp& h : batch::stepHelp())
+        std::fprintf(to, "  %-20s %s\n", h.form.c_str(), h.what.c_str());
     std::fprintf(to,
                  "\n"
                  "Options:\n"
@@ -154,8 +161,6 @@ private:
     std::unique_ptr<QGuiApplication> app_;
 };
 
-GuiOnDemand* gGui = nullptr;
-
 // Qt's own notes and warnings (such as a missing runtime folder on a
 // machine without a desktop) are no concern of a command-line run; its
 // critical messages are passed on.
@@ -229,6 +234,11 @@ struct Reporter {
         if (progress) progress->clear();
         std::fprintf(stderr, "%s: %s\n", kProgram, message.c_str());
     }
+
+    void warning(const std::string& message) const {
+        if (progress) progress->clear();
+        std::fprintf(stderr, "%s: warning: %s\n", kProgram, message.c_str());
+    }
 };
 
 // A failure while one picture was being done, already worded for the user.
@@ -245,16 +255,19 @@ std::string messageOf(const std::exception& e, const std::string& file) {
 }
 
 // Opens the input, runs the steps and writes the output. Nothing is
-// written unless every step has run.
+// written unless every step has run. A damaged picture that still opens
+// is worked on, with a warning.
 void processPicture(const std::string& input, const std::string& output, OutputKind kind,
-                    const std::vector<batch::Step>& steps, const Reporter& report) {
+                    const std::vector<batch::Step>& steps, const Reporter& report, GuiOnDemand& gui) {
     Workspace ws;
     try {
-        if (gGui) gGui->ensureFor(input);
+        gui.ensureFor(input);
         const auto start = Clock::now();
-        const WorkBitmap loaded = LoadPictureFile(input);
+        std::string damage;
+        const WorkBitmap loaded = LoadPictureFile(input, &damage);
         ws.openPicture(loaded);
         report.timing("load", start);
+        if (!damage.empty()) report.warning(damage);
     } catch (const std::exception& e) {
         throw PictureFailure{messageOf(e, input)};
     }
@@ -279,13 +292,13 @@ void processPicture(const std::string& input, const std::string& output, OutputK
     }
 }
 
-int runOne(const Options& o) {
+int runOne(const Options& o, GuiOnDemand& gui) {
     const std::optional<OutputKind> kind = outputKindOf(o.output);
     if (!kind) throw batch::UsageError("OUTPUT must end in .jpg, .jpeg or .bmp: '" + o.output + "'");
     if (o.format) throw batch::UsageError("--format is only for a folder as INPUT; OUTPUT's ending says the kind");
     Reporter report{o.timings, nullptr};
     try {
-        processPicture(o.input, o.output, *kind, o.steps, report);
+        processPicture(o.input, o.output, *kind, o.steps, report, gui);
     } catch (const PictureFailure& f) {
         report.error(f.message);
         return 1;
@@ -293,7 +306,48 @@ int runOne(const Options& o) {
     return 0;
 }
 
-int runFolder(const Options& o) {
+// A file as the system knows it, whatever names lead to it.
+struct FileId {
+    dev_t device;
+    ino_t inode;
+    auto operator<=>(const FileId&) const = default;
+};
+
+// The file a name leads to (through links), if it leads to one.
+std::optional<FileId> fileIdOf(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+    return FileId{st.st_dev, st.st_ino};
+}
+
+// The entries of a folder whose names are those of pictures, sorted.
+// Nothing is opened or followed here: an entry that is no picture file
+// (a folder, a FIFO, a link to nothing or to itself) is found out, and
+// reported, when it is opened. Throws filesystem_error.
+std::vector<fs::path> picturesIn(const std::string& folder) {
+    std::vector<fs::path> pictures;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder))
+        if (kindFromName(entry.path().filename().string()) != PictureKind::Unknown) pictures.push_back(entry.path());
+    std::sort(pictures.begin(), pictures.end());
+    return pictures;
+}
+
+// Why out may not be written in a folder run, or nothing when it may:
+// it is one of the inputs (compared as files, so links and other names of
+// the same file count), or this run has written it already.
+std::optional<std::string> refusalFor(const fs::path& in, const fs::path& out, const std::set<FileId>& inputs,
+                                      const std::map<std::string, std::string>& written) {
+    if (const auto it = written.find(out.string()); it != written.end())
+        return in.string() + ": not written, since " + out.string() + " was already written from " + it->second +
+               ", another picture of the same name";
+    const std::optional<FileId> target = fileIdOf(out.string());
+    if (!target || !inputs.count(*target)) return std::nullopt;
+    if (target == fileIdOf(in.string()))
+        return in.string() + ": not written, since " + out.string() + " is this picture itself and would be replaced";
+    return in.string() + ": not written, since " + out.string() + " is one of the input pictures and would be replaced";
+}
+
+int runFolder(const Options& o, GuiOnDemand& gui) {
     const OutputKind kind = o.format.value_or(OutputKind::Jpeg);
     const char* extension = kind == OutputKind::Jpeg ? ".jpg" : ".bmp";
     std::error_code ec;
@@ -303,15 +357,14 @@ int runFolder(const Options& o) {
     Reporter report{o.timings, nullptr};
     std::vector<fs::path> pictures;
     try {
-        for (const fs::directory_entry& entry : fs::directory_iterator(o.input)) {
-            const std::string name = entry.path().filename().string();
-            if (entry.is_regular_file() && kindFromName(name) != PictureKind::Unknown) pictures.push_back(entry.path());
-        }
+        pictures = picturesIn(o.input);
     } catch (const fs::filesystem_error& e) {
         report.error(FileError(o.input, "the folder cannot be read (" + e.code().message() + ")").what());
         return 1;
     }
-    std::sort(pictures.begin(), pictures.end());
+    std::set<FileId> inputs;
+    for (const fs::path& in : pictures)
+        if (const std::optional<FileId> id = fileIdOf(in.string())) inputs.insert(*id);
     if (!fs::is_directory(o.output, ec) && !fs::create_directories(o.output, ec)) {
         report.error(FileError(o.output, "the folder cannot be made (" + ec.message() + ")").what());
         return 1;
@@ -321,22 +374,26 @@ int runFolder(const Options& o) {
     report.progress = &progress;
     std::size_t written = 0;
     std::vector<std::string> failed;
-    std::set<std::string> outputs;  // names written in this run
+    std::map<std::string, std::string> outputs;  // written in this run, and from which input
     for (std::size_t i = 0; i < pictures.size(); ++i) {
         const fs::path& in = pictures[i];
         progress.show(i, in.filename().string());
         const fs::path out = fs::path(o.output) / (in.stem().string() + extension);
-        // Two inputs with one base name (photo.bmp, photo.jpg) would land
-        // on one output; the second is refused rather than replacing the
-        // first one's result.
-        if (!outputs.insert(out.string()).second) {
-            report.error(in.string() + ": not written, since " + out.string() +
-                         " was already written from another picture of the same name");
+        try {
+            openRegularFile(in.string());  // a FIFO, folder or broken link is named as such
+        } catch (const FileError& e) {
+            report.error(e.what());
+            failed.push_back(in.string());
+            continue;
+        }
+        if (const std::optional<std::string> refusal = refusalFor(in, out, inputs, outputs)) {
+            report.error(*refusal);
             failed.push_back(in.string());
             continue;
         }
         try {
-            processPicture(in.string(), out.string(), kind, o.steps, report);
+            processPicture(in.string(), out.string(), kind, o.steps, report, gui);
+            outputs.emplace(out.string(), in.string());
             ++written;
         } catch (const PictureFailure& f) {
             report.error(f.message);
@@ -358,7 +415,6 @@ int runFolder(const Options& o) {
 int main(int argc, char** argv) {
     qInstallMessageHandler(qtMessage);
     GuiOnDemand gui;
-    gGui = &gui;
     try {
         const Options o = parseArguments(argc, argv);
         if (o.help) {
@@ -370,7 +426,7 @@ int main(int argc, char** argv) {
             return 0;
         }
         std::error_code ec;
-        return fs::is_directory(o.input, ec) ? runFolder(o) : runOne(o);
+        return fs::is_directory(o.input, ec) ? runFolder(o, gui) : runOne(o, gui);
     } catch (const batch::UsageError& e) {
         std::fprintf(stderr, "%s: %s\nTry '%s --help' for the steps and options.\n", kProgram, e.what(), kProgram);
         return 2;

@@ -30,10 +30,11 @@ struct Step {
 // give the fringe dialogs' own message ("'abc' is not a valid integer value").
 Step parseStep(const std::string& text);
 
-// Every step, for the usage text: its form and what it does.
+// Every step, for the usage text: its form and what it does, made from
+// the table parseStep reads.
 struct StepHelp {
-    const char* form;
-    const char* what;
+    std::string form;
+    std::string what;
 };
 const std::vector<StepHelp>& stepHelp();
 

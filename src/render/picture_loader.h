@@ -18,7 +18,16 @@ namespace hueline {
 // Throws FileError(path, "no such file") when the file does not exist,
 // FileError(path, "not a picture this program reads") for any other name,
 // and the reader's own error (an IconError for icons) when it fails.
-WorkBitmap LoadPictureFile(const std::string& path);
+// A FIFO, device or folder under a picture's name is refused without
+// waiting on it. A damaged JPEG still opens; damage, when given, receives
+// what is wrong with it (empty when nothing is).
+// Reports progress and may be cancelled (see progress.h).
+WorkBitmap LoadPictureFile(const std::string& path, std::string* damage = nullptr);
+
+// The picture for a preview of about boxWidth x boxHeight: as
+// LoadPictureFile, but a JPEG is decoded reduced by libjpeg as far as it
+// still covers the box.
+WorkBitmap LoadPreviewPicture(const std::string& path, int boxWidth, int boxHeight);
 
 // Decodes the PNG image that an icon entry holds into a 32-bit picture
 // whose alpha sits in masks().alpha (0xFF000000). Refuses images over

@@ -12,6 +12,7 @@
 #include <QFileSystemModel>
 #include <QLabel>
 #include <QMimeData>
+#include <QProgressDialog>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -21,6 +22,7 @@
 
 #include "app/huelinemain.h"
 #include "app/messages.h"
+#include "app/open_progress.h"
 #include "app/picture_pane.h"
 #include "app/picture_preview.h"
 #include "app/save_name.h"
@@ -30,6 +32,8 @@
 #include "imaging/codecs/jpeg_codec.h"
 #include "imaging/metafile/player.h"
 #include "imaging/ops/tones.h"
+#include "imaging/picture/progress.h"
+#include "render/picture_loader.h"
 
 using namespace hueline;
 using namespace hueline::app;
@@ -104,6 +108,9 @@ private slots:
     void unreadableFilesChangeNothing_data();
     void unreadableFilesChangeNothing();
     void brokenIconShowsItsOwnMessageOnce();
+    void damagedJpegOpensAndIsNamedOnce();
+    void longOpenShowsProgressWithCancel();
+    void previewGivesUpOverItsBudget();
     void saveFollowsTheSelectedEntry();
     void saveDialogKeepsItsEntry();
     void saveAsksBeforeAForcedNameReplacesAFile();
@@ -295,6 +302,75 @@ void TestFiles::brokenIconShowsItsOwnMessageOnce() {
     QVERIFY2(shown_[0].startsWith("Exit|Input picture" + icon + "Error."), qPrintable(shown_[0]));
     QVERIFY(shown_[0].size() > QString("Exit|Input picture" + icon + "Error.").size());
     QVERIFY(State(w.workspace()) == before);
+}
+
+namespace {
+
+// A JPEG file of a colourful picture; cut to `keep` of its bytes.
+QString writeJpeg(const QTemporaryDir& dir, const QString& name, int width, int height, double keep = 1.0) {
+    WorkBitmap p(width, height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) p.setPixel(x, y, makeColor(x & 0xFF, y & 0xFF, (x + y) & 0xFF));
+    const std::vector<std::uint8_t> bytes = encodeJpeg(p);
+    const QString path = dir.filePath(name);
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly)) return QString();
+    f.write(reinterpret_cast<const char*>(bytes.data()), qint64(double(bytes.size()) * keep));
+    return path;
+}
+
+}  // namespace
+
+// A JPEG cut short opens as libjpeg decodes it, and one message, after
+// the picture is in the panes, says what is gray.
+void TestFiles::damagedJpegOpensAndIsNamedOnce() {
+    QTemporaryDir dir;
+    const QString path = writeJpeg(dir, "short.jpg", 128, 256, 0.6);
+    TMyPicture w;
+    w.OpenPicture(path);
+    QCOMPARE(w.workspace().resultPane().height(), 256);
+    QCOMPARE(shown_.size(), 1);
+    QVERIFY2(shown_[0].startsWith("Damaged picture|" + path + " is damaged: its data ends early, so the picture is gray below row "),
+             qPrintable(shown_[0]));
+    shown_.clear();
+    w.OpenPicture(writeJpeg(dir, "whole.jpg", 64, 128));
+    QVERIFY(shown_.isEmpty());
+}
+
+// Past its delay the progress dialog shows, names the file, and its
+// Cancel stops the read at the next checkpoint.
+void TestFiles::longOpenShowsProgressWithCancel() {
+    QTemporaryDir dir;
+    const QString path = writeJpeg(dir, "large.jpg", 600, 400);
+    TMyPicture w;
+    QString label;
+    QTimer::singleShot(0, &w, [&] {
+        auto* dialog = w.findChild<QProgressDialog*>(QStringLiteral("OpenProgress"));
+        if (!dialog) return;
+        label = dialog->labelText();
+        dialog->cancel();
+    });
+    const OpenProgress progress(&w, path, std::chrono::milliseconds(0));
+    QVERIFY_THROWS_EXCEPTION(Cancelled, LoadPictureFile(path.toStdString()));
+    QCOMPARE(label, QStringLiteral("Opening large.jpg ..."));
+    // Within its delay no dialog shows and nothing is stopped.
+    const OpenProgress patient(&w, path);
+    QCOMPARE(LoadPictureFile(path.toStdString()).width(), 600);
+    QVERIFY(patient.dialog() == nullptr);
+}
+
+void TestFiles::previewGivesUpOverItsBudget() {
+    QTemporaryDir dir;
+    const QString path = writeJpeg(dir, "photo.jpg", 600, 400);
+    QFileDialog dialog;
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    PicturePreview quick(&dialog);
+    quick.showFile(path);
+    QCOMPARE(quick.pixmap().size(), QSize(PicturePreview::kWidth, PicturePreview::kHeight));
+    PicturePreview spent(&dialog, std::chrono::milliseconds(0));
+    spent.showFile(path);
+    QVERIFY(spent.pixmap().isNull());
+    QCOMPARE(spent.text(), QStringLiteral("No preview"));
 }
 
 void TestFiles::saveFollowsTheSelectedEntry() {

@@ -134,6 +134,58 @@ run 0 --quiet --format=jpg "$IN" "$WORK/quiet"
 run 2 "$IN" "$WORK/a.jpg"
 err_has "must be a folder"
 
+# --- folder runs never write over an input --------------------------------
+SAME="$WORK/same"
+mkdir "$SAME"
+cp "$DATA/pal8.bmp" "$SAME/a.bmp"
+cp "$DATA/rgb24.bmp" "$SAME/b.bmp"
+cp "$DATA/libgdiplus_test.jpg" "$SAME/c.jpg"
+run 1 --format bmp "$SAME" "$SAME" gray
+cmp -s "$SAME/a.bmp" "$DATA/pal8.bmp" || fail "a folder run into its own folder replaced a.bmp"
+cmp -s "$SAME/b.bmp" "$DATA/rgb24.bmp" || fail "a folder run into its own folder replaced b.bmp"
+is_bmp "$SAME/c.bmp" || fail "a folder run into its own folder did not write c.bmp"
+err_has "a.bmp is this picture itself"
+err_has "1 of 3 pictures written"
+# Files, not names: an output name that is a link to an input is refused.
+mkdir "$WORK/linked"
+ln -s "$SAME/c.jpg" "$WORK/linked/a.jpg"
+run 1 "$SAME" "$WORK/linked"
+cmp -s "$SAME/c.jpg" "$DATA/libgdiplus_test.jpg" || fail "a folder run wrote through a link over an input"
+err_has "is one of the input pictures"
+
+# --- every folder entry on its own ------------------------------------------
+EN="$WORK/entries"
+mkdir "$EN" "$EN/folder.jpg"
+cp "$DATA/pal8.bmp" "$EN/good.bmp"
+mkfifo "$EN/pipe.bmp"
+ln -s loop.jpg "$EN/loop.jpg"
+ln -s nowhere.bmp "$EN/dangling.bmp"
+timeout 60 "$BATCH" "$EN" "$WORK/entries_out" >"$WORK/out" 2>"$WORK/err"
+status=$?
+[ "$status" -eq 1 ] || fail "a folder of odd entries exited $status, not 1: $(cat "$WORK/err")"
+is_jpeg "$WORK/entries_out/good.jpg" || fail "the good picture among odd entries was not written"
+err_has "pipe.bmp: it is a FIFO"
+err_has "loop.jpg: it is a symbolic link that loops"
+err_has "dangling.bmp: it is a symbolic link to a file that does not exist"
+err_has "folder.jpg: it is a folder"
+err_has "1 of 5 pictures written"
+
+# A name is taken only once its picture is written: bad.bmp fails, so
+# bad.jpg may still be written under the same output name.
+TWIN="$WORK/twins"
+mkdir "$TWIN"
+cp "$DATA/badbitcount.bmp" "$TWIN/bad.bmp"
+cp "$DATA/libgdiplus_test.jpg" "$TWIN/bad.jpg"
+run 1 "$TWIN" "$WORK/twins_out"
+is_jpeg "$WORK/twins_out/bad.jpg" || fail "bad.jpg was not written after bad.bmp failed"
+grep -q "already written" "$WORK/err" && fail "a failed picture kept its output name: $(cat "$WORK/err")"
+
+# --- a damaged JPEG opens, with a warning --------------------------------------
+head -c 2000 "$DATA/libgdiplus_test.jpg" >"$WORK/short.jpg"
+run 0 "$WORK/short.jpg" "$WORK/short.bmp"
+err_has "warning: .*short.jpg is damaged: its data ends early, so the picture is gray below row"
+is_bmp "$WORK/short.bmp" || fail "the damaged JPEG was not written"
+
 if [ "$FAILURES" -ne 0 ]; then
     echo "$FAILURES check(s) failed"
     exit 1
