@@ -162,6 +162,36 @@ TEST_F(MetafilePainter, TextIsDrawnWhereItsAlignmentPutsIt) {
     EXPECT_EQ(inkIn(b, 100, 91, 200, 100), 0);
 }
 
+// Each of the sixteen binary raster operations, filling one column over
+// a known colour, gives exactly its bitwise result; a pen line mixes the
+// same way (a red line "pen OR NOT destination" stays red on white).
+TEST_F(MetafilePainter, RasterOperationsMixPenAndPictureExactly) {
+    const ColorValue dest = 0x5A3CC3, pen = 0x0FF0A5;
+    EmfBuilder e(16000, 3000, 160, 30, 160, 30);
+    e.rec(37, {std::int32_t(0x80000008)});  // null pen
+    e.rec(39, {1, 0, std::int32_t(dest), 0});
+    e.rec(37, {1});
+    e.rec(43, {0, 0, 160, 20});
+    e.rec(39, {2, 0, std::int32_t(pen), 0});
+    e.rec(37, {2});
+    for (int rop = 1; rop <= 16; ++rop) {
+        e.rec(20, {rop});
+        e.rec(43, {(rop - 1) * 10, 0, rop * 10, 20});
+    }
+    e.rec(38, {3, 0, 1, 0, 0x0000FF});  // one-pixel red pen
+    e.rec(37, {3});
+    e.rec(20, {14});
+    e.rec(27, {0, 25});
+    e.rec(54, {160, 25});
+    const WorkBitmap b = renderMetafile(e.build(), "rop.emf", PictureKind::Emf);
+    const std::uint32_t P = pen, D = dest;
+    const std::uint32_t expected[17] = {0, 0, ~(P | D), ~P & D, ~P, P & ~D, ~D, P ^ D, ~(P & D), P & D, ~(P ^ D),
+                                        D, ~P | D, P, P | ~D, P | D, 0xFFFFFF};
+    for (int rop = 1; rop <= 16; ++rop)
+        EXPECT_EQ(at(b, (rop - 1) * 10 + 5, 10), expected[rop] & 0xFFFFFF) << "raster operation " << rop;
+    EXPECT_EQ(at(b, 80, 25), makeColor(255, 0, 0));
+}
+
 TEST_F(MetafilePainter, TallPicturesAreDrawnInBands) {
     // 4200 x 4200 pixels is more than one band of 16 megapixels.
     EmfBuilder e(420000, 420000, 1000, 1000, 1000, 1000);
