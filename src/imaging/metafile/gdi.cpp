@@ -35,7 +35,8 @@ double pictureAngle(const Xform& toPicture, int escapement) {
     const double dx = lx * toPicture.m11 + ly * toPicture.m21;
     const double dy = lx * toPicture.m12 + ly * toPicture.m22;
     if (!std::isfinite(dx) || !std::isfinite(dy) || std::hypot(dx, dy) == 0) return escapement / 10.0;
-    return std::atan2(-dy, dx) * 180 / kPi;
+    // Rounded, so that a quarter turn stays exactly one.
+    return std::round(std::atan2(-dy, dx) * 180 / kPi * 1e6) / 1e6;
 }
 
 }  // namespace
