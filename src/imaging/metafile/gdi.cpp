@@ -5,6 +5,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "imaging/metafile/symbol_fonts.h"
+
 namespace hueline::meta {
 
 namespace {
@@ -21,6 +23,21 @@ double clampCoord(double v) {
 }
 
 bool positiveFinite(double v) { return std::isfinite(v) && v != 0; }
+
+// A font's escapement (tenths of a degree) is an angle in logical space,
+// counted as on a page whose y axis points down. Its direction is mapped
+// like any other, so that a mapping that turns the y axis up also turns
+// the text: 270 degrees then reads upwards on the picture. Gives degrees
+// counter-clockwise on the picture.
+double pictureAngle(const Xform& toPicture, int escapement) {
+    const double a = escapement / 10.0 * kPi / 180;
+    const double lx = std::cos(a), ly = -std::sin(a);
+    const double dx = lx * toPicture.m11 + ly * toPicture.m21;
+    const double dy = lx * toPicture.m12 + ly * toPicture.m22;
+    if (!std::isfinite(dx) || !std::isfinite(dy) || std::hypot(dx, dy) == 0) return escapement / 10.0;
+    // Rounded, so that a quarter turn stays exactly one.
+    return std::round(std::atan2(-dy, dx) * 180 / kPi * 1e6) / 1e6;
+}
 
 }  // namespace
 
@@ -306,12 +323,19 @@ Brush GdiContext::deviceBrush(const LogBrush& b) const {
 Mix GdiContext::mix() const {
     switch (s_.rop2) {
     case 1: return Mix::Black;
+    case 2: return Mix::NotOr;
+    case 3: return Mix::NotColorAnd;
     case 4: return Mix::NotCopy;
+    case 5: return Mix::AndNot;
     case 6: return Mix::Invert;
-    case 7: case 10: return Mix::Xor;
-    case 9: case 3: case 5: return Mix::And;
+    case 7: return Mix::Xor;
+    case 8: return Mix::NotAnd;
+    case 9: return Mix::And;
+    case 10: return Mix::NotXor;
     case 11: return Mix::Nop;
-    case 12: case 14: case 15: return Mix::Or;
+    case 12: return Mix::NotColorOr;
+    case 14: return Mix::OrNot;
+    case 15: return Mix::Or;
     case 16: return Mix::White;
     default: return Mix::Copy;
     }
@@ -713,6 +737,12 @@ void GdiContext::textOut(Point ref, std::u16string text, std::span<const int> dx
                           Brush{BrushStyle::Solid, s_.bkColor & 0xFFFFFF, 0, nullptr}, Mix::Copy, background());
     }
     if (text.empty()) return;
+    std::vector<int> symbolDx;
+    if (const SymbolFace face = symbolFaceOf(s_.font.face); face != SymbolFace::None) {
+        symbolDx.assign(dx.begin(), dx.end());
+        text = symbolFaceText(face, text, &symbolDx);
+        dx = symbolDx;
+    }
 
     const double sx = scaleX(), sy = scaleY();
     TextRun run;
@@ -736,8 +766,7 @@ void GdiContext::textOut(Point ref, std::u16string text, std::span<const int> dx
     run.font.charset = f.charset;
     run.font.pitchAndFamily = f.pitchAndFamily;
     run.font.face = f.face;
-    const double worldAngle = std::atan2(-s_.world.m12, s_.world.m11) * 180 / kPi;
-    run.angle = f.escapement / 10.0 + worldAngle;
+    run.angle = pictureAngle(transform_, f.escapement);
     run.color = s_.textColor & 0xFFFFFF;
     run.background = background();
     run.align = s_.textAlign & 0x1E;

@@ -58,7 +58,8 @@ bool describeDib(std::span<const std::uint8_t> header, std::span<const std::uint
 bool describePackedDib(std::span<const std::uint8_t> packed, Dib& dib);
 
 // Windows-1252 text (the ANSI code page of the metafiles' fonts) as
-// UTF-16; with symbolFont, the Symbol font's letters become Greek.
+// UTF-16; with symbolFont, every byte is kept as its own code, which the
+// device context translates by the font's face (symbol_fonts.h).
 std::u16string ansiToUtf16(std::span<const std::uint8_t> text, bool symbolFont);
 // Text in the code page of a font's character set (Windows-1252 for the
 // ANSI and default sets, the Windows code pages of the others, double-byte

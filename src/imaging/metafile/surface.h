@@ -60,6 +60,13 @@ enum class Mix : std::uint8_t {
     Or,          // colour OR what is there
     NotCopy,     // the inverse of the colour
     Nop,         // nothing changes
+    NotOr,       // the inverse of (colour OR what is there)
+    NotAnd,      // the inverse of (colour AND what is there)
+    NotXor,      // the inverse of (colour XOR what is there)
+    NotColorAnd, // the inverse of the colour, AND what is there
+    NotColorOr,  // the inverse of the colour, OR what is there
+    AndNot,      // colour AND the inverse of what is there
+    OrNot,       // colour OR the inverse of what is there
 };
 
 enum class PenStyle : std::uint8_t { Solid, Dash, Dot, DashDot, DashDotDot, Null };
