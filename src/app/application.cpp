@@ -3,12 +3,13 @@
 #include <exception>
 
 #include "app/messages.h"
+#include "hueline_version.h"
 
 namespace hueline::app {
 
 HuelineApplication::HuelineApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("Hueline"));
-    setApplicationVersion(QStringLiteral("2.5"));
+    setApplicationVersion(QStringLiteral(HUELINE_VERSION_SHORT));
 }
 
 bool HuelineApplication::notify(QObject* receiver, QEvent* event) {

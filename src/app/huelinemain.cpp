@@ -32,6 +32,7 @@
 #include "app/fringe2.h"
 #include "app/fringe3.h"
 #include "app/picture_pane.h"
+#include "hueline_version.h"
 #include "imaging/codecs/bmp_codec.h"
 #include "imaging/picture/errors.h"
 
@@ -113,7 +114,7 @@ WorkBitmap samplePicture() {
 
 const char* const kAboutText =
     "Hueline\n"
-    "Version 2.5\n"
+    "Version " HUELINE_VERSION_SHORT "\n"
     "Author: The Hueline developers\n"
     "Release date: 1 December 2026\n"
     "Publisher: The Hueline developers\n"
@@ -130,7 +131,7 @@ const char* const kAboutText =
 TMyPicture::TMyPicture(QWidget* parent) : QMainWindow(parent) {
     initHuelineResources();
     setObjectName(QStringLiteral("MyPicture"));
-    setWindowTitle(QStringLiteral("Hueline v2.5"));
+    setWindowTitle(QStringLiteral("Hueline v" HUELINE_VERSION_SHORT));
     setWindowIcon(programIcon());
     setFont(designFont());
     setAcceptDrops(true);
