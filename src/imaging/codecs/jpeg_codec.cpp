@@ -21,6 +21,7 @@
 
 #include "imaging/picture/errors.h"
 #include "imaging/codecs/file_io.h"
+#include "imaging/codecs/orientation.h"
 
 namespace hueline {
 namespace {
@@ -105,6 +106,8 @@ bool readHeader(Decoder* d, const std::uint8_t* bytes, std::size_t size) {
     d->progress.progress_monitor = onProgress;
     d->cinfo.progress = &d->progress;
     jpeg_mem_src(&d->cinfo, bytes, static_cast<unsigned long>(size));
+    // APP1 blocks are kept for the EXIF orientation.
+    jpeg_save_markers(&d->cinfo, JPEG_APP0 + 1, 0xFFFF);
     jpeg_read_header(&d->cinfo, TRUE);
     return true;
 }
@@ -205,6 +208,16 @@ bool compressRows(Encoder* e, const std::uint8_t* const* rows, int width, int he
     return true;
 }
 
+// The orientation recorded in the first EXIF block of the header (1 when
+// there is none).
+int orientationOf(const jpeg_decompress_struct& c) {
+    for (jpeg_saved_marker_ptr m = c.marker_list; m; m = m->next) {
+        if (m->marker == JPEG_APP0 + 1 && m->data_length >= 6 && std::memcmp(m->data, "Exif\0", 6) == 0)
+            return exifOrientation(std::span<const std::uint8_t>(m->data, m->data_length));
+    }
+    return 1;
+}
+
 }  // namespace
 
 WorkBitmap decodeJpeg(std::span<const std::uint8_t> bytes, const std::string& name) {
@@ -213,6 +226,7 @@ WorkBitmap decodeJpeg(std::span<const std::uint8_t> bytes, const std::string& na
     if (!readHeader(&d, bytes.data(), bytes.size())) throw fail();
 
     jpeg_decompress_struct& c = d.cinfo;
+    const int orientation = orientationOf(c);
     if (std::int64_t(c.image_width) * std::int64_t(c.image_height) > kMaxPixels)
         throw FileError(name, "the picture is larger than 256 megapixels");
 
@@ -264,7 +278,7 @@ WorkBitmap decodeJpeg(std::span<const std::uint8_t> bytes, const std::string& na
         if (!readRows(&d, rows.data())) throw fail();
     }
     if (!finishDecompress(&d)) throw fail();
-    return picture;
+    return orientedUpright(picture, orientation);
 }
 
 namespace {

@@ -1,6 +1,7 @@
 // Reading PNG files: libspng decodes row by row, straight into the
 // picture's rows where the layouts agree (RGB, 8-bit palette indices), else
 // through one row of scratch that is laid over white or unpacked.
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <new>
@@ -134,7 +135,14 @@ WorkBitmap decodeIndexed(const Source& s) {
     std::vector<std::uint8_t> scratch(depth == 8 ? 0 : packedBytes);
     const unsigned mask = (1u << depth) - 1;
     decodeRows(
-        s, SPNG_FMT_PNG, 0, packedBytes, [&](int y) { return depth == 8 ? picture.row(y) : scratch.data(); },
+        s, SPNG_FMT_PNG, 0, packedBytes,
+        [&](int y) {
+            if (depth == 8) return picture.row(y);
+            // libspng ORs the pixels of an interlacing pass into the bytes
+            // they share with other pixels, so each row starts from zero.
+            std::fill(scratch.begin(), scratch.end(), std::uint8_t(0));
+            return scratch.data();
+        },
         [&](int y, int first, int step) {
             if (depth == 8) return;
             std::uint8_t* out = picture.row(y);
