@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The two commands of the README do all the set-up on a fresh Debian 12
 # machine: `make run` and `make test`.
 BUILD := build

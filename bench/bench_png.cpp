@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // PNG beside JPEG and beside libspng itself, on 12-megapixel pictures:
 //   Png_EncodePen / Jpeg_EncodePen   saving a pen-and-ink result (the file
 //                                    sizes are the counters "bytes")

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # What `cmake --install` puts on a Linux desktop, and the Debian package
 # that CPack builds from it (`make package`).
 #

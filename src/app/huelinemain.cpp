@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Building the main window, start-up and shut-down, and the handlers that
 // belong to the shell itself: pages, About, Online, Exit, and the history
 // and pane buttons.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TMyPicture, the main window: the two panes with the status label, the
 // tool bar, the tabbed tool pages, the menus and the About panel, and the
 // handlers of all of them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening a picture into both panes and saving the result pane.
 //
 // Open: the chosen file is read once; both panes show it and the working

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // hueline-batch: the window's commands from the command line, with no
 // window and no display.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Turning one picture file into a WorkBitmap, by the end of its name.
 #pragma once
 

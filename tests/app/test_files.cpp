@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening and saving in the window: the dialogs' filter entries and the
 // entry kept for the run, cancelling, unreadable files and icons, the
 // name rule for saving, dropping a file on the window, and a whole round

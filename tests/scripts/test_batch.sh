@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # hueline-batch from the outside: exit statuses, output kinds by ending,
 # messages, timings and folder runs.
 #     sh test_batch.sh BUILD_DIR DATA_DIR

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # What `cmake --install` and the Debian package put on a desktop: installs
 # the component "hueline" under /usr into a staging folder (DESTDIR) and
 # checks the programs, the menu entry, the AppStream description, the icon

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // JPEG reading and writing through libjpeg.
 //
 // libjpeg reports errors through a callback that must not return. Ours

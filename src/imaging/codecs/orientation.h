@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The orientation a camera records in a photo's EXIF data, and turning a
 // picture upright by it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "imaging/codecs/picture_writer.h"
 
 #include "imaging/codecs/bmp_codec.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Saving a picture as one of the kinds Save writes.
 #pragma once
 

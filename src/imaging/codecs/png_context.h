@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the PNG reader and writer share: an owner for a libspng context
 // and the user's words for libspng's error codes.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading PNG files: libspng decodes row by row, straight into the
 // picture's rows where the layouts agree (RGB, 8-bit palette indices), else
 // through one row of scratch that is laid over white or unpacked.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writing PNG files: the layout that holds the picture exactly and most
 // compactly, rows fed to libspng one at a time.
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Which kind of picture a file name names, for reading and for saving.
 #pragma once
 

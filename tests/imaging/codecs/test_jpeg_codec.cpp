@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // JPEG reading and writing, checked against libjpeg's own command-line
 // programs (djpeg, cjpeg) run with the same settings where they exist.
 #include <gtest/gtest.h>

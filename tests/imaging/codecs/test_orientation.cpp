@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Photos turned upright by their EXIF orientation.
 #include <gtest/gtest.h>
 

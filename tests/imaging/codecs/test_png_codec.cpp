@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // PNG reading and writing: every colour type and bit depth against the
 // pixels an outside decoder gives, lossless round trips, damaged files.
 #include <gtest/gtest.h>
