@@ -63,6 +63,32 @@ void decodeRows(const Source& s, int format, int flags, std::size_t rowBytes, Ta
     }
 }
 
+// The bytes of compressed pixel data (all IDAT chunks) in the file.
+std::uint64_t pixelDataBytes(std::span<const std::uint8_t> bytes) {
+    std::uint64_t total = 0;
+    for (std::size_t at = 8; at + 8 <= bytes.size();) {
+        const std::uint8_t* c = bytes.data() + at;
+        const std::uint64_t length = std::uint64_t(c[0]) << 24 | std::uint64_t(c[1]) << 16 | std::uint64_t(c[2]) << 8 | c[3];
+        if (std::memcmp(c + 4, "IDAT", 4) == 0) total += std::min<std::uint64_t>(length, bytes.size() - at - 8);
+        if (length > bytes.size() - at - 8) break;
+        at += 12 + std::size_t(length);
+    }
+    return total;
+}
+
+// Deflate packs at most 1032 bytes into one, so a file whose pixel data is
+// shorter than that share of the picture cannot hold it whole. Such a file
+// is refused before the picture is allocated, so that a few bytes cannot
+// claim hundreds of megabytes.
+void checkPixelDataCanFill(const Source& s, std::span<const std::uint8_t> bytes) {
+    static constexpr int kChannels[7] = {1, 0, 3, 1, 2, 0, 4};
+    const std::uint64_t bits = std::uint64_t(s.ihdr.bit_depth) * std::uint64_t(kChannels[s.ihdr.color_type % 7]);
+    const std::uint64_t rawBytes = std::uint64_t(s.ihdr.height) * (1 + (std::uint64_t(s.ihdr.width) * bits + 7) / 8);
+    if (pixelDataBytes(bytes) * 1032 + 1024 < rawBytes)
+        throw FileError(s.name, "the file holds too little pixel data for a picture of " + std::to_string(s.width()) +
+                                    " x " + std::to_string(s.height()) + " pixels");
+}
+
 WorkBitmap allocate(const Source& s, PixelFormat format) {
     try {
         return format == PixelFormat::Bits24 ? WorkBitmap::uninitialized24(s.width(), s.height())
@@ -177,6 +203,7 @@ WorkBitmap decodePng(std::span<const std::uint8_t> bytes, const std::string& nam
     if (std::int64_t(s.ihdr.width) * std::int64_t(s.ihdr.height) > kMaxPixels)
         throw FileError(name, "the picture is larger than 256 megapixels (" + std::to_string(s.ihdr.width) + " x " +
                                   std::to_string(s.ihdr.height) + ")");
+    checkPixelDataCanFill(s, bytes);
     if (s.ihdr.color_type == SPNG_COLOR_TYPE_INDEXED) return decodeIndexed(s);
     spng_trns trns{};
     const bool alpha = s.ihdr.color_type == SPNG_COLOR_TYPE_GRAYSCALE_ALPHA ||

@@ -129,13 +129,17 @@ TEST(PngCodec, RefusesDamagedFilesWithTheReason) {
     b = good;
     b[good.size() - 400] ^= 0x55;
     EXPECT_NE(reason(b), "read");
-    // A header claiming 60000 x 60000 with a valid checksum: refused from
-    // the header alone.
-    b = good;
-    for (std::size_t at : {16u, 20u}) {
-        b[at] = 0, b[at + 1] = 0, b[at + 2] = 0xEA, b[at + 3] = 0x60;
-    }
-    const std::uint32_t crc = crc32(&b[12], 17);
-    for (int i = 0; i < 4; ++i) b[29 + std::size_t(i)] = std::uint8_t(crc >> (24 - 8 * i));
-    EXPECT_EQ(reason(b), "the picture is larger than 256 megapixels (60000 x 60000)");
+    // Headers claiming a bigger picture, with valid checksums: refused from
+    // the header alone, or from the header and the size of the pixel data
+    // (a kilobyte cannot hold 10000 x 10000 pixels), before the picture is
+    // allocated.
+    auto claiming = [&](std::uint8_t high, std::uint8_t low) {
+        std::vector<std::uint8_t> c = good;
+        for (std::size_t at : {16u, 20u}) c[at] = 0, c[at + 1] = 0, c[at + 2] = high, c[at + 3] = low;
+        const std::uint32_t crc = crc32(&c[12], 17);
+        for (int i = 0; i < 4; ++i) c[29 + std::size_t(i)] = std::uint8_t(crc >> (24 - 8 * i));
+        return c;
+    };
+    EXPECT_EQ(reason(claiming(0xEA, 0x60)), "the picture is larger than 256 megapixels (60000 x 60000)");
+    EXPECT_EQ(reason(claiming(0x27, 0x10)), "the file holds too little pixel data for a picture of 10000 x 10000 pixels");
 }
