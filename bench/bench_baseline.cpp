@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The benchmark program of the picture library: its main() and the
 // baseline copy that every figure is read against.
 #include "bench_common.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // BMP reading and writing of a photo-like 24-bit picture: from bytes in
 // memory and from a file, to bytes in memory and to a file. Put them
 // beside Baseline_Copy of the same size.

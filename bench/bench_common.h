@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared set-up for the benchmarks: test pictures of the two sizes every
 // figure is reported at, and the counters that put each operation beside
 // a plain copy of the same picture.

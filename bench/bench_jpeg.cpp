@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // JPEG decoding and encoding of a photo-like picture, beside libjpeg's own
 // command-line programs doing the same work on the same files (djpeg and
 // cjpeg with our settings, run through the shell in the timed loop). All

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The colour and black-and-white neighbourhood operations: the three
 // fringe methods, Sharpen, Median, Inverse, and Erode, Dilate, Thin and
 // Pen-and-ink. Each figure is the whole computation one click runs on the

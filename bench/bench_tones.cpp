@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Gray, B&W and the splits. "Kernel" figures write into an output that is
 // already allocated, like the baseline copy; "Command" figures are the
 // whole computation a click runs, allocation included.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The view: zoom's area-averaging stretch, the preview's fit into its
 // frame, and the freehand stamp.
 #include "bench_common.h"

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Refuses an include that crosses an edge the layering does not allow.
 #   cmake -DLAYER=ops -DALLOWED=picture -DDIR=src/imaging/ops -P check_layer.cmake
 # LAYER may include its own headers and those of the layers in ALLOWED

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A whole metafile drawn into its picture: records played with QPainter in
 // bands and the bands copied into the 24-bit picture, at the two picture
 // sizes (the same drawings as Metafile_PlayRecords). Runs inside the window

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One whole slider event in the window, offscreen: from the change of the
 // B&W split slider to the repainted result pane, on a 12-megapixel photo
 // and on the design-size picture. The memcpy of the same picture is

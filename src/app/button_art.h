@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pictures of the tool buttons (24 x 20, 24-bit), drawn with QPainter
 // when the window is built.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the three fringe parameter dialogs share: the 3 x 3 grid of
 // coefficient boxes Edit1 .. Edit9 laid out as the neighbourhood is seen
 // on screen, the apply button (Button1), Undo (Button2) and Reset

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window program: the application with its error report, the main
 // window (which creates the three parameter dialogs after itself), and
 // the event loop until the main window closes.

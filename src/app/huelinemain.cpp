@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Building the main window, start-up and shut-down, and the handlers that
 // belong to the shell itself: pages, About, Online, Exit, and the history
 // and pane buttons.
@@ -35,6 +36,7 @@
 #include "app/fringe2.h"
 #include "app/fringe3.h"
 #include "app/picture_pane.h"
+#include "hueline_version.h"
 #include "imaging/codecs/bmp_codec.h"
 #include "imaging/picture/errors.h"
 
@@ -132,7 +134,7 @@ WorkBitmap samplePicture() {
 
 const char* const kAboutText =
     "Hueline\n"
-    "Version 2.5\n"
+    "Version " HUELINE_VERSION_SHORT "\n"
     "Author: The Hueline developers\n"
     "Release date: 1 December 2026\n"
     "Publisher: The Hueline developers\n"
@@ -149,7 +151,7 @@ const char* const kAboutText =
 TMyPicture::TMyPicture(QWidget* parent) : QMainWindow(parent) {
     initHuelineResources();
     setObjectName(QStringLiteral("MyPicture"));
-    setWindowTitle(QStringLiteral("Hueline v2.5"));
+    setWindowTitle(QStringLiteral("Hueline v" HUELINE_VERSION_SHORT));
     setWindowIcon(programIcon());
     setFont(designFont());
     setAcceptDrops(true);

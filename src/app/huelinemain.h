@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TMyPicture, the main window: the two panes with the status label, the
 // tool bar, the tabbed tool pages, the menus and the About panel, and the
 // handlers of all of them.
@@ -182,8 +183,9 @@ public:
     // Open without the dialog: fills both panes from the named file and
     // resets the working pictures. Errors end it with nothing changed.
     void OpenPicture(const QString& fileName);
-    // Save without the dialog: the result pane as JPEG (entry 1) or BMP
-    // (entry 2), the extension forced onto the name. Returns the name used.
+    // Save without the dialog: the result pane as JPEG (entry 1), BMP
+    // (entry 2) or PNG (entry 3), the extension forced onto the name.
+    // Returns the name used.
     QString savePicture(const QString& chosenName, int filterEntry);
 
 protected:

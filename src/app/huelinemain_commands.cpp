@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The black-and-white and colour commands of the tool pages. Each handler
 // runs one command of the catalogue, which follows the operation protocol
 // (or the slider protocol) in the workspace; the panes and the status

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening a picture into both panes and saving the result pane.
 //
 // Open: the chosen file is read once; both panes show it and the working
@@ -21,10 +22,10 @@
 #include "app/picture_preview.h"
 #include "app/save_name.h"
 #include "app/save_question.h"
-#include "imaging/codecs/bmp_codec.h"
-#include "imaging/picture/errors.h"
 #include "imaging/codecs/icon_reader.h"
-#include "imaging/codecs/jpeg_codec.h"
+#include "imaging/codecs/picture_writer.h"
+#include "imaging/picture/errors.h"
+#include "imaging/picture/picture_kind.h"
 #include "imaging/picture/progress.h"
 #include "render/picture_loader.h"
 
@@ -38,13 +39,15 @@ const QStringList& openFilters() {
     static const QStringList filters = {
         QStringLiteral("*.jpg"),
         QStringLiteral("*.bmp"),
-        QStringLiteral("All pictures (*.jpg *.jpeg *.bmp *.ico *.wmf *.emf)"),
+        QStringLiteral("*.png"),
+        QStringLiteral("All pictures (*.jpg *.jpeg *.bmp *.png *.ico *.wmf *.emf)"),
     };
     return filters;
 }
 
+// One entry for each kind Save writes, in the same order.
 const QStringList& saveFilters() {
-    static const QStringList filters = {QStringLiteral("*.jpg"), QStringLiteral("*.bmp")};
+    static const QStringList filters = {QStringLiteral("*.jpg"), QStringLiteral("*.bmp"), QStringLiteral("*.png")};
     return filters;
 }
 
@@ -98,12 +101,11 @@ void TMyPicture::SpeedButton2Click() {
 QString TMyPicture::savePicture(const QString& chosenName, int filterEntry) {
     const WorkBitmap& picture = ws_.resultPane();
     if (picture.empty()) throw UserError("The result pane holds no picture, so nothing was saved");
-    const bool jpeg = filterEntry != 2;
-    const std::string name = withForcedExtension(chosenName.toStdString(), jpeg ? ".jpg" : ".bmp");
-    if (jpeg)
-        writeJpegFile(picture, name);
-    else
-        writeBmpFile(picture, name);
+    // Entry 1, and any entry the dialog does not have, is JPEG.
+    const bool known = filterEntry >= 1 && std::size_t(filterEntry) <= kSavedKinds.size();
+    const PictureKind kind = known ? kSavedKinds[std::size_t(filterEntry) - 1] : PictureKind::Jpeg;
+    const std::string name = withForcedExtension(chosenName.toStdString(), savedExtension(kind));
+    writePictureFile(picture, name, kind);
     return QString::fromStdString(name);
 }
 

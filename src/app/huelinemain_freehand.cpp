@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "Freehand" page: tool choice and cursors, the eyedropper on the
 // source pane, the colour panel with its dialog, and pen, brush and rubber
 // strokes on the result pane.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The view: zoom out and in, the whole-picture preview while its button is
 // held, and the layout of the panes, tool bar, notebook and status label
 // whenever the window changes size.

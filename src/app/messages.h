@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The message boxes the window shows: the application's one error report
 // (every failed command ends there) and the few boxes of its own.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The preview beside the file list of the open and save dialogs: the
 // selected picture fitted into a small frame, or a word when the selection
 // is no picture the program reads, or one that takes too long to read.

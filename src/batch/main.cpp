@@ -1,7 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // hueline-batch: the window's commands from the command line, with no
 // window and no display.
 //
-//     hueline-batch [--timings] [--quiet] [--format jpg|bmp] INPUT OUTPUT [STEP...]
+//     hueline-batch [--timings] [--quiet] [--format jpg|bmp|png] INPUT OUTPUT [STEP...]
 //
 // INPUT is opened as the window opens a picture, the steps run through the
 // same workspace in order, and the result pane is written to OUTPUT as the
@@ -29,10 +30,10 @@
 #include <vector>
 
 #include "batch/steps.h"
-#include "imaging/codecs/bmp_codec.h"
+#include "hueline_version.h"
 #include "imaging/codecs/file_io.h"
+#include "imaging/codecs/picture_writer.h"
 #include "imaging/picture/errors.h"
-#include "imaging/codecs/jpeg_codec.h"
 #include "imaging/picture/picture_kind.h"
 #include "imaging/session/workspace.h"
 #include "render/picture_loader.h"
@@ -43,37 +44,23 @@ using namespace hueline;
 namespace {
 
 constexpr const char* kProgram = "hueline-batch";
-constexpr const char* kVersion = "2.5";
-
-enum class OutputKind { Jpeg, Bmp };
-
-// The kind Save writes, by the end of the name in any case: ".jpg" and
-// ".jpeg" for JPEG, ".bmp" for BMP.
-std::optional<OutputKind> outputKindOf(const std::string& name) {
-    std::string lower = name;
-    for (char& c : lower) c = char(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    auto endsWith = [&](const std::string& tail) {
-        return lower.size() >= tail.size() && lower.compare(lower.size() - tail.size(), tail.size(), tail) == 0;
-    };
-    if (endsWith(".jpg") || endsWith(".jpeg")) return OutputKind::Jpeg;
-    if (endsWith(".bmp")) return OutputKind::Bmp;
-    return std::nullopt;
-}
+constexpr const char* kVersion = HUELINE_VERSION_SHORT;
 
 void printUsage(std::FILE* to) {
     std::fprintf(to,
-                 "Usage: %s [--timings] [--quiet] [--format jpg|bmp] INPUT OUTPUT [STEP...]\n"
+                 "Usage: %s [--timings] [--quiet] [--format jpg|bmp|png] INPUT OUTPUT [STEP...]\n"
                  "\n"
-                 "Opens INPUT (BMP, JPEG, icon or metafile, by the end of its name) into both\n"
-                 "panes, runs each STEP in order as its button in the window runs it, and\n"
-                 "saves the result pane to OUTPUT: JPEG (quality 90) for a name ending in\n"
-                 ".jpg or .jpeg, BMP in the picture's own pixel format for .bmp.\n"
+                 "Opens INPUT (BMP, JPEG, PNG, icon or metafile, by the end of its name) into\n"
+                 "both panes, runs each STEP in order as its button in the window runs it,\n"
+                 "and saves the result pane to OUTPUT: JPEG (quality 90) for a name ending\n"
+                 "in .jpg or .jpeg, BMP in the picture's own pixel format for .bmp, PNG\n"
+                 "without loss for .png.\n"
                  "When INPUT is a folder, OUTPUT is a folder too (made if missing): every\n"
-                 "picture file in INPUT is written there under its own base name, as JPEG\n"
-                 "or BMP as --format says (jpg when not given). A picture is never written\n"
-                 "over one of the input pictures (the same folder for both is fine when\n"
-                 "the names differ); it is reported and skipped, as are entries named like\n"
-                 "pictures that are no picture files (folders, FIFOs, broken links).\n"
+                 "picture file in INPUT is written there under its own base name, as JPEG,\n"
+                 "BMP or PNG as --format says (jpg when not given). A picture is never\n"
+                 "written over one of the input pictures (the same folder for both is fine\n"
+                 "when the names differ); it is reported and skipped, as are entries named\n"
+                 "like pictures that are no picture files (folders, FIFOs, broken links).\n"
                  "\n"
                  "Steps:\n",
                  kProgram);
@@ -85,7 +72,7 @@ void printUsage(std::FILE* to) {
                  "  --timings            one line per step on standard error: 'STEP: N.NN ms'\n"
                  "                       (and 'load: ...', 'save: ...')\n"
                  "  --quiet              no progress bar and no summary line for a folder\n"
-                 "  --format jpg|bmp     what a folder's pictures are written as\n"
+                 "  --format jpg|bmp|png what a folder's pictures are written as\n"
                  "  --help               this text\n"
                  "  --version            the version\n"
                  "\n"
@@ -98,7 +85,7 @@ struct Options {
     bool quiet = false;
     bool help = false;
     bool version = false;
-    std::optional<OutputKind> format;
+    std::optional<PictureKind> format;
     std::string input, output;
     std::vector<batch::Step> steps;
 };
@@ -121,14 +108,14 @@ Options parseArguments(int argc, char** argv) {
         else if (a == "--format" || a.compare(0, 9, "--format=") == 0) {
             std::string value;
             if (a == "--format") {
-                if (i + 1 >= argc) throw batch::UsageError("--format needs a value: jpg or bmp");
+                if (i + 1 >= argc) throw batch::UsageError("--format needs a value: jpg, bmp or png");
                 value = argv[++i];
             } else {
                 value = a.substr(9);
             }
-            if (value == "jpg") o.format = OutputKind::Jpeg;
-            else if (value == "bmp") o.format = OutputKind::Bmp;
-            else throw batch::UsageError("--format must be jpg or bmp, not '" + value + "'");
+            if (value != "jpg" && value != "bmp" && value != "png")
+                throw batch::UsageError("--format must be jpg, bmp or png, not '" + value + "'");
+            o.format = savedKindFromName("." + value);
         } else {
             throw batch::UsageError("unknown option '" + a + "'");
         }
@@ -257,7 +244,7 @@ std::string messageOf(const std::exception& e, const std::string& file) {
 // Opens the input, runs the steps and writes the output. Nothing is
 // written unless every step has run. A damaged picture that still opens
 // is worked on, with a warning.
-void processPicture(const std::string& input, const std::string& output, OutputKind kind,
+void processPicture(const std::string& input, const std::string& output, PictureKind kind,
                     const std::vector<batch::Step>& steps, const Reporter& report, GuiOnDemand& gui) {
     Workspace ws;
     try {
@@ -282,10 +269,7 @@ void processPicture(const std::string& input, const std::string& output, OutputK
     }
     try {
         const auto start = Clock::now();
-        if (kind == OutputKind::Jpeg)
-            writeJpegFile(ws.resultPane(), output);
-        else
-            writeBmpFile(ws.resultPane(), output);
+        writePictureFile(ws.resultPane(), output, kind);
         report.timing("save", start);
     } catch (const std::exception& e) {
         throw PictureFailure{messageOf(e, output)};
@@ -293,12 +277,13 @@ void processPicture(const std::string& input, const std::string& output, OutputK
 }
 
 int runOne(const Options& o, GuiOnDemand& gui) {
-    const std::optional<OutputKind> kind = outputKindOf(o.output);
-    if (!kind) throw batch::UsageError("OUTPUT must end in .jpg, .jpeg or .bmp: '" + o.output + "'");
+    const PictureKind kind = savedKindFromName(o.output);
+    if (kind == PictureKind::Unknown)
+        throw batch::UsageError("OUTPUT must end in .jpg, .jpeg, .bmp or .png: '" + o.output + "'");
     if (o.format) throw batch::UsageError("--format is only for a folder as INPUT; OUTPUT's ending says the kind");
     Reporter report{o.timings, nullptr};
     try {
-        processPicture(o.input, o.output, *kind, o.steps, report, gui);
+        processPicture(o.input, o.output, kind, o.steps, report, gui);
     } catch (const PictureFailure& f) {
         report.error(f.message);
         return 1;
@@ -348,8 +333,8 @@ std::optional<std::string> refusalFor(const fs::path& in, const fs::path& out, c
 }
 
 int runFolder(const Options& o, GuiOnDemand& gui) {
-    const OutputKind kind = o.format.value_or(OutputKind::Jpeg);
-    const char* extension = kind == OutputKind::Jpeg ? ".jpg" : ".bmp";
+    const PictureKind kind = o.format.value_or(PictureKind::Jpeg);
+    const std::string extension(savedExtension(kind));
     std::error_code ec;
     if (fs::exists(o.output, ec) && !fs::is_directory(o.output, ec))
         throw batch::UsageError("INPUT is a folder, so OUTPUT must be a folder too: '" + o.output + "' is a file");

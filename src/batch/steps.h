@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The steps of hueline-batch: each name on the command line stands for one
 // command of the catalogue in commands.h (or a Workspace handler), run
 // exactly as its button runs it.

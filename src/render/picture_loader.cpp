@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "render/picture_loader.h"
 
 #include <QBuffer>
@@ -12,6 +13,7 @@
 #include "imaging/codecs/file_io.h"
 #include "imaging/codecs/icon_reader.h"
 #include "imaging/codecs/jpeg_codec.h"
+#include "imaging/codecs/png_codec.h"
 #include "imaging/picture/picture_kind.h"
 #include "render/metafile_painter.h"
 
@@ -66,6 +68,7 @@ WorkBitmap LoadPictureFile(const std::string& path, std::string* damage) {
     switch (kindFromName(path)) {
     case PictureKind::Bmp: return readBmpFile(path);
     case PictureKind::Jpeg: return readJpegFile(path, damage);
+    case PictureKind::Png: return readPngFile(path);
     case PictureKind::Icon: return readIconFile(path, decodePngForIcon);
     case PictureKind::Wmf:
     case PictureKind::Emf: return renderMetafile(readFileBytes(path), path, kindFromName(path));

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening and saving in the window: the dialogs' filter entries and the
 // entry kept for the run, cancelling, unreadable files and icons, the
 // name rule for saving, dropping a file on the window, and a whole round
@@ -222,9 +223,10 @@ void TestFiles::openDialogFiltersAndKeptEntry() {
     DialogAnswer first, second;
     answerDialog(w.OpenPictureDialog1, data("bmp/g/pal8.bmp"), 2, &first);
     w.SpeedButton1Click();
-    QCOMPARE(first.shownFilters.size(), 3);
+    QCOMPARE(first.shownFilters.size(), 4);
     QCOMPARE(first.shownFilters[0], QStringLiteral("*.jpg"));
     QCOMPARE(first.shownFilters[1], QStringLiteral("*.bmp"));
+    QCOMPARE(first.shownFilters[2], QStringLiteral("*.png"));
     QCOMPARE(first.openedWith, QStringLiteral("*.jpg"));  // what the user sees
     QVERIFY(w.OpenPictureDialog1->testOption(QFileDialog::DontUseNativeDialog));
     // The preview shows a picture the program reads, and a word otherwise.
@@ -405,7 +407,7 @@ void TestFiles::saveDialogKeepsItsEntry() {
     QVERIFY(w.SavePictureDialog1->defaultSuffix().isEmpty());
     answerDialog(w.SavePictureDialog1, dir.filePath("a.jpg"), 2, &first);
     w.SpeedButton2Click();
-    QCOMPARE(first.shownFilters.size(), 2);
+    QCOMPARE(first.shownFilters, QStringList({"*.jpg", "*.bmp", "*.png"}));
     QCOMPARE(first.openedWith, QStringLiteral("*.jpg"));
     QVERIFY(QFile::exists(dir.filePath("a.bmp")));
     QVERIFY(!QFile::exists(dir.filePath("a.jpg")));
@@ -526,9 +528,13 @@ void TestFiles::photoToSketchAndBack() {
     QVERIFY(sketch == blackWhitePicture(w.workspace().sourcePane()));
     const QString bmp = w.savePicture(dir.filePath("sketch"), 2);
     const QString jpg = w.savePicture(dir.filePath("sketch"), 1);
-    w.OpenPicture(bmp);
-    QVERIFY(w.workspace().resultPane() == sketch);
-    QVERIFY(w.workspace().sourcePane() == sketch);
+    const QString png = w.savePicture(dir.filePath("sketch.bmp"), 3);
+    QCOMPARE(png, dir.filePath("sketch.png"));
+    for (const QString& exact : {bmp, png}) {
+        w.OpenPicture(exact);
+        QVERIFY(w.workspace().resultPane() == sketch);
+        QVERIFY(w.workspace().sourcePane() == sketch);
+    }
     w.OpenPicture(jpg);
     const WorkBitmap back = w.workspace().resultPane();
     QCOMPARE(back.width(), sketch.width());

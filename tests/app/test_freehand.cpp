@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "Freehand" page: tool buttons and cursors, pen, brush and rubber
 // strokes made with real mouse events on the result pane, the eyedropper on
 // the source pane and the colour dialog.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The three fringe parameter dialogs: their design (captions, buttons,
 // the coefficient grid, positions, sizes, tab orders), opening them from
 // the "Color" page, applying, the dialog's Undo and Reset, and a box that

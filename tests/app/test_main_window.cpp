@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The full main window against its design: the control tree (names,
 // captions, tooltips, geometry, pages, sliders), the menus, the radio
 // groups of the tool buttons, page switching, the About panel, Online and

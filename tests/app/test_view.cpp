@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The view: zoom out and in from the stored pictures, the whole-picture
 // preview while its button is held, and the layout on resize.
 #include <QFrame>

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # hueline-batch from the outside: exit statuses, output kinds by ending,
 # messages, timings and folder runs.
 #     sh test_batch.sh BUILD_DIR DATA_DIR
@@ -30,6 +31,7 @@ byte_at() { od -An -tu1 -j"$2" -N1 "$1" | tr -d ' '; }
 word_at() { od -An -tu4 -j"$2" -N4 "$1" | tr -d ' '; }
 is_bmp() { [ "$(head -c 2 "$1")" = "BM" ]; }
 is_jpeg() { [ "$(od -An -tx1 -N3 "$1" | tr -d ' ')" = "ffd8ff" ]; }
+is_png() { [ "$(od -An -tx1 -N8 "$1" | tr -d ' ')" = "89504e470d0a1a0a" ]; }
 
 # --- help and version -------------------------------------------------
 run 0 --version
@@ -50,19 +52,25 @@ run 2 "$DATA/pal8.bmp" "$O" bwsplit=256
 err_has "0 to 255"
 run 2 "$DATA/pal8.bmp" "$O" gray fringe1=1,2,abc,4,5,6,7,8,9
 err_has "'abc' is not a valid integer value"
-run 2 "$DATA/pal8.bmp" "$WORK/out.png"
+run 2 "$DATA/pal8.bmp" "$WORK/out.gif"
 err_has "must end in"
 run 2 --frobnicate "$DATA/pal8.bmp" "$O"
 run 2 --format bmp "$DATA/pal8.bmp" "$O"
 # A usage error is found before the input is even looked at.
 run 2 "$WORK/missing.bmp" "$O" blur
 [ -e "$O" ] && fail "a usage error left $O"
-[ -e "$WORK/out.png" ] && fail "a usage error left out.png"
+[ -e "$WORK/out.gif" ] && fail "a usage error left out.gif"
 
 # --- output kinds by ending -------------------------------------------
 run 0 "$DATA/pal8.bmp" "$WORK/same.bmp"
 is_bmp "$WORK/same.bmp" || fail "same.bmp is not a BMP"
 [ "$(byte_at "$WORK/same.bmp" 28)" = 8 ] || fail "an 8-bit picture saved at once is not 8-bit"
+# PNG keeps the 8-bit picture and its palette: read back and saved as BMP
+# it is the same file as the BMP saved at once.
+run 0 "$DATA/pal8.bmp" "$WORK/same.PNG"
+is_png "$WORK/same.PNG" || fail "same.PNG is not a PNG"
+run 0 "$WORK/same.PNG" "$WORK/from-png.bmp"
+cmp -s "$WORK/from-png.bmp" "$WORK/same.bmp" || fail "the picture changed on its way through PNG"
 run 0 "$DATA/pal8.bmp" "$WORK/gray.Bmp" gray
 is_bmp "$WORK/gray.Bmp" || fail "gray.Bmp is not a BMP"
 [ "$(byte_at "$WORK/gray.Bmp" 28)" = 24 ] || fail "the BMP after a command is not 24-bit"
@@ -106,7 +114,7 @@ cmp -s "$WORK/keep.jpg" "$WORK/a.jpg" || fail "a failed run changed the existing
 run 1 "$DATA/pal8.bmp" "$WORK/no/such/folder/out.jpg"
 err_has "out.jpg"
 [ -e "$WORK/no" ] && fail "a failed write made folders"
-ls "$WORK" | grep -v -E '^(out|err|.*\.(bmp|Bmp|jpg|JPG|jpeg|JpEg|BMP))$' | grep -q . && fail "left behind: $(ls "$WORK")"
+ls "$WORK" | grep -v -E '^(out|err|.*\.(bmp|Bmp|jpg|JPG|jpeg|JpEg|BMP|PNG))$' | grep -q . && fail "left behind: $(ls "$WORK")"
 
 # --- folders ------------------------------------------------------------
 IN="$WORK/in"
@@ -129,6 +137,10 @@ for name in pal8 libgdiplus_test test3; do
     is_bmp "$WORK/bmps/$name.bmp" || fail "folder run --format bmp: no BMP $name.bmp"
 done
 [ "$(word_at "$WORK/bmps/pal8.bmp" 18)" = 101 ] || fail "folder run did not run the steps"
+run 0 --format png "$IN" "$WORK/pngs" pen
+for name in pal8 libgdiplus_test test3; do
+    is_png "$WORK/pngs/$name.png" || fail "folder run --format png: no PNG $name.png"
+done
 run 0 --quiet --format=jpg "$IN" "$WORK/quiet"
 [ -s "$WORK/err" ] && fail "--quiet printed: $(cat "$WORK/err")"
 run 2 "$IN" "$WORK/a.jpg"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // BMP reading and writing.
 //
 // The reader keeps the pixel format the file stores: 1, 4 and 8 bits with

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // JPEG reading and writing through libjpeg.
 //
 // libjpeg reports errors through a callback that must not return. Ours
@@ -24,6 +25,7 @@
 #include "imaging/picture/errors.h"
 #include "imaging/codecs/file_io.h"
 #include "imaging/picture/progress.h"
+#include "imaging/codecs/orientation.h"
 
 namespace hueline {
 namespace {
@@ -151,6 +153,8 @@ bool readHeader(Decoder* d, const std::uint8_t* bytes, std::size_t size) {
     d->progress.progress_monitor = onProgress;
     d->cinfo.progress = &d->progress;
     jpeg_mem_src(&d->cinfo, bytes, static_cast<unsigned long>(size));
+    // APP1 blocks are kept for the EXIF orientation.
+    jpeg_save_markers(&d->cinfo, JPEG_APP0 + 1, 0xFFFF);
     jpeg_read_header(&d->cinfo, TRUE);
     return true;
 }
@@ -265,6 +269,17 @@ std::string damageOf(const ErrorManager& err, const std::string& name, int heigh
     return name + " is damaged: " + what + ".";
 }
 
+// The orientation recorded in the first EXIF block of the header (1 when
+// there is none).
+int orientationOf(const jpeg_decompress_struct& c) {
+    for (jpeg_saved_marker_ptr m = c.marker_list; m; m = m->next) {
+        if (m->marker == JPEG_APP0 + 1 && m->data_length >= 6 && std::memcmp(m->data, "Exif\0", 6) == 0)
+            return exifOrientation(std::span<const std::uint8_t>(m->data, m->data_length));
+    }
+    return 1;
+}
+
+
 // The largest of libjpeg's reductions (1/1, 1/2, 1/4, 1/8) at which the
 // picture still covers a box of width x height; 1 for no box.
 unsigned scaleFor(const jpeg_decompress_struct& c, int boxWidth, int boxHeight) {
@@ -286,6 +301,7 @@ WorkBitmap decode(std::span<const std::uint8_t> bytes, const std::string& name, 
     if (!readHeader(&d, bytes.data(), bytes.size())) throw fail();
 
     jpeg_decompress_struct& c = d.cinfo;
+    const int orientation = orientationOf(c);
     if (std::int64_t(c.image_width) * std::int64_t(c.image_height) > kMaxPixels)
         throw FileError(name, "the picture is larger than 256 megapixels");
 
@@ -338,7 +354,7 @@ WorkBitmap decode(std::span<const std::uint8_t> bytes, const std::string& name, 
     }
     if (!finishDecompress(&d)) throw fail();
     if (damage) *damage = damageOf(d.err, name, int(c.image_height));
-    return picture;
+    return orientedUpright(picture, orientation);
 }
 
 }  // namespace

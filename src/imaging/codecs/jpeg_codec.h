@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // JPEG files through libjpeg.
 #pragma once
 
@@ -14,7 +15,8 @@ namespace hueline {
 // Colour files (YCbCr, RGB, CMYK, YCCK) give 24-bit pictures; grayscale
 // files give 8-bit pictures through libjpeg's one-pass quantiser asked for
 // 236 colours with its default dithering. Throws FileError with
-// libjpeg's own message.
+// libjpeg's own message. The picture is then turned upright by the
+// orientation of the file's EXIF data (see orientedUpright).
 // Limits, checked from the headers before the picture is allocated: at
 // most 256 megapixels (kMaxPixels), 65500 pixels a side (libjpeg's own),
 // 100 scans, 1 GB of decoder memory.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading the fields of one metafile record. Every read is checked against
 // the record's own length; the players test fits() before they use a
 // variable part.

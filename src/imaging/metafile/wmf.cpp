@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Windows metafiles with the placeable header: the header checks and the
 // record player.
 #include <algorithm>

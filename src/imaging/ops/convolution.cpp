@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // 3x3 convolutions: Fringe 1 (Convolve), Fringe 2 and 3, and Sharpen.
 //
 // A 24-bit row is a run of bytes in which the same channel of the left and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // 3x3 convolutions: the three fringe methods and Sharpen.
 //
 // A kernel lists its nine weights row by row from the top, left to right,

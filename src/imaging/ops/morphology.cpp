@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Binary morphology: Erode, Dilate, Thin and Pen-and-ink.
 //
 // Each pass classifies every input row once into byte masks, one byte per

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Binary morphology on black-and-white pictures: black is the drawing,
 // white the paper. Black and white are whole-pixel tests (all three bytes
 // 0, all three 255) except in ThinLine, which reads the red byte only.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Median: the per-channel median of each 3x3 block.
 //
 // SelectionSort's exchanges are fixed by the positions i and j alone: the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Rank filters: the 3x3 median of Median.
 #pragma once
 

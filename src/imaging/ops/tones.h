@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Gray and the thresholds: point operations, each pixel on its own.
 //
 // Every function takes the picture in any format and returns a new 24-bit

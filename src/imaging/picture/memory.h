@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Process-wide memory settings for programs that handle big pictures.
 #pragma once
 

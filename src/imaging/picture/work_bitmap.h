@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // WorkBitmap: a picture in memory addressed by rows.
 //
 // Row y counts from the top of the picture. A 24-bit row is 3 * width bytes

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Inverse, Sharpen, Median and the three fringe methods. Each refreshes
 // SourceSnapshot from the result pane, so that the Color Split slider then
 // works on the colour picture just made.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Erode, Dilate, Thin and Pen-and-ink. Each refreshes SourceSnapshot from
 // the source pane. Erode, Dilate and Pen-and-ink threshold the result
 // pane's picture with BlackWhite first (in the same pass); Thin does not.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Record families played onto a recording surface: what each record
 // draws, and what a broken one does not.
 #include <gtest/gtest.h>

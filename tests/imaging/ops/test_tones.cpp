@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Gray, B&W and the two splits on whole pictures.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The colour and black-and-white neighbourhood commands run through a
 // workspace: their status words, which pane SourceSnapshot comes from,
 // Undo, and what each computes.

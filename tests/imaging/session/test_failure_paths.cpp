@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Commands that fail leave the workspace as it was: both panes, every
 // working picture and the status label are compared with a snapshot of
 // the whole workspace taken before the command. Out of memory is an error
