@@ -8,6 +8,7 @@
 #include "imaging/ops/convolution.h"
 #include "imaging/ops/morphology.h"
 #include "imaging/ops/rank_filters.h"
+#include "imaging/ops/routines.h"
 #include "imaging/ops/tones.h"
 
 namespace hueline::bench {

@@ -1,5 +1,6 @@
 // Gray, B&W and the two split sliders.
 #include "imaging/session/commands.h"
+#include "imaging/ops/routines.h"
 #include "imaging/ops/tones.h"
 
 namespace hueline::commands {
