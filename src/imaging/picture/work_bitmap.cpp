@@ -321,11 +321,17 @@ void WorkBitmap::invert() {
     }
     if (empty()) return;
     if (format_ == PixelFormat::Bits24) {
+        // Shared pixels are inverted straight into a new block: one read
+        // and one write, not a copy and then a pass over the copy.
+        const auto out = pixels_.use_count() == 1 ? pixels_ : allocate(pixels_->size);
         const std::size_t n = 3 * std::size_t(width_);
         for (int y = 0; y < height_; ++y) {
-            std::uint8_t* r = row(y);
-            for (std::size_t i = 0; i < n; ++i) r[i] = std::uint8_t(~r[i]);
+            const std::uint8_t* src = pixels_->data.data() + std::size_t(y) * stride_;
+            std::uint8_t* dst = out->data.data() + std::size_t(y) * stride_;
+            for (std::size_t i = 0; i < n; ++i) dst[i] = std::uint8_t(~src[i]);
+            if (dst != src) std::memcpy(dst + n, src + n, stride_ - n);  // padding as it was
         }
+        pixels_ = out;
         return;
     }
     // 16 and 32 bits: flip the colour bits only, so that unused and alpha
