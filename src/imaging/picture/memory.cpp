@@ -3,6 +3,7 @@
 #include <sys/mman.h>
 
 #include <algorithm>
+#include <array>
 #include <mutex>
 #include <new>
 #include <utility>
@@ -15,9 +16,12 @@ namespace {
 // the heap.
 constexpr std::size_t kBigBlock = std::size_t(1) << 20;
 constexpr std::size_t kHugePage = std::size_t(2) << 20;
-// The cache keeps at most this many blocks of the size last asked for, and
-// never more than kMostCached bytes in all.
+// The cache keeps at most this many blocks of the largest size among the
+// last kRecent asked for, and never more than kMostCached bytes in all. A
+// passing smaller picture (a thumbnail, a zoomed view) leaves the blocks of
+// the pictures being edited alone; a few in a row give them back.
 constexpr std::size_t kCachedPictures = 4;
+constexpr std::size_t kRecent = 8;
 constexpr std::size_t kMostCached = std::size_t(1) << 30;
 
 // Under AddressSanitizer every block comes from the heap, so that reads
@@ -60,13 +64,13 @@ std::uint8_t* mapAligned(std::size_t size) {
 class Cache {
 public:
     // A cached block of exactly size bytes, or nullptr. Either way the size
-    // becomes the one the cache is kept for.
+    // counts as recently asked for.
     std::uint8_t* take(std::size_t size) {
         std::vector<Block> dropped;
         std::uint8_t* found = nullptr;
         {
             const std::lock_guard lock(mutex_);
-            wanted_ = size;
+            recent_[next_++ % kRecent] = size;
             // Most recently freed first: its pages are the likeliest in cache.
             for (auto it = blocks_.rbegin(); it != blocks_.rend(); ++it)
                 if (it->size == size) {
@@ -111,7 +115,8 @@ private:
     // Drops the least recently freed blocks until the cache is within its
     // bounds (called with the lock held; the caller unmaps them).
     void trim(std::vector<Block>& dropped) {
-        const std::size_t limit = std::min(kMostCached, kCachedPictures * wanted_);
+        const std::size_t largest = *std::max_element(recent_.begin(), recent_.end());
+        const std::size_t limit = std::min(kMostCached, kCachedPictures * largest);
         while (!blocks_.empty() && bytes_ > limit) {
             dropped.push_back(blocks_.front());
             bytes_ -= blocks_.front().size;
@@ -122,7 +127,8 @@ private:
     std::mutex mutex_;
     std::vector<Block> blocks_;  // least recently freed first
     std::size_t bytes_ = 0;
-    std::size_t wanted_ = 0;
+    std::array<std::size_t, kRecent> recent_{};  // sizes asked for, round the ring
+    std::size_t next_ = 0;
 };
 
 Cache& cache() {

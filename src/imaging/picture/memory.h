@@ -7,9 +7,9 @@
 // So blocks of a megabyte and more are mapped in whole huge pages where the
 // system offers them, and when freed they are kept in a small cache for the
 // next picture of the same size. The cache holds at most a few blocks of
-// the size last asked for, and gives back at once whatever is bigger (a
-// 12-megapixel photo after a 200-megapixel one leaves no 600 MB block
-// behind). Safe to use from several threads.
+// the sizes recently asked for, and gives back whatever is bigger once the
+// pictures have shrunk (a few 12-megapixel pictures after a 200-megapixel
+// one leave no 600 MB block behind). Safe to use from several threads.
 #pragma once
 
 #include <cstddef>
