@@ -1,6 +1,6 @@
-// The in-place routines of the window's design, each one line over the
-// operation that computes a new picture. The picture they change ends
-// 24-bit.
+// The in-place routines, under the names the window's handlers know them
+// by, each one line over the operation that computes a new picture. The
+// picture they change ends 24-bit.
 #pragma once
 
 #include <cstdint>
