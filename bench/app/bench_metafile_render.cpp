@@ -34,5 +34,18 @@ void Metafile_RenderEmpty(benchmark::State& state) {
 }
 HUELINE_BENCH_BOTH(Metafile_RenderEmpty);
 
+// A metafile whose natural size is 14031 x 9921 (an A4 page at 1200 dots
+// per inch): mostly the cost of its 139-megapixel picture.
+void Metafile_RenderHuge(benchmark::State& state) {
+    constexpr int w = 14031, h = 9921;
+    const auto bytes = MetafileSample::emf(w, h, 20000);
+    for (auto _ : state) {
+        WorkBitmap picture = renderMetafile(bytes, "huge.emf", PictureKind::Emf);
+        benchmark::DoNotOptimize(picture.constRow(0));
+    }
+    reportPixels(state, w, h);
+}
+BENCHMARK(Metafile_RenderHuge)->Unit(benchmark::kMillisecond)->Iterations(3);
+
 }  // namespace
 }  // namespace hueline::bench

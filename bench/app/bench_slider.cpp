@@ -15,7 +15,6 @@
 #include "app/huelinemain.h"
 #include "app/picture_pane.h"
 #include "imaging/session/commands.h"
-#include "imaging/picture/memory.h"
 
 namespace hueline::bench {
 namespace {
@@ -65,7 +64,6 @@ BENCHMARK(Window_ScrollResultPane)->Arg(1)->Unit(benchmark::kMillisecond);
 }  // namespace hueline::bench
 
 int main(int argc, char** argv) {
-    hueline::keepPictureMemoryForReuse();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);

@@ -4,10 +4,8 @@
 // the event loop until the main window closes.
 #include "app/application.h"
 #include "app/huelinemain.h"
-#include "imaging/picture/memory.h"
 
 int main(int argc, char** argv) {
-    hueline::keepPictureMemoryForReuse();
     hueline::app::HuelineApplication app(argc, argv);
     hueline::app::TMyPicture window;
     window.show();

@@ -17,21 +17,16 @@
 
 #include "app/huelinemain.h"
 #include "app/picture_pane.h"
+#include "../support/pictures.h"
 
 using namespace hueline;
 using namespace hueline::app;
 
 namespace {
 
-constexpr ColorValue kRed = 0x0000FF;
+using test_support::filled;
 
-WorkBitmap filled(int w, int h, ColorValue c, PixelFormat f = PixelFormat::Bits24) {
-    WorkBitmap p(w, h);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) p.setPixel(x, y, c);
-    if (f != PixelFormat::Bits24) p.setPixelFormat(f);
-    return p;
-}
+constexpr ColorValue kRed = 0x0000FF;
 
 // Whether (px, py) lies in the disk of a stamp made with the pointer at
 // (x, y), from the half-height table of the 33 columns.

@@ -13,6 +13,7 @@
 #include "app/fringe3.h"
 #include "app/huelinemain.h"
 #include "imaging/ops/convolution.h"
+#include "imaging/ops/routines.h"
 #include "imaging/picture/errors.h"
 #include "imaging/ops/tones.h"
 

@@ -22,6 +22,7 @@
 
 #include "imaging/picture/errors.h"
 #include "imaging/codecs/file_io.h"
+#include "imaging/codecs/little_endian.h"
 #include "imaging/picture/progress.h"
 
 namespace hueline {
@@ -44,11 +45,6 @@ constexpr std::uint32_t kV4HeaderSize = 108;
 // An RLE file may describe at most this many pixels per byte of compressed
 // data. A full run is 255 pixels in two bytes; the rest is room for skips.
 constexpr std::uint64_t kMaxRlePixelsPerByte = 256;
-
-std::uint32_t le16(const std::uint8_t* p) { return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8; }
-std::uint32_t le32(const std::uint8_t* p) {
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
-}
 
 [[noreturn]] void fail(const std::string& name, const std::string& reason) { throw FileError(name, reason); }
 

@@ -17,6 +17,8 @@
 #include <memory>
 #include <vector>
 
+#include "imaging/picture/memory.h"
+
 namespace hueline {
 
 // A single colour as exchanged with the colour panel and the canvas:
@@ -83,11 +85,11 @@ public:
 
     // Row access. The const form never copies; the writable form first takes
     // a private copy of shared pixels.
-    const std::uint8_t* row(int y) const { return pixels_->data.get() + std::size_t(y) * stride_; }
+    const std::uint8_t* row(int y) const { return pixels_->data.data() + std::size_t(y) * stride_; }
     const std::uint8_t* constRow(int y) const { return row(y); }
     std::uint8_t* row(int y) {
         detach();
-        return pixels_->data.get() + std::size_t(y) * stride_;
+        return pixels_->data.data() + std::size_t(y) * stride_;
     }
 
     const std::vector<PaletteEntry>& palette() const { return palette_; }
@@ -124,7 +126,7 @@ public:
 
 private:
     struct Pixels {
-        std::unique_ptr<std::uint8_t[]> data;
+        PictureMemory data;
         std::size_t size = 0;
     };
     static std::shared_ptr<Pixels> allocate(std::size_t bytes);

@@ -4,6 +4,7 @@
 // works on the colour picture just made.
 #include "imaging/session/commands.h"
 #include "imaging/ops/convolution.h"
+#include "imaging/ops/routines.h"
 #include "imaging/ops/rank_filters.h"
 
 #include <utility>

@@ -4,6 +4,7 @@
 // pane's picture with BlackWhite first (in the same pass); Thin does not.
 #include "imaging/session/commands.h"
 #include "imaging/ops/morphology.h"
+#include "imaging/ops/routines.h"
 
 namespace hueline::commands {
 

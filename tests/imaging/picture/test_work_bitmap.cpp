@@ -150,6 +150,13 @@ TEST(WorkBitmap, InvertKeepsTheFormat) {
     b.invert();
     EXPECT_EQ(b.pixel(0, 0), makeColor(245, 235, 225));
 
+    // A copy that shares its pixels inverts into memory of its own.
+    WorkBitmap shared = b;
+    shared.invert();
+    EXPECT_FALSE(shared.sharesPixelsWith(b));
+    EXPECT_EQ(shared.pixel(0, 0), makeColor(10, 20, 30));
+    EXPECT_EQ(b.pixel(0, 0), makeColor(245, 235, 225));
+
     // With a palette, the palette is inverted and the indices kept, so a
     // short gray table gives the true negative.
     WorkBitmap g(2, 1, PixelFormat::Bits8);
