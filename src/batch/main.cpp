@@ -537,7 +537,7 @@ public:
         const int jobs = o_.jobs ? o_.jobs : batch::processorCount();
         batch::runInOrder<PictureOutcome>(
             pictures_.size(), jobs, [this](std::size_t i) { return process(i); },
-            [this](std::size_t i, PictureOutcome& r) { report(i, r); });
+            [this](std::size_t, PictureOutcome& r) { report(r); });
         progress_.show(pictures_.size(), "");
         progress_.clear();
         if (!o_.quiet) {
@@ -576,17 +576,18 @@ private:
         return r;
     }
 
-    // Prints what picture i had to say, in its turn.
-    void report(std::size_t i, const PictureOutcome& r) {
+    // Prints what a picture had to say, in its turn.
+    void report(const PictureOutcome& r) {
         const std::lock_guard lock(screen_);
         progress_.clear();
         std::fputs(r.log.lines.c_str(), stderr);
         ++(r.written ? written_ : failed_);
-        progress_.show(finished_.load(), pictures_[i].filename().string());
+        progress_.show(finished_.load(), lastStarted_);
     }
 
     void showProgress(const std::string& name) {
         const std::lock_guard lock(screen_);
+        lastStarted_ = name;
         progress_.show(finished_.load(), name);
     }
 
@@ -599,6 +600,7 @@ private:
     std::unique_ptr<OutputClaims> claims_;
     std::mutex screen_;  // the progress bar and the pictures' lines
     Progress progress_;
+    std::string lastStarted_;
     std::atomic<std::size_t> finished_{0};
     std::size_t written_ = 0, failed_ = 0;
 };
