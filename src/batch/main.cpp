@@ -14,30 +14,24 @@
 #include <QString>
 #include <QtGlobal>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <map>
-#include <fstream>
-#include <iostream>
 #include <memory>
 #include <mutex>
 #include <new>
 #include <optional>
-#include <set>
 #include <string>
 #include <system_error>
 #include <utility>
 #include <vector>
 
+#include "batch/folder_pictures.h"
 #include "batch/ordered_run.h"
 #include "batch/steps.h"
 #include "imaging/codecs/bmp_codec.h"
@@ -430,86 +424,6 @@ int runOne(const Options& o, GuiOnDemand& gui) {
     return 0;
 }
 
-// A file as the system knows it, whatever names lead to it.
-struct FileId {
-    dev_t device;
-    ino_t inode;
-    auto operator<=>(const FileId&) const = default;
-};
-
-// The file a name leads to (through links), if it leads to one.
-std::optional<FileId> fileIdOf(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
-    return FileId{st.st_dev, st.st_ino};
-}
-
-// The entries of a folder whose names are those of pictures, sorted.
-// Nothing is opened or followed here: an entry that is no picture file
-// (a folder, a FIFO, a link to nothing or to itself) is found out, and
-// reported, when it is opened. Throws filesystem_error.
-std::vector<fs::path> picturesIn(const std::string& folder) {
-    std::vector<fs::path> pictures;
-    for (const fs::directory_entry& entry : fs::directory_iterator(folder))
-        if (kindFromName(entry.path().filename().string()) != PictureKind::Unknown) pictures.push_back(entry.path());
-    std::sort(pictures.begin(), pictures.end());
-    return pictures;
-}
-
-// Why out may not be written in a folder run, or nothing when it may:
-// it is one of the inputs (compared as files, so links and other names of
-// the same file count), or this run has written it already.
-std::optional<std::string> refusalFor(const fs::path& in, const fs::path& out, const std::set<FileId>& inputs,
-                                      const std::map<std::string, std::string>& written) {
-    if (const auto it = written.find(out.string()); it != written.end())
-        return in.string() + ": not written, since " + out.string() + " was already written from " + it->second +
-               ", another picture of the same name";
-    const std::optional<FileId> target = fileIdOf(out.string());
-    if (!target || !inputs.count(*target)) return std::nullopt;
-    if (target == fileIdOf(in.string()))
-        return in.string() + ": not written, since " + out.string() + " is this picture itself and would be replaced";
-    return in.string() + ": not written, since " + out.string() + " is one of the input pictures and would be replaced";
-}
-
-// Output names are taken in the order of the pictures, as on one thread:
-// a picture whose output name an earlier picture has too waits until that
-// one is done, and is refused if it was written.
-class OutputClaims {
-public:
-    explicit OutputClaims(const std::vector<fs::path>& outputs)
-        : earlier_(outputs.size(), kNone), done_(outputs.size(), false) {
-        std::map<std::string, std::size_t> last;
-        for (std::size_t i = 0; i < outputs.size(); ++i) {
-            const auto [it, first] = last.try_emplace(outputs[i].string(), i);
-            if (!first) earlier_[i] = std::exchange(it->second, i);
-        }
-    }
-
-    // Why picture i may not be written to out, or nothing when it may.
-    std::optional<std::string> claim(std::size_t i, const fs::path& in, const fs::path& out,
-                                     const std::set<FileId>& inputs) {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return earlier_[i] == kNone || done_[earlier_[i]]; });
-        return refusalFor(in, out, inputs, written_);
-    }
-
-    // Picture i is done, with its output written or not.
-    void finish(std::size_t i, const fs::path& in, const fs::path& out, bool written) {
-        const std::lock_guard lock(mutex_);
-        if (written) written_.emplace(out.string(), in.string());
-        done_[i] = true;
-        changed_.notify_all();
-    }
-
-private:
-    static constexpr std::size_t kNone = std::size_t(-1);
-    std::vector<std::size_t> earlier_;  // the last earlier picture with the same output
-    std::vector<bool> done_;
-    std::map<std::string, std::string> written_;  // outputs written, and from which input
-    std::mutex mutex_;
-    std::condition_variable changed_;
-};
-
 // How one picture of a folder run went.
 struct PictureOutcome {
     PictureLog log;
@@ -527,14 +441,13 @@ public:
         const char* extension = kind_ == OutputKind::Jpeg ? ".jpg" : ".bmp";
         for (const fs::path& in : pictures_) {
             outputs_.push_back(fs::path(o.output) / (in.stem().string() + extension));
-            if (const std::optional<FileId> id = fileIdOf(in.string())) inputs_.insert(*id);
             gui_.ensureFor(in.string());
         }
-        claims_ = std::make_unique<OutputClaims>(outputs_);
+        claims_ = std::make_unique<batch::OutputClaims>(pictures_, outputs_);
     }
 
     int run() {
-        const int jobs = o_.jobs ? o_.jobs : batch::processorCount();
+        const int jobs = o_.jobs ? o_.jobs : std::min(batch::processorCount(), kMaxJobs);
         batch::runInOrder<PictureOutcome>(
             pictures_.size(), jobs, [this](std::size_t i) { return process(i); },
             [this](std::size_t, PictureOutcome& r) { report(r); });
@@ -558,7 +471,7 @@ private:
         const Reporter report{o_.timings, &r.log};
         try {
             openRegularFile(in.string());  // a FIFO, folder or broken link is named as such
-            if (const std::optional<std::string> refusal = claims_->claim(i, in, out, inputs_)) {
+            if (const std::optional<std::string> refusal = claims_->claim(i)) {
                 report.error(*refusal);
             } else {
                 processPicture(in.string(), out.string(), kind_, o_.steps, report, gui_);
@@ -571,7 +484,7 @@ private:
         } catch (const std::exception& e) {
             report.error(messageOf(e, in.string()));
         }
-        claims_->finish(i, in, out, r.written);
+        claims_->finish(i, r.written);
         ++finished_;
         return r;
     }
@@ -596,32 +509,13 @@ private:
     const std::vector<fs::path> pictures_;
     GuiOnDemand& gui_;
     std::vector<fs::path> outputs_;
-    std::set<FileId> inputs_;
-    std::unique_ptr<OutputClaims> claims_;
+    std::unique_ptr<batch::OutputClaims> claims_;
     std::mutex screen_;  // the progress bar and the pictures' lines
     Progress progress_;
     std::string lastStarted_;
     std::atomic<std::size_t> finished_{0};
     std::size_t written_ = 0, failed_ = 0;
 };
-
-// The pictures a list names, one a line, in its order; empty lines are
-// passed over. "-" reads standard input.
-std::vector<fs::path> picturesListedIn(const std::string& list) {
-    std::ifstream file;
-    if (list != "-") {
-        std::error_code ec;
-        if (fs::is_directory(list, ec)) throw FileError(list, "it is a folder, not a list of pictures");
-        file.open(list);
-        if (!file) throw FileError(list, std::string("the list cannot be read (") + std::strerror(errno) + ")");
-    }
-    std::istream& in = list == "-" ? std::cin : file;
-    std::vector<fs::path> pictures;
-    for (std::string line; std::getline(in, line);)
-        if (!line.empty()) pictures.emplace_back(line);
-    if (in.bad()) throw FileError(list == "-" ? "standard input" : list, "the list cannot be read");
-    return pictures;
-}
 
 // The folder OUTPUT of a folder run, made if missing; false (and said) when
 // it cannot be.
@@ -640,7 +534,7 @@ int runFolder(const Options& o, GuiOnDemand& gui) {
                                 " OUTPUT must be a folder too: '" + o.output + "' is a file");
     std::vector<fs::path> pictures;
     try {
-        pictures = o.filesFrom ? picturesListedIn(*o.filesFrom) : picturesIn(o.input);
+        pictures = o.filesFrom ? batch::picturesListedIn(*o.filesFrom) : batch::picturesIn(o.input);
     } catch (const fs::filesystem_error& e) {
         std::fprintf(stderr, "%s: %s\n", kProgram,
                      FileError(o.input, "the folder cannot be read (" + e.code().message() + ")").what());
