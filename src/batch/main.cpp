@@ -468,6 +468,14 @@ private:
         const fs::path& in = pictures_[i];
         const fs::path& out = outputs_[i];
         PictureOutcome r;
+        // The picture is done on every path, so that a later one of the same
+        // output name never waits for it in vain.
+        struct Finish {
+            batch::OutputClaims& claims;
+            std::size_t i;
+            const bool& written;
+            ~Finish() { claims.finish(i, written); }
+        } finish{*claims_, i, r.written};
         const Reporter report{o_.timings, &r.log};
         try {
             openRegularFile(in.string());  // a FIFO, folder or broken link is named as such
@@ -484,7 +492,6 @@ private:
         } catch (const std::exception& e) {
             report.error(messageOf(e, in.string()));
         }
-        claims_->finish(i, r.written);
         ++finished_;
         return r;
     }
