@@ -96,11 +96,14 @@ run 0 "$DATA/pal8.bmp" "$WORK/renew.bmp" fringe1 zoomout thin renew
 cmp -s "$WORK/renew.bmp" "$WORK/same.bmp" || fail "renew did not bring back the loaded picture"
 
 # --- timings ----------------------------------------------------------
+# Each step beside one copy of the picture, measured in the same run.
 run 0 --timings "$DATA/rgb24.bmp" "$WORK/t.jpg" gray bwsplit=90 fringe1=1,2,1,0,0,0,-1,-1,-1
+grep -q '^copy: [0-9][0-9]*\.[0-9][0-9] ms$' "$WORK/err" || fail "no copy line: $(cat "$WORK/err")"
 for what in load gray bwsplit=90 fringe1=1,2,1,0,0,0,-1,-1,-1 save; do
-    grep -q "^$what: [0-9][0-9]*\.[0-9][0-9] ms\$" "$WORK/err" || fail "no timing line for $what: $(cat "$WORK/err")"
+    grep -q "^$what: [0-9][0-9]*\.[0-9][0-9] ms ([0-9][0-9]*\.[0-9] copies)\$" "$WORK/err" ||
+        fail "no timing line for $what: $(cat "$WORK/err")"
 done
-[ "$(wc -l <"$WORK/err")" -eq 5 ] || fail "timings printed more than one line per step"
+[ "$(wc -l <"$WORK/err")" -eq 6 ] || fail "timings printed more than one line per step"
 run 0 "$DATA/rgb24.bmp" "$WORK/t.jpg" gray
 [ -s "$WORK/err" ] && fail "a plain run printed: $(cat "$WORK/err")"
 
@@ -191,6 +194,50 @@ cp "$DATA/libgdiplus_test.jpg" "$TWIN/bad.jpg"
 run 1 "$TWIN" "$WORK/twins_out"
 is_jpeg "$WORK/twins_out/bad.jpg" || fail "bad.jpg was not written after bad.bmp failed"
 grep -q "already written" "$WORK/err" && fail "a failed picture kept its output name: $(cat "$WORK/err")"
+
+# --- many pictures at a time -------------------------------------------------
+# Several threads write what one writes, byte for byte, and say the same in
+# the same order: failures, a twin name taken by the first that is written,
+# icons and pictures side by side.
+MANY="$WORK/many"
+mkdir "$MANY"
+for k in 1 2 3 4 5; do
+    cp "$DATA/rgb24.bmp" "$MANY/rgb$k.bmp"
+    cp "$DATA/libgdiplus_test.jpg" "$MANY/photo$k.jpg"
+done
+cp "$DATA/pal8.bmp" "$DATA/test3.ico" "$2/metafile/emf/libemf2svg/test-013.emf" "$MANY/"
+cp "$DATA/badbitcount.bmp" "$MANY/bad.bmp"
+cp "$DATA/pal8.bmp" "$MANY/photo1.bmp"
+run 1 -j 1 "$MANY" "$WORK/many1" fringe2 median
+sed 's/ in [0-9.]* s/ in T s/; s|many1|OUT|' "$WORK/err" >"$WORK/err1"
+run 1 -j4 "$MANY" "$WORK/many4" fringe2 median
+sed 's/ in [0-9.]* s/ in T s/; s|many4|OUT|' "$WORK/err" >"$WORK/err4"
+diff -r "$WORK/many1" "$WORK/many4" >/dev/null || fail "-j 4 wrote other files than -j 1"
+cmp -s "$WORK/err1" "$WORK/err4" || fail "-j 4 said other things than -j 1: $(diff "$WORK/err1" "$WORK/err4")"
+grep -q "photo1.jpg: not written, since .*photo1.jpg was already written from .*photo1.bmp" "$WORK/err1" ||
+    fail "the twin name was not refused: $(cat "$WORK/err1")"
+grep -q "13 of 15 pictures written" "$WORK/err1" || fail "the summary does not count them all: $(cat "$WORK/err1")"
+run 2 -j 0 "$MANY" "$WORK/many0"
+err_has "from 1 to"
+run 2 --jobs=x "$MANY" "$WORK/many0"
+
+# A list of pictures instead of a folder, split by GNU parallel over two
+# runs at a time as it would split one over several machines.
+command -v parallel >/dev/null 2>&1 || fail "missing parallel (scripts/install-deps installs it)"
+ls "$MANY"/* | grep -v -e bad.bmp -e photo1.jpg >"$WORK/list"
+parallel --will-cite --pipe -N 3 -j 2 "$BATCH" --quiet --files-from - "$WORK/split" fringe2 median \
+    <"$WORK/list" >"$WORK/out" 2>"$WORK/err" || fail "parallel runs failed: $(cat "$WORK/err")"
+[ "$(ls "$WORK/split" | wc -l)" -eq 13 ] || fail "the split runs wrote: $(ls "$WORK/split")"
+for f in "$WORK/split"/*; do
+    cmp -s "$f" "$WORK/many1/${f##*/}" || fail "the split runs wrote another ${f##*/} than the folder run"
+done
+printf '%s\n\n%s\n' "$MANY/pal8.bmp" "$WORK/missing.bmp" >"$WORK/list2"
+run 1 --files-from "$WORK/list2" "$WORK/listed"
+is_jpeg "$WORK/listed/pal8.jpg" || fail "--files-from did not write pal8.jpg"
+err_has "missing.bmp: no such file"
+err_has "1 of 2 pictures written"
+run 1 --files-from "$WORK/no-list" "$WORK/listed"
+err_has "no-list"
 
 # --- a damaged JPEG opens, with a warning --------------------------------------
 head -c 2000 "$DATA/libgdiplus_test.jpg" >"$WORK/short.jpg"
