@@ -180,6 +180,27 @@ void writeAll(int fd, std::span<const std::uint8_t> bytes, const std::string& pa
 
 // The replaced file's owner, group and permission bits, or for a new file
 // the bits a new file gets. A replaced file whose owner we cannot give
+// The process's file-creation mask, read once. The kernel tells it in
+// /proc/self/status without changing it; only where it does not is the
+// mask set and put back, which another thread creating a file at that
+// moment could see.
+mode_t processUmask() {
+    static const mode_t mask = [] {
+        if (std::FILE* status = std::fopen("/proc/self/status", "re")) {
+            char line[128];
+            unsigned value = 0;
+            bool found = false;
+            while (!found && std::fgets(line, sizeof line, status)) found = std::sscanf(line, "Umask: %o", &value) == 1;
+            std::fclose(status);
+            if (found) return mode_t(value);
+        }
+        const mode_t m = ::umask(0);
+        ::umask(m);
+        return m;
+    }();
+    return mask;
+}
+
 // keeps at least its group where we may, and its bits.
 void copyMetadata(int fd, const Destination& d, bool modeFromUmask) {
     if (d.exists) {
@@ -189,9 +210,7 @@ void copyMetadata(int fd, const Destination& d, bool modeFromUmask) {
         }
         ::fchmod(fd, d.st.st_mode & 07777);
     } else if (modeFromUmask) {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::fchmod(fd, 0666 & ~mask);
+        ::fchmod(fd, 0666 & ~processUmask());
     }
 }
 
