@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole way a picture takes through the command-line companion, on the
 // real photograph: open the file, run commands in a workspace, save. Here
 // every fresh picture's page faults show, and the first command after

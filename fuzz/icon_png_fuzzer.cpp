@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target: PNG images inside icons, through the icon reader and the
 // window's own PNG decoder (Qt's). The input is the PNG image; the target
 // wraps it as the one image of an icon file, so that every mutation

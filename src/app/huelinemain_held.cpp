@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Commands held during a gesture. While a stroke is drawn or the preview
 // is held, the working pictures are out of step with what the panes show
 // until the gesture ends; a command in between (Undo by its shortcut, a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The progress dialog of a long open. While it lives, reads on this thread
 // report to it; once a read has taken longer than the delay, a dialog with
 // the file's name, a bar and Cancel shows, and the window's events are

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one question Save asks. The format forces its extension onto the
 // typed name; when that makes another name of it and a file of that name
 // exists, the user never named that file, so it is not replaced unasked.

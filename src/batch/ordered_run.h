@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Work on several threads whose results come out in order: a folder run
 // does its pictures side by side, yet reports them one after the other in
 // the order of the list, as a run on one thread does.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The folder run's worker threads: every picture done once, results handed
 // on in the order of the pictures however the threads finish, and a
 // failure ending the run instead of hanging it.

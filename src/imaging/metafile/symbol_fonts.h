@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fonts that put signs and pictures where text fonts have letters. A
 // metafile names such a font and gives the font's own codes; another font
 // draws them only once they are turned into the characters they show.

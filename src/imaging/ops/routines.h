@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The in-place routines, under the names the window's handlers know them
 // by, each one line over the operation that computes a new picture. The
 // picture they change ends 24-bit.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading and writing picture files safely: a name that is no regular file
 // is refused without waiting on it, and a save keeps what the user had
 // (links, permission bits, the old file on failure) and leaves no
