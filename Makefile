@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The two commands of the README do all the set-up on a fresh Debian 12
 # machine: `make run` and `make test`.
 BUILD := build
@@ -45,16 +46,24 @@ test-sanitize: deps
 # Every reader's fuzzer (clang, libFuzzer) for FUZZ_SECONDS each; new
 # crashers land in tests/crashers/<reader>/, named by what broke.
 FUZZ_SECONDS ?= 60
-FUZZ_READERS ?= bmp jpeg ico wmf emf metafile
+FUZZ_READERS ?= bmp jpeg png ico wmf emf icon_png metafile
 
 fuzz: deps
 	FUZZ_SECONDS=$(FUZZ_SECONDS) ./scripts/fuzz-readers $(FUZZ_READERS)
 
-# The Debian package build/hueline_<version>_<arch>.deb, made by CPack from
-# the install rules, its dependencies found by dpkg-shlibdeps. Install it
-# with `apt-get install ./build/hueline_*.deb`.
-package: build
-	cd $(BUILD) && cpack -G DEB
+# The Debian package build-package/hueline_<version>_<arch>.deb, made by
+# CPack from the install rules, its dependencies found by dpkg-shlibdeps.
+# Its own build folder, with neither tests nor benchmarks, so that only
+# what the package installs is built. Install it with
+# `apt-get install ./build-package/hueline_*.deb`; check it with lintian.
+PACKAGE_BUILD := build-package
+
+package: deps
+	@if [ ! -f $(PACKAGE_BUILD)/build.ninja ]; then \
+	  cmake -S . -B $(PACKAGE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release \
+	    -DHUELINE_TESTS=OFF -DHUELINE_BENCH=OFF; fi
+	cmake --build $(PACKAGE_BUILD) -j $(JOBS)
+	cd $(PACKAGE_BUILD) && cpack -G DEB
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(PACKAGE_BUILD)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // BMP reading and writing of a photo-like 24-bit picture: from bytes in
 // memory and from a file, to bytes in memory and to a file. Put them
 // beside Baseline_Copy of the same size.
@@ -37,7 +38,7 @@ const BmpFiles& filesFor(const benchmark::State& state) {
     if (slot) return *slot;
     slot = std::make_unique<BmpFiles>();
     BmpFiles& f = *slot;
-    f.picture = photoLike(widthFor(state), heightFor(state));
+    f.picture = inputFor(state);
     f.bmp = encodeBmp(f.picture);
     std::string tmpl = (fs::temp_directory_path() / "hueline-bench-XXXXXX").string();
     if (!::mkdtemp(tmpl.data())) throw std::runtime_error("cannot make a temporary folder");
@@ -56,7 +57,7 @@ void Bmp_DecodeFromMemory(benchmark::State& state) {
     }
     reportPixels(state, f.picture.width(), f.picture.height());
 }
-HUELINE_BENCH_BOTH(Bmp_DecodeFromMemory);
+HUELINE_BENCH_ALL(Bmp_DecodeFromMemory);
 
 void Bmp_ReadFile(benchmark::State& state) {
     const BmpFiles& f = filesFor(state);
@@ -67,7 +68,7 @@ void Bmp_ReadFile(benchmark::State& state) {
     }
     reportPixels(state, f.picture.width(), f.picture.height());
 }
-HUELINE_BENCH_BOTH(Bmp_ReadFile);
+HUELINE_BENCH_ALL(Bmp_ReadFile);
 
 void Bmp_EncodeToMemory(benchmark::State& state) {
     const BmpFiles& f = filesFor(state);
@@ -77,7 +78,7 @@ void Bmp_EncodeToMemory(benchmark::State& state) {
     }
     reportPixels(state, f.picture.width(), f.picture.height());
 }
-HUELINE_BENCH_BOTH(Bmp_EncodeToMemory);
+HUELINE_BENCH_ALL(Bmp_EncodeToMemory);
 
 // Includes writing the temporary file, flushing it to the disk and the
 // rename that replaces the old file.
@@ -87,7 +88,7 @@ void Bmp_WriteFile(benchmark::State& state) {
     for (auto _ : state) writeBmpFile(f.picture, name);
     reportPixels(state, f.picture.width(), f.picture.height());
 }
-HUELINE_BENCH_BOTH(Bmp_WriteFile);
+HUELINE_BENCH_ALL(Bmp_WriteFile);
 
 }  // namespace
 }  // namespace hueline::bench

@@ -1,14 +1,16 @@
-// Shared set-up for the benchmarks: test pictures of the two sizes every
-// figure is reported at, and the counters that put each operation beside
-// a plain copy of the same picture.
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Shared set-up for the benchmarks: the pictures every figure is reported
+// on (a small and a 12-megapixel synthetic picture, and a real photograph),
+// and the counters that put each operation beside a plain copy of the same
+// picture.
 #pragma once
 
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
 #include <cstring>
-#include <vector>
 
+#include "imaging/codecs/jpeg_codec.h"
 #include "imaging/picture/work_bitmap.h"
 
 namespace hueline::bench {
@@ -57,21 +59,39 @@ inline void reportPixels(benchmark::State& state, int width, int height) {
     state.SetBytesProcessed(std::int64_t(state.iterations()) * width * height * 3);
 }
 
-// The picture size from the benchmark's argument: 0 small, 1 large.
-inline int widthFor(const benchmark::State& s) { return s.range(0) ? kLargeW : kSmallW; }
-inline int heightFor(const benchmark::State& s) { return s.range(0) ? kLargeH : kSmallH; }
+// The real photograph, 5312 x 2988, decoded once.
+inline constexpr int kRealPhoto = 2;
+inline const char* realPhotoPath() { return HUELINE_BENCH_DATA "/dandelions-5312x2988.jpg"; }
+inline const WorkBitmap& realPhoto() {
+    static const WorkBitmap photo = readJpegFile(realPhotoPath());
+    return photo;
+}
+
+// The picture from the benchmark's argument: 0 small, 1 large (both
+// photo-like), 2 the real photograph.
+inline int widthFor(const benchmark::State& s) {
+    return s.range(0) == kRealPhoto ? realPhoto().width() : s.range(0) ? kLargeW : kSmallW;
+}
+inline int heightFor(const benchmark::State& s) {
+    return s.range(0) == kRealPhoto ? realPhoto().height() : s.range(0) ? kLargeH : kSmallH;
+}
+inline WorkBitmap inputFor(const benchmark::State& s) {
+    return s.range(0) == kRealPhoto ? realPhoto() : photoLike(widthFor(s), heightFor(s));
+}
 
 // The yardstick every operation is measured against: a memcpy of the
-// picture's bytes into a buffer that is already allocated. Each benchmark
+// picture's bytes into a picture that is already allocated. Each benchmark
 // program registers it, so that the figures of one run sit beside it.
 inline void baselineCopy(benchmark::State& state) {
     const int w = widthFor(state), h = heightFor(state);
-    const WorkBitmap src = photoLike(w, h);
+    const WorkBitmap src = inputFor(state);
     const std::size_t bytes = src.stride() * std::size_t(h);
-    std::vector<std::uint8_t> dst(bytes);
+    // Picture memory on both sides, as every operation has.
+    WorkBitmap dst = WorkBitmap::uninitialized24(w, h);
+    std::uint8_t* out = dst.row(0);
     for (auto _ : state) {
-        std::memcpy(dst.data(), src.constRow(0), bytes);
-        benchmark::DoNotOptimize(dst.data());
+        std::memcpy(out, src.constRow(0), bytes);
+        benchmark::DoNotOptimize(out);
         benchmark::ClobberMemory();
     }
     reportPixels(state, w, h);
@@ -79,5 +99,7 @@ inline void baselineCopy(benchmark::State& state) {
 
 }  // namespace hueline::bench
 
-// Registers a benchmark at both sizes, reported in milliseconds.
+// Registers a benchmark at both synthetic sizes, reported in milliseconds;
+// the second also on the real photograph.
 #define HUELINE_BENCH_BOTH(fn) BENCHMARK(fn)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)
+#define HUELINE_BENCH_ALL(fn) HUELINE_BENCH_BOTH(fn)->Arg(kRealPhoto)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // JPEG decoding and encoding of a photo-like picture, beside libjpeg's own
 // command-line programs doing the same work on the same files (djpeg and
 // cjpeg with our settings, run through the shell in the timed loop). All
@@ -39,7 +40,7 @@ const JpegFiles& filesFor(const benchmark::State& state) {
     if (slot) return *slot;
     slot = std::make_unique<JpegFiles>();
     JpegFiles& f = *slot;
-    f.picture = photoLike(widthFor(state), heightFor(state));
+    f.picture = inputFor(state);
     f.jpeg = encodeJpeg(f.picture);
     std::string tmpl = (fs::temp_directory_path() / "hueline-bench-XXXXXX").string();
     if (!::mkdtemp(tmpl.data())) throw std::runtime_error("cannot make a temporary folder");
@@ -95,14 +96,14 @@ void Jpeg_Decode(benchmark::State& state) {
     for (auto _ : state) benchmark::DoNotOptimize(decodeJpeg(f.jpeg, "photo.jpg"));
     reportPixels(state, f.picture.width(), f.picture.height());
 }
-HUELINE_BENCH_BOTH(Jpeg_Decode)->UseRealTime();
+HUELINE_BENCH_ALL(Jpeg_Decode)->UseRealTime();
 
 void Jpeg_ReadFile(benchmark::State& state) {
     const JpegFiles& f = filesFor(state);
     for (auto _ : state) benchmark::DoNotOptimize(readJpegFile(f.jpegFile.string()));
     reportPixels(state, f.picture.width(), f.picture.height());
 }
-HUELINE_BENCH_BOTH(Jpeg_ReadFile)->UseRealTime();
+HUELINE_BENCH_ALL(Jpeg_ReadFile)->UseRealTime();
 
 // libjpeg's own decoder on the same file, output thrown away.
 void Jpeg_Djpeg(benchmark::State& state) {
@@ -110,14 +111,14 @@ void Jpeg_Djpeg(benchmark::State& state) {
     timeCommand(state, "djpeg", "exec djpeg -dct float -outfile /dev/null '" + f.jpegFile.string() + "'");
     reportPixels(state, f.picture.width(), f.picture.height());
 }
-HUELINE_BENCH_BOTH(Jpeg_Djpeg)->UseRealTime();
+HUELINE_BENCH_ALL(Jpeg_Djpeg)->UseRealTime();
 
 void Jpeg_Encode(benchmark::State& state) {
     const JpegFiles& f = filesFor(state);
     for (auto _ : state) benchmark::DoNotOptimize(encodeJpeg(f.picture));
     reportPixels(state, f.picture.width(), f.picture.height());
 }
-HUELINE_BENCH_BOTH(Jpeg_Encode)->UseRealTime();
+HUELINE_BENCH_ALL(Jpeg_Encode)->UseRealTime();
 
 // Encoding plus the safe write (temporary file, flush to disk, rename).
 void Jpeg_WriteFile(benchmark::State& state) {
@@ -125,7 +126,7 @@ void Jpeg_WriteFile(benchmark::State& state) {
     for (auto _ : state) writeJpegFile(f.picture, f.outFile.string());
     reportPixels(state, f.picture.width(), f.picture.height());
 }
-HUELINE_BENCH_BOTH(Jpeg_WriteFile)->UseRealTime();
+HUELINE_BENCH_ALL(Jpeg_WriteFile)->UseRealTime();
 
 // libjpeg's own encoder on the same picture (read from a PPM file).
 void Jpeg_Cjpeg(benchmark::State& state) {
@@ -134,7 +135,7 @@ void Jpeg_Cjpeg(benchmark::State& state) {
                 "exec cjpeg -quality 90 -baseline -dct float -outfile /dev/null '" + f.ppmFile.string() + "'");
     reportPixels(state, f.picture.width(), f.picture.height());
 }
-HUELINE_BENCH_BOTH(Jpeg_Cjpeg)->UseRealTime();
+HUELINE_BENCH_ALL(Jpeg_Cjpeg)->UseRealTime();
 
 }  // namespace
 }  // namespace hueline::bench

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The metafile record player on its own: walking and resolving the records
 // of a drawing onto a surface that only counts, at the two picture sizes
 // (about 2,000 shape groups, 0.6 MB, on the design size; 20,000, 6 MB, on

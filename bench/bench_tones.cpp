@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Gray, B&W and the splits. "Kernel" figures write into an output that is
 // already allocated, like the baseline copy; "Command" figures are the
 // whole computation a click runs, allocation included.
@@ -9,7 +10,7 @@ namespace {
 
 void Gray_Kernel(benchmark::State& state) {
     const int w = widthFor(state), h = heightFor(state);
-    const WorkBitmap in = photoLike(w, h);
+    const WorkBitmap in = inputFor(state);
     WorkBitmap out = WorkBitmap::uninitialized24(w, h);
     for (auto _ : state) {
         grayRows(in, out);
@@ -17,11 +18,11 @@ void Gray_Kernel(benchmark::State& state) {
     }
     reportPixels(state, w, h);
 }
-HUELINE_BENCH_BOTH(Gray_Kernel);
+HUELINE_BENCH_ALL(Gray_Kernel);
 
 void BlackWhite_Kernel(benchmark::State& state) {
     const int w = widthFor(state), h = heightFor(state);
-    const WorkBitmap in = photoLike(w, h);
+    const WorkBitmap in = inputFor(state);
     WorkBitmap out = WorkBitmap::uninitialized24(w, h);
     for (auto _ : state) {
         thresholdRows(in, out, LuminanceForm::Threshold, kBlackWhiteThreshold);
@@ -29,11 +30,11 @@ void BlackWhite_Kernel(benchmark::State& state) {
     }
     reportPixels(state, w, h);
 }
-HUELINE_BENCH_BOTH(BlackWhite_Kernel);
+HUELINE_BENCH_ALL(BlackWhite_Kernel);
 
 void BwSplit_Kernel(benchmark::State& state) {
     const int w = widthFor(state), h = heightFor(state);
-    const WorkBitmap in = photoLike(w, h);
+    const WorkBitmap in = inputFor(state);
     WorkBitmap out = WorkBitmap::uninitialized24(w, h);
     for (auto _ : state) {
         thresholdRows(in, out, LuminanceForm::Gray, 125);
@@ -41,11 +42,11 @@ void BwSplit_Kernel(benchmark::State& state) {
     }
     reportPixels(state, w, h);
 }
-HUELINE_BENCH_BOTH(BwSplit_Kernel);
+HUELINE_BENCH_ALL(BwSplit_Kernel);
 
 void ColorSplit_Kernel(benchmark::State& state) {
     const int w = widthFor(state), h = heightFor(state);
-    const WorkBitmap in = photoLike(w, h);
+    const WorkBitmap in = inputFor(state);
     WorkBitmap out = WorkBitmap::uninitialized24(w, h);
     for (auto _ : state) {
         colorSplitRows(in, out, 125);
@@ -53,23 +54,23 @@ void ColorSplit_Kernel(benchmark::State& state) {
     }
     reportPixels(state, w, h);
 }
-HUELINE_BENCH_BOTH(ColorSplit_Kernel);
+HUELINE_BENCH_ALL(ColorSplit_Kernel);
 
 void Gray_Command(benchmark::State& state) {
     const int w = widthFor(state), h = heightFor(state);
-    const WorkBitmap in = photoLike(w, h);
+    const WorkBitmap in = inputFor(state);
     for (auto _ : state) benchmark::DoNotOptimize(grayPicture(in));
     reportPixels(state, w, h);
 }
-HUELINE_BENCH_BOTH(Gray_Command);
+HUELINE_BENCH_ALL(Gray_Command);
 
 void BwSplit_Command(benchmark::State& state) {
     const int w = widthFor(state), h = heightFor(state);
-    const WorkBitmap in = photoLike(w, h);
+    const WorkBitmap in = inputFor(state);
     for (auto _ : state) benchmark::DoNotOptimize(bwSplitPicture(in, 125));
     reportPixels(state, w, h);
 }
-HUELINE_BENCH_BOTH(BwSplit_Command);
+HUELINE_BENCH_ALL(BwSplit_Command);
 
 }  // namespace
 }  // namespace hueline::bench

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A synthetic enhanced metafile for the metafile benchmarks: a drawing of
 // the given size in pixels with many small shapes, lines and words, the
 // mix real office drawings have.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Refuses an include that crosses an edge the layering does not allow.
 #   cmake -DLAYER=ops -DALLOWED=picture -DDIR=src/imaging/ops -P check_layer.cmake
 # LAYER may include its own headers and those of the layers in ALLOWED
@@ -30,6 +31,8 @@ foreach(file IN LISTS files)
   endforeach()
 endforeach()
 if(faults)
+  # Each fault on a line of its own, unwrapped, then the error.
   list(JOIN faults "\n" text)
-  message(FATAL_ERROR "Include across a layer:\n${text}")
+  message(NOTICE "${text}")
+  message(FATAL_ERROR "Include across a layer: the build refuses it")
 endif()

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # What `cmake --install` puts on a Linux desktop, and the Debian package
 # that CPack builds from it (`make package`).
 #
@@ -10,6 +11,10 @@
 #     share/metainfo/org.example.hueline.Hueline.metainfo.xml
 #     share/icons/hicolor/scalable/apps/hueline.svg, .../NxN/apps/hueline.png
 #     share/man/man1/hueline.1.gz, share/man/man1/hueline-batch.1.gz
+#     share/doc/hueline/copyright, share/doc/hueline/changelog.gz
+#
+# The metainfo and the manual pages are made from their .in files in data/
+# with the project's version filled in.
 
 include(GNUInstallDirs)
 
@@ -28,7 +33,10 @@ endif()
 # --- the menu entry, the software-centre description, the icon ------------
 install(FILES ${HUELINE_DATA_DIR}/hueline.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT hueline)
-install(FILES ${HUELINE_DATA_DIR}/${HUELINE_APPSTREAM_ID}.metainfo.xml
+set(HUELINE_VERSION_SHORT ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR})
+configure_file(${HUELINE_DATA_DIR}/${HUELINE_APPSTREAM_ID}.metainfo.xml.in
+               ${CMAKE_BINARY_DIR}/data/${HUELINE_APPSTREAM_ID}.metainfo.xml @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/data/${HUELINE_APPSTREAM_ID}.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo COMPONENT hueline)
 install(FILES ${HUELINE_DATA_DIR}/icons/hueline.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps COMPONENT hueline)
@@ -42,7 +50,8 @@ endforeach()
 # same bytes.
 set(HUELINE_MAN_OUTPUTS "")
 foreach(page IN LISTS HUELINE_MAN_PAGES)
-  set(source ${HUELINE_DATA_DIR}/${page}.1)
+  set(source ${CMAKE_BINARY_DIR}/man/${page}.1)
+  configure_file(${HUELINE_DATA_DIR}/${page}.1.in ${source} @ONLY)
   set(output ${CMAKE_BINARY_DIR}/man/${page}.1.gz)
   add_custom_command(
     OUTPUT ${output}
@@ -55,6 +64,20 @@ foreach(page IN LISTS HUELINE_MAN_PAGES)
   install(FILES ${output} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT hueline)
 endforeach()
 add_custom_target(hueline_man_pages ALL DEPENDS ${HUELINE_MAN_OUTPUTS})
+
+# --- the copyright file and the changelog, where Debian wants them -------
+install(FILES ${HUELINE_DATA_DIR}/copyright
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/hueline COMPONENT hueline)
+set(changelog ${CMAKE_BINARY_DIR}/doc/changelog.gz)
+add_custom_command(
+  OUTPUT ${changelog}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/doc
+  COMMAND sh -c "gzip -9 -n -c \"$1\" > \"$2\"" sh ${HUELINE_DATA_DIR}/changelog ${changelog}
+  DEPENDS ${HUELINE_DATA_DIR}/changelog
+  COMMENT "Compressing the changelog"
+  VERBATIM)
+add_custom_target(hueline_changelog ALL DEPENDS ${changelog})
+install(FILES ${changelog} DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/hueline COMPONENT hueline)
 
 # --- the Debian package -------------------------------------------------
 set(CPACK_GENERATOR DEB)
@@ -73,9 +96,12 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://hueline.example.org/")
-# The libraries the programs link (Qt, libjpeg, the C++ run-time) become the
+# The libraries the programs link (Qt, libjpeg, libspng, the C++ run-time) become the
 # package's dependencies through dpkg-shlibdeps.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The window draws its icon from SVG through Qt's SVG plugin, which no
+# program links directly.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6")
 # The long description under the summary line; CPack indents it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
 "Hueline is a single-window picture tool that turns a photograph into a
@@ -83,8 +109,8 @@ colour sketch or a black-and-white drawing, one click at a time: three
 fringe convolutions with editable coefficients, colour and black-and-white
 split sliders, gray, woodcut-like black and white, pen-and-ink outlines,
 erode, dilate, thin, inverse, sharpen and median, and retouching by hand
-with pen, brush, rubber and eyedropper. It reads BMP, JPEG, icons and
-WMF and EMF metafiles and saves BMP or JPEG.
+with pen, brush, rubber and eyedropper. It reads BMP, JPEG, PNG, icons
+and WMF and EMF metafiles and saves BMP, JPEG or PNG.
 .
 The companion program hueline-batch runs the same commands from the
 command line, on one picture or on every picture of a folder.")

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # hueline_check_layer(target dir allowed sources): before target builds,
 # check that the sources in dir include only their own layer and the
 # layers in allowed (a list; "Qt" allows Qt). See cmake/check_layer.cmake.

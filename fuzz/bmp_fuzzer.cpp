@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target: the BMP reader on arbitrary bytes. A refused file
 // (FileError) is the expected answer to a broken one; anything else that
 // escapes, and every memory fault, is a finding.

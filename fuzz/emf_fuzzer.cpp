@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target: the EMF player on arbitrary bytes, onto a surface that
 // reads everything it is given. A refused file (FileError) is the expected
 // answer to a broken header; a broken record just ends the play.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared by the readers' fuzz targets: reading every byte of a decoded
 // picture, so that a row pointer or palette index that points outside the
 // picture's memory is caught by the address checker at once.

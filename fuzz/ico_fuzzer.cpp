@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target: the icon reader on arbitrary bytes. PNG-compressed images
 // go to the window's Qt decoder, which is not part of this program's
 // readers; here they are refused as that decoder refuses what it cannot

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target: the JPEG reader (our wrapper around libjpeg) on arbitrary
 // bytes. A refused file (FileError) is the expected answer to a broken one.
 //
@@ -5,10 +6,16 @@
 // so a few hundred bytes may claim a picture of hundreds of megapixels,
 // which the reader takes as it should. Such inputs only slow the fuzzer
 // down; as libjpeg's own fuzzers do, the target skips frames over a few
-// megapixels, found from the frame header before anything is decoded.
+// megapixels, as libjpeg itself reads them from the headers (so that stray
+// bytes between markers, which libjpeg skips, do not hide a frame).
+#include <csetjmp>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <span>
+#include <string>
+
+#include <jpeglib.h>
 
 #include "fuzz_support.h"
 #include "imaging/picture/errors.h"
@@ -18,39 +25,43 @@ namespace {
 
 constexpr std::uint64_t kMaxFuzzPixels = 4u << 20;
 
-// The pixel count of the first frame header, 0 when none is found.
-std::uint64_t framePixels(const std::uint8_t* p, std::size_t size) {
-    std::size_t at = 2;
-    while (at + 4 <= size) {
-        if (p[at] != 0xFF) return 0;
-        const std::uint8_t marker = p[at + 1];
-        if (marker == 0xFF) {
-            ++at;
-            continue;
-        }
-        if (marker == 0xD8 || (marker >= 0xD0 && marker <= 0xD7) || marker == 0x01) {
-            at += 2;
-            continue;
-        }
-        const std::size_t length = std::size_t(p[at + 2]) << 8 | p[at + 3];
-        const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
-        if (frame && at + 9 <= size) {
-            const std::uint64_t h = std::uint64_t(p[at + 5]) << 8 | p[at + 6];
-            const std::uint64_t w = std::uint64_t(p[at + 7]) << 8 | p[at + 8];
-            return w * h;
-        }
-        at += 2 + length;
+struct HeaderErrors {
+    jpeg_error_mgr pub;
+    std::jmp_buf jump;
+};
+
+[[noreturn]] void onHeaderError(j_common_ptr cinfo) { std::longjmp(reinterpret_cast<HeaderErrors*>(cinfo->err)->jump, 1); }
+void onHeaderMessage(j_common_ptr, int) {}
+
+// The frame's pixel count as libjpeg's header reader finds it; 0 when it
+// finds no frame. Holds nothing with a destructor across the jump.
+std::uint64_t framePixels(const std::uint8_t* data, std::size_t size) {
+    jpeg_decompress_struct cinfo{};
+    HeaderErrors err{};
+    cinfo.err = jpeg_std_error(&err.pub);
+    err.pub.error_exit = onHeaderError;
+    err.pub.emit_message = onHeaderMessage;
+    volatile std::uint64_t pixels = 0;
+    if (setjmp(err.jump) == 0) {
+        jpeg_create_decompress(&cinfo);
+        jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
+        if (jpeg_read_header(&cinfo, TRUE) == JPEG_HEADER_OK)
+            pixels = std::uint64_t(cinfo.image_width) * cinfo.image_height;
     }
-    return 0;
+    jpeg_destroy_decompress(&cinfo);
+    return pixels;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (framePixels(data, size) > kMaxFuzzPixels) return 0;
+    std::string damage;
     try {
-        hueline::fuzzing::touchPicture(hueline::decodeJpeg(std::span<const std::uint8_t>(data, size), "fuzz.jpg"));
+        hueline::fuzzing::touchPicture(
+            hueline::decodeJpeg(std::span<const std::uint8_t>(data, size), "fuzz.jpg", &damage));
     } catch (const hueline::UserError&) {
     }
+    hueline::fuzzing::touch(damage.data(), damage.size());
     return 0;
 }

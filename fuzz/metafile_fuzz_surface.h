@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The surface the metafile fuzz targets play onto: it draws nothing but
 // reads everything it is given, and decodes every bitmap as the window's
 // painter would, so that a bad count or offset in a record shows up as a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target: WMF and EMF files drawn onto the real painter surface, as
 // the window opens them, with a play time limit of a second per input (the
 // budget refuses anything that would take longer). Pictures over a

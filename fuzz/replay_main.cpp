@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Replays files through a fuzz target without libFuzzer: every file of
 // every folder named on the command line (or the files named themselves)
 // goes to LLVMFuzzerTestOneInput once. Used by the test suite to replay

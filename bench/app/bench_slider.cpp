@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One whole slider event in the window, offscreen: from the change of the
 // B&W split slider to the repainted result pane, on a 12-megapixel photo
 // and on the design-size picture. The memcpy of the same picture is
@@ -14,7 +15,6 @@
 #include "app/huelinemain.h"
 #include "app/picture_pane.h"
 #include "imaging/session/commands.h"
-#include "imaging/picture/memory.h"
 
 namespace hueline::bench {
 namespace {
@@ -64,7 +64,6 @@ BENCHMARK(Window_ScrollResultPane)->Arg(1)->Unit(benchmark::kMillisecond);
 }  // namespace hueline::bench
 
 int main(int argc, char** argv) {
-    hueline::keepPictureMemoryForReuse();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);

@@ -1,14 +1,16 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/application.h"
 
 #include <exception>
 
 #include "app/messages.h"
+#include "hueline_version.h"
 
 namespace hueline::app {
 
 HuelineApplication::HuelineApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("Hueline"));
-    setApplicationVersion(QStringLiteral("2.5"));
+    setApplicationVersion(QStringLiteral(HUELINE_VERSION_SHORT));
 }
 
 bool HuelineApplication::notify(QObject* receiver, QEvent* event) {

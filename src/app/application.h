@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The application object. Its notify() is the program's one top-level
 // error report: an error that a handler throws ends that handler, and its
 // text is shown in a message box; the program goes on with the panes and

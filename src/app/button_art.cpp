@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/button_art.h"
 
 #include <QApplication>
@@ -205,36 +206,6 @@ QPixmap buttonPicture(ButtonArt art) {
     draw(p, art);
     p.end();
     return QPixmap::fromImage(img);
-}
-
-QPixmap programIconPicture() {
-    QImage img(32, 32, QImage::Format_ARGB32);
-    img.fill(Qt::transparent);
-    QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing);
-    // A sheet of paper, slightly tilted by its shadow.
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(0, 0, 0, 70));
-    p.drawRoundedRect(QRectF(4, 4, 27, 27), 3, 3);
-    p.setPen(QPen(QColor(90, 90, 90), 1));
-    p.setBrush(Qt::white);
-    p.drawRoundedRect(QRectF(1.5, 1.5, 27, 27), 3, 3);
-    // The hue line: one stroke whose colour runs round the colour wheel.
-    QPainterPath line(QPointF(5, 22));
-    line.cubicTo(QPointF(9, 4), QPointF(16, 28), QPointF(25, 7));
-    QLinearGradient hue(QPointF(5, 0), QPointF(25, 0));
-    for (int i = 0; i <= 6; ++i) hue.setColorAt(i / 6.0, QColor::fromHsv((i * 60) % 360, 230, 220));
-    p.setBrush(Qt::NoBrush);
-    p.setPen(QPen(QBrush(hue), 3.2, Qt::SolidLine, Qt::RoundCap));
-    p.drawPath(line);
-    p.end();
-    return QPixmap::fromImage(img);
-}
-
-QIcon programIcon() {
-    QIcon icon;
-    icon.addPixmap(programIconPicture());
-    return icon;
 }
 
 }  // namespace hueline::app

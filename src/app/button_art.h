@@ -1,5 +1,6 @@
-// The pictures of the tool buttons (24 x 20, 24-bit) and the program icon
-// (32 x 32), drawn with QPainter when the window is built.
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The pictures of the tool buttons (24 x 20, 24-bit), drawn with QPainter
+// when the window is built.
 #pragma once
 
 #include <QIcon>
@@ -32,9 +33,5 @@ inline constexpr int kButtonArtHeight = 20;
 
 // A 24 x 20 picture on the button face colour of the current palette.
 QPixmap buttonPicture(ButtonArt art);
-
-// The program's icon, 32 x 32: a sketch line of changing hue on a sheet.
-QPixmap programIconPicture();
-QIcon programIcon();
 
 }  // namespace hueline::app

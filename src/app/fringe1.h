@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The parameter dialog of the Fringe 1 method ("Parameter for Fringe1").
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The parameter dialog of the method the main window calls "Fringe 3"
 // ("Parameter for Fringe3").
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/fringe3.h"
 
 #include "imaging/session/coefficients.h"
@@ -10,7 +11,7 @@ namespace hueline::app {
 TFormOfFringe3::TFormOfFringe3(Workspace& ws, QWidget* parent)
     : FringeDialog(ws, kFringe2Defaults, {"Parameter for Fringe2", "OK", QPoint(94, 236), QSize(270, 195)}, parent) {
     setObjectName(QStringLiteral("FormOfFringe3"));
-    setTabOrderOf({Edit1, Edit2, Edit3, Edit6, Edit5, Edit4, Edit7, Edit8, Edit9, Button1, Button2, Button3});
+    setTabOrderOf({Button1, Edit1, Edit2, Edit3, Edit6, Edit5, Edit4, Edit7, Edit8, Edit9, Button2, Button3});
 }
 
 void TFormOfFringe3::Button1Click() {

@@ -1,4 +1,7 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/fringe_dialog.h"
+
+#include <QKeyEvent>
 
 #include "app/design.h"
 
@@ -13,8 +16,7 @@ constexpr QSize kButtonSize(45, 25);
 }  // namespace
 
 FringeDialog::FringeDialog(Workspace& ws, const Kernel& defaults, const Design& design, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowCloseButtonHint),
+    : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       ws_(ws),
       defaults_(defaults) {
     setWindowTitle(QString::fromLatin1(design.caption));
@@ -34,7 +36,7 @@ FringeDialog::FringeDialog(Workspace& ws, const Kernel& defaults, const Design& 
         auto* b = new QPushButton(QString::fromLatin1(caption), this);
         b->setObjectName(QString::fromLatin1(name));
         b->setGeometry(QRect(QPoint(left, kButtonTop), kButtonSize));
-        // Enter in a box applies nothing by itself; only a click does.
+        // No default button: Enter in a box applies nothing by itself.
         b->setAutoDefault(false);
         return b;
     };
@@ -60,6 +62,12 @@ std::array<std::string, 9> FringeDialog::coefficientTexts() const {
     return texts;
 }
 
+void FringeDialog::bringUp() {
+    show();
+    raise();
+    activateWindow();
+}
+
 void FringeDialog::Button2Click() { ws_.undo(); }
 
 void FringeDialog::Button3Click() {
@@ -73,6 +81,19 @@ void FringeDialog::setTabOrderOf(std::initializer_list<QWidget*> chain) {
         if (previous) QWidget::setTabOrder(previous, w);
         previous = w;
     }
+    if (chain.size() > 0) (*chain.begin())->setFocus();
+}
+
+// Enter on a focused button clicks it, as Space does; in a box it does
+// nothing, since no button is the default.
+void FringeDialog::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier)
+        if (auto* button = qobject_cast<QPushButton*>(focusWidget())) {
+            button->click();
+            return;
+        }
+    QDialog::keyPressEvent(event);
 }
 
 }  // namespace hueline::app

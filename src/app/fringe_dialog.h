@@ -1,8 +1,13 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the three fringe parameter dialogs share: the 3 x 3 grid of
 // coefficient boxes Edit1 .. Edit9 laid out as the neighbourhood is seen
 // on screen, the apply button (Button1), Undo (Button2) and Reset
-// (Button3). Each dialog is modeless, stays on top, has a fixed size and
-// only a close box; closing it only hides it, and it keeps its texts.
+// (Button3). Each dialog is modeless, a tool window of the main window (it
+// stays above that window only, not above other programs nor above the
+// program's own modal dialogs), has a fixed size and only a close box;
+// closing it only hides it, and it keeps its texts. It opens with the
+// focus on the first control of its tab order, and Enter clicks the
+// focused button.
 #pragma once
 
 #include <QDialog>
@@ -39,6 +44,9 @@ public:
     std::array<std::string, 9> coefficientTexts() const;
     const Kernel& defaults() const { return defaults_; }
 
+    // Shows the dialog in front, with the keyboard, so that Enter applies.
+    void bringUp();
+
 public slots:
     // Applies the method with the coefficients in the boxes.
     virtual void Button1Click() = 0;
@@ -55,8 +63,10 @@ protected:
         QSize clientSize;
     };
     FringeDialog(Workspace& ws, const Kernel& defaults, const Design& design, QWidget* parent);
-    // Tab order from the first control to the last.
+    // Tab order from the first control to the last; the first has the
+    // focus when the dialog opens.
     void setTabOrderOf(std::initializer_list<QWidget*> chain);
+    void keyPressEvent(QKeyEvent* event) override;
 
     Workspace& ws_;
 

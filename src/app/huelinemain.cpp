@@ -1,17 +1,21 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Building the main window, start-up and shut-down, and the handlers that
 // belong to the shell itself: pages, About, Online, Exit, and the history
 // and pane buttons.
 #include "app/huelinemain.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QAction>
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QColorDialog>
+#include <QCompleter>
 #include <QDesktopServices>
 #include <QFile>
 #include <QFileDialog>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -32,6 +36,7 @@
 #include "app/fringe2.h"
 #include "app/fringe3.h"
 #include "app/picture_pane.h"
+#include "hueline_version.h"
 #include "imaging/codecs/bmp_codec.h"
 #include "imaging/picture/errors.h"
 
@@ -48,6 +53,7 @@ constexpr QPoint kDesignPosition(15, 27);
 constexpr QSize kDesignSize(854, 586);
 constexpr QSize kToolButtonSize(25, 21);
 constexpr int kSliderStart = 125;
+constexpr int kSliderTickInterval = 16;
 
 QToolButton* makeToolButton(QWidget* parent, const char* name, const char* hint, ButtonArt art, QPoint at) {
     auto* b = new QToolButton(parent);
@@ -89,10 +95,22 @@ QSlider* makeSlider(QWidget* parent, const char* name, QRect geometry) {
     s->setSingleStep(1);
     s->setPageStep(1);
     s->setTickPosition(QSlider::TicksBelow);
-    s->setTickInterval(1);
+    // A tick at every step would draw 256 lines in 150 pixels, a solid bar.
+    s->setTickInterval(kSliderTickInterval);
     s->setValue(kSliderStart);
     s->setGeometry(geometry);
     return s;
+}
+
+// A slider's caption, right-aligned in the room left of the slider and
+// wrapped when it does not fit there, so that it never runs under it.
+QLabel* makeSliderCaption(QWidget* parent, const char* name, const char* text, int left, const QSlider* slider) {
+    auto* l = new QLabel(QString::fromLatin1(text), parent);
+    l->setObjectName(QString::fromLatin1(name));
+    l->setWordWrap(true);
+    l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    l->setGeometry(left, slider->y(), slider->x() - 4 - left, slider->height());
+    return l;
 }
 
 QButtonGroup* radioGroup(QObject* owner, std::initializer_list<QAbstractButton*> buttons) {
@@ -101,6 +119,9 @@ QButtonGroup* radioGroup(QObject* owner, std::initializer_list<QAbstractButton*>
     for (QAbstractButton* b : buttons) g->addButton(b);
     return g;
 }
+
+// The program's icon: the artwork the desktop menu shows, drawn at any size.
+QIcon programIcon() { return QIcon(QStringLiteral(":/hueline.svg")); }
 
 // The sample picture that the result pane holds when the window is built.
 WorkBitmap samplePicture() {
@@ -113,7 +134,7 @@ WorkBitmap samplePicture() {
 
 const char* const kAboutText =
     "Hueline\n"
-    "Version 2.5\n"
+    "Version " HUELINE_VERSION_SHORT "\n"
     "Author: The Hueline developers\n"
     "Release date: 1 December 2026\n"
     "Publisher: The Hueline developers\n"
@@ -130,7 +151,7 @@ const char* const kAboutText =
 TMyPicture::TMyPicture(QWidget* parent) : QMainWindow(parent) {
     initHuelineResources();
     setObjectName(QStringLiteral("MyPicture"));
-    setWindowTitle(QStringLiteral("Hueline v2.5"));
+    setWindowTitle(QStringLiteral("Hueline v" HUELINE_VERSION_SHORT));
     setWindowIcon(programIcon());
     setFont(designFont());
     setAcceptDrops(true);
@@ -160,6 +181,7 @@ TMyPicture::~TMyPicture() {
     // The controls outlive the workspace by a moment (Qt deletes children
     // after the members); nothing they report may reach it then.
     ws_.setListener(nullptr);
+    holdCommands(false);
     Image1->disconnect(this);
     Image2->disconnect(this);
 }
@@ -280,8 +302,10 @@ void TMyPicture::buildPanes() {
         Image1DragOver(p);
     });
     connect(Image1, &PicturePane::mouseMoved, this, [this](Qt::MouseButtons buttons, QPoint p) {
-        // Only positions over the picture reach the stroke.
-        if ((buttons & Qt::LeftButton) && Image1->rect().contains(p)) Image1DragOver(p);
+        // Only positions over the part of the picture on the screen reach
+        // the stroke: the mouse is held by the pane, and a stamp under the
+        // scroll bar or the notebook would paint where nobody sees it.
+        if ((buttons & Qt::LeftButton) && overVisibleResult(p)) Image1DragOver(p);
     });
     connect(Image1, &PicturePane::mouseReleased, this, [this](Qt::MouseButton button, QPoint) {
         if (button == Qt::LeftButton) Image1EndDrag();
@@ -304,8 +328,8 @@ void TMyPicture::buildNotebook() {
     Button9 = colorButton("Button9", "Fringe 1", "The first speedy way to hueline", 8);
     Button13 = colorButton("Button13", "Fringe 2", "The second speedy way to hueline", 72);
     Button12 = colorButton("Button12", "Fringe 3", "The third speedy way to hueline", 136);
-    Label17 = makeLabel(color, "Label17", "Color Split", {208, 12});
     TrackBar2 = makeSlider(color, "TrackBar2", QRect(256, 2, 150, 28));
+    Label17 = makeSliderCaption(color, "Label17", "Color Split", 208, TrackBar2);
     Label18 = makeLabel(color, "Label18", "125", {404, 12}, 24);
     Button16 = colorButton("Button16", "Inverse", "Inverse the color", 440);
     Button18 = colorButton("Button18", "Sharpen", "Sharpen", 504);
@@ -320,8 +344,8 @@ void TMyPicture::buildNotebook() {
     auto bwButton = [bw](const char* name, const char* caption, const char* hint, int left, int width = 50) {
         return makeButton(bw, name, caption, hint, QRect(left, 8, width, 17));
     };
-    Label8 = makeLabel(bw, "Label8", "B&W Split", {4, 10});
     TrackBar1 = makeSlider(bw, "TrackBar1", QRect(56, 2, 113, 28));
+    Label8 = makeSliderCaption(bw, "Label8", "B&W Split", 4, TrackBar1);
     Label9 = makeLabel(bw, "Label9", "125", {168, 10}, 24);
     Button20 = bwButton("Button20", "Gray", "Make gray picture", 222, 46);
     Button1 = bwButton("Button1", "B&&W", "Make B&W picture, looks like woodcut", 274);
@@ -392,7 +416,7 @@ void TMyPicture::buildAboutPanel() {
     Image3 = new QLabel(Panel3);
     Image3->setObjectName(QStringLiteral("Image3"));
     Image3->setGeometry(16, 12, 32, 32);
-    Image3->setPixmap(programIconPicture());
+    Image3->setPixmap(programIcon().pixmap(32, 32));
 
     Memo1 = new QPlainTextEdit(Panel3);
     Memo1->setObjectName(QStringLiteral("Memo1"));
@@ -431,6 +455,14 @@ void TMyPicture::buildDialogs() {
     SavePictureDialog1->setAcceptMode(QFileDialog::AcceptSave);
     SavePictureDialog1->setFileMode(QFileDialog::AnyFile);
     SavePictureDialog1->resize(780, 460);
+
+    // The name box's completion list is a window of its own; a path typed
+    // and confirmed with Enter can leave it open over the main window.
+    for (QFileDialog* dialog : {OpenPictureDialog1, SavePictureDialog1})
+        connect(dialog, &QDialog::finished, dialog, [dialog] {
+            for (QCompleter* completer : dialog->findChildren<QCompleter*>())
+                if (QAbstractItemView* list = completer->popup()) list->hide();
+        });
 
     ColorDialog1 = new QColorDialog(this);
     ColorDialog1->setObjectName(QStringLiteral("ColorDialog1"));
@@ -488,6 +520,17 @@ void TMyPicture::About1Click() {
 
 void TMyPicture::Button17Click() { Panel3->hide(); }
 
+// Escape closes the About panel, as the "X" does. Keys the focused control
+// leaves alone arrive here.
+void TMyPicture::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && Panel3->isVisible()) {
+        Button17Click();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
+
 void TMyPicture::Online1Click() {
     // Whether a browser opened is not the program's business.
     (void)QDesktopServices::openUrl(QUrl(QString::fromLatin1(kWebPage)));
@@ -496,6 +539,7 @@ void TMyPicture::Online1Click() {
 void TMyPicture::releaseWorkspace() {
     if (released_) return;
     released_ = true;
+    holdCommands(false);
     ws_ = Workspace();
     DragPicture_.reset();
     Image1->setPicture(WorkBitmap());
@@ -526,7 +570,9 @@ void TMyPicture::SpeedButton17Click() { ws_.get(); }
 
 bool TMyPicture::eventFilter(QObject* watched, QEvent* event) {
     if (watched == SpeedButton7) {
-        if (event->type() == QEvent::MouseButtonPress) SpeedButton7MouseDown();
+        // A quick second press arrives as a double-click; it is a press.
+        if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick)
+            SpeedButton7MouseDown();
         if (event->type() == QEvent::MouseButtonRelease) SpeedButton7MouseUp();
     } else if (watched == ColorPanel && event->type() == QEvent::MouseButtonRelease) {
         auto* me = static_cast<QMouseEvent*>(event);

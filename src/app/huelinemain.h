@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TMyPicture, the main window: the two panes with the status label, the
 // tool bar, the tabbed tool pages, the menus and the About panel, and the
 // handlers of all of them.
@@ -12,6 +13,7 @@
 //   huelinemain_commands.cpp  the black-and-white and colour commands
 //   huelinemain_files.cpp     open and save
 //   huelinemain_freehand.cpp  tools, cursors, eyedropper, strokes
+//   huelinemain_held.cpp      menus and keys held during a stroke or preview
 //   huelinemain_view.cpp      zoom, preview, layout on resize
 #pragma once
 
@@ -181,14 +183,17 @@ public:
     // Open without the dialog: fills both panes from the named file and
     // resets the working pictures. Errors end it with nothing changed.
     void OpenPicture(const QString& fileName);
-    // Save without the dialog: the result pane as JPEG (entry 1) or BMP
-    // (entry 2), the extension forced onto the name. Returns the name used.
+    // Save without the dialog: the result pane as JPEG (entry 1), BMP
+    // (entry 2) or PNG (entry 3), the extension forced onto the name.
+    // Returns the name used.
     QString savePicture(const QString& chosenName, int filterEntry);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -205,6 +210,15 @@ private:
     void showPanes();
     void setDrawingColor(ColorValue c);
     void releaseWorkspace();
+    // While a stroke or the preview lasts, the menus, their shortcuts and
+    // the keyboard wait: a command in between would leave the working
+    // pictures out of step with what the panes show.
+    void holdCommands(bool hold);
+    // Whether a stroke position lies over the part of the result pane the
+    // user sees (inside the scroll box's viewport, under no other control).
+    bool overVisibleResult(QPoint pos) const;
+    // Both scroll boxes back to their top-left corner.
+    void scrollPanesHome();
 
     Workspace ws_;
     QWidget* central_ = nullptr;
@@ -226,6 +240,8 @@ private:
     int saveFilterEntry_ = 1;
     bool released_ = false;
     bool previewing_ = false;
+    bool commandsHeld_ = false;
+    QObject* heldInput_ = nullptr;  // the application-wide filter while held
 };
 
 }  // namespace hueline::app

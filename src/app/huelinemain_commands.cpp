@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The black-and-white and colour commands of the tool pages. Each handler
 // runs one command of the catalogue, which follows the operation protocol
 // (or the slider protocol) in the workspace; the panes and the status
@@ -66,19 +67,19 @@ void TMyPicture::TrackBar2Change() {
 // in this order. "Fringe 2" is TFormOfFringe3 and "Fringe 3" is
 // TFormOfFringe2.
 void TMyPicture::Button9Click() {
-    FormOfFringe1->show();
+    FormOfFringe1->bringUp();
     FormOfFringe2->hide();
     FormOfFringe3->hide();
 }
 
 void TMyPicture::Button13Click() {
-    FormOfFringe3->show();
+    FormOfFringe3->bringUp();
     FormOfFringe2->hide();
     FormOfFringe1->hide();
 }
 
 void TMyPicture::Button12Click() {
-    FormOfFringe2->show();
+    FormOfFringe2->bringUp();
     FormOfFringe1->hide();
     FormOfFringe3->hide();
 }

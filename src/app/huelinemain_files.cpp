@@ -1,9 +1,12 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening a picture into both panes and saving the result pane.
 //
 // Open: the chosen file is read once; both panes show it and the working
 // pictures restart from it. Cancelling changes nothing, and a file that
 // cannot be read changes nothing either: its error goes to the error
-// report (an icon has a message box of its own).
+// report (an icon has a message box of its own). A read that takes long
+// shows a progress dialog whose Cancel also changes nothing. A damaged
+// JPEG opens as far as it decodes, and a message then says so.
 //
 // Save: the format follows the selected filter entry, never the typed
 // name, and its extension is forced onto the name.
@@ -15,12 +18,15 @@
 
 #include "app/huelinemain.h"
 #include "app/messages.h"
+#include "app/open_progress.h"
 #include "app/picture_preview.h"
 #include "app/save_name.h"
-#include "imaging/codecs/bmp_codec.h"
-#include "imaging/picture/errors.h"
+#include "app/save_question.h"
 #include "imaging/codecs/icon_reader.h"
-#include "imaging/codecs/jpeg_codec.h"
+#include "imaging/codecs/picture_writer.h"
+#include "imaging/picture/errors.h"
+#include "imaging/picture/picture_kind.h"
+#include "imaging/picture/progress.h"
 #include "render/picture_loader.h"
 
 namespace hueline::app {
@@ -33,13 +39,15 @@ const QStringList& openFilters() {
     static const QStringList filters = {
         QStringLiteral("*.jpg"),
         QStringLiteral("*.bmp"),
-        QStringLiteral("All pictures (*.jpg *.jpeg *.bmp *.ico *.wmf *.emf)"),
+        QStringLiteral("*.png"),
+        QStringLiteral("All pictures (*.jpg *.jpeg *.bmp *.png *.ico *.wmf *.emf)"),
     };
     return filters;
 }
 
+// One entry for each kind Save writes, in the same order.
 const QStringList& saveFilters() {
-    static const QStringList filters = {QStringLiteral("*.jpg"), QStringLiteral("*.bmp")};
+    static const QStringList filters = {QStringLiteral("*.jpg"), QStringLiteral("*.bmp"), QStringLiteral("*.png")};
     return filters;
 }
 
@@ -66,8 +74,12 @@ void TMyPicture::SpeedButton1Click() {
 
 void TMyPicture::OpenPicture(const QString& fileName) {
     WorkBitmap loaded;
+    std::string damage;
     try {
-        loaded = LoadPictureFile(fileName.toStdString());
+        const OpenProgress progress(this, fileName);
+        loaded = LoadPictureFile(fileName.toStdString(), &damage);
+    } catch (const Cancelled&) {
+        return;
     } catch (const IconError& e) {
         const QString why = QString::fromStdString(e.reason().empty() ? std::string(e.what()) : e.reason());
         showMessage(MessageKind::Information, QStringLiteral("Exit"),
@@ -75,23 +87,25 @@ void TMyPicture::OpenPicture(const QString& fileName) {
         return;
     }
     ws_.openPicture(loaded);
+    scrollPanesHome();
+    if (!damage.empty()) showMessage(MessageKind::Information, QStringLiteral("Damaged picture"), QString::fromStdString(damage));
 }
 
 void TMyPicture::SpeedButton2Click() {
     const QString name = runFileDialog(SavePictureDialog1, saveFilters(), saveFilterEntry_);
     if (name.isEmpty()) return;
+    if (!mayWriteForcedName(name, saveFilters().value(saveFilterEntry_ - 1))) return;
     savePicture(name, saveFilterEntry_);
 }
 
 QString TMyPicture::savePicture(const QString& chosenName, int filterEntry) {
     const WorkBitmap& picture = ws_.resultPane();
     if (picture.empty()) throw UserError("The result pane holds no picture, so nothing was saved");
-    const bool jpeg = filterEntry != 2;
-    const std::string name = withForcedExtension(chosenName.toStdString(), jpeg ? ".jpg" : ".bmp");
-    if (jpeg)
-        writeJpegFile(picture, name);
-    else
-        writeBmpFile(picture, name);
+    // Entry 1, and any entry the dialog does not have, is JPEG.
+    const bool known = filterEntry >= 1 && std::size_t(filterEntry) <= kSavedKinds.size();
+    const PictureKind kind = known ? kSavedKinds[std::size_t(filterEntry) - 1] : PictureKind::Jpeg;
+    const std::string name = withForcedExtension(chosenName.toStdString(), savedExtension(kind));
+    writePictureFile(picture, name, kind);
     return QString::fromStdString(name);
 }
 

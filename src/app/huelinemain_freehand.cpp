@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "Freehand" page: tool choice and cursors, the eyedropper on the
 // source pane, the colour panel with its dialog, and pen, brush and rubber
 // strokes on the result pane.
@@ -130,6 +131,7 @@ void TMyPicture::Image1StartDrag() {
     Image1->setCursor(Image1DragCursor_);
     if (ToolMode_ != ToolMode::Pen && ToolMode_ != ToolMode::Brush && ToolMode_ != ToolMode::Rubber) return;
     DragPicture_ = ws_.resultPane().to24();
+    holdCommands(true);
 }
 
 void TMyPicture::Image1DragOver(QPoint pos) {
@@ -140,11 +142,14 @@ void TMyPicture::Image1DragOver(QPoint pos) {
     stamp(*DragPicture_, pos.x(), pos.y(), tool, DrawingColor_);
 }
 
+bool TMyPicture::overVisibleResult(QPoint pos) const { return Image1->visibleRegion().contains(pos); }
+
 void TMyPicture::Image1EndDrag() {
     Image1->setCursor(Image1Cursor_);
     if (!DragPicture_) return;
     WorkBitmap drawn = std::move(*DragPicture_);
     DragPicture_.reset();
+    holdCommands(false);
     ws_.finishStroke(drawn);
 }
 

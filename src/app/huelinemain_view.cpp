@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The view: zoom out and in, the whole-picture preview while its button is
 // held, and the layout of the panes, tool bar, notebook and status label
 // whenever the window changes size.
@@ -5,6 +6,7 @@
 #include <QLabel>
 #include <QResizeEvent>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTabWidget>
 
 #include <cmath>
@@ -37,6 +39,7 @@ void TMyPicture::SpeedButton6Click() { commands::zoom(ws_, commands::kZoomIn); }
 void TMyPicture::SpeedButton7MouseDown() {
     if (previewing_) return;
     previewing_ = true;
+    holdCommands(true);
     ws_.keepPanes();
     Image2->setAutoSize(false);
     Image2->resize(kFrameWidth, kFrameHeight);
@@ -52,6 +55,15 @@ void TMyPicture::SpeedButton7MouseUp() {
     ws_.restoreKeptPanes();
     Image1->setAutoSize(true);
     Image2->setAutoSize(true);
+    holdCommands(false);
+}
+
+// A newly opened picture is shown from its top-left corner in both panes.
+void TMyPicture::scrollPanesHome() {
+    for (QScrollArea* box : {ScrollBox1, ScrollBox2}) {
+        box->horizontalScrollBar()->setValue(0);
+        box->verticalScrollBar()->setValue(0);
+    }
 }
 
 // The layout rule, in its order, from the window's width W and height H.
@@ -84,6 +96,13 @@ void TMyPicture::resizeEvent(QResizeEvent* event) {
 void TMyPicture::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     FormResize();
+}
+
+// A preview whose release the window will never see (another window took
+// the mouse) ends when the window loses activation.
+void TMyPicture::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow()) SpeedButton7MouseUp();
 }
 
 }  // namespace hueline::app

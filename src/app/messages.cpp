@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/messages.h"
 
 #include <QApplication>
@@ -8,6 +9,10 @@ namespace hueline::app {
 namespace {
 MessageHandler& handlerSlot() {
     static MessageHandler handler;
+    return handler;
+}
+QuestionHandler& questionSlot() {
+    static QuestionHandler handler;
     return handler;
 }
 }  // namespace
@@ -25,6 +30,14 @@ void showMessage(MessageKind kind, const QString& caption, const QString& text) 
         QMessageBox::critical(QApplication::activeWindow(), caption, text);
     else
         QMessageBox::information(nullptr, caption, text);
+}
+
+void setQuestionHandler(QuestionHandler handler) { questionSlot() = std::move(handler); }
+
+bool askQuestion(const QString& caption, const QString& text) {
+    if (const QuestionHandler& h = questionSlot()) return h(caption, text);
+    return QMessageBox::question(QApplication::activeWindow(), caption, text, QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
 }
 
 QString withFullStop(QString text) {

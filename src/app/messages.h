@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The message boxes the window shows: the application's one error report
 // (every failed command ends there) and the few boxes of its own.
 //
@@ -22,6 +23,14 @@ using MessageHandler = std::function<void(MessageKind kind, const QString& capti
 void setMessageHandler(MessageHandler handler);
 
 void showMessage(MessageKind kind, const QString& caption, const QString& text);
+
+using QuestionHandler = std::function<bool(const QString& caption, const QString& text)>;
+
+// Replaces the yes-or-no boxes (tests); an empty handler puts them back.
+void setQuestionHandler(QuestionHandler handler);
+
+// A yes-or-no box over the active window, No by default; true for Yes.
+bool askQuestion(const QString& caption, const QString& text);
 
 // The error report's text: the error's own sentence, with a full stop
 // appended when it does not end with one.

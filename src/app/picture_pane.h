@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The image area of a pane (Image1, Image2): shows one WorkBitmap at one
 // screen pixel per picture pixel and reports the mouse in picture
 // coordinates.

@@ -1,15 +1,19 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/picture_preview.h"
 
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
 
 #include "imaging/ops/resampling.h"
+#include "imaging/picture/progress.h"
 #include "render/picture_loader.h"
 
 namespace hueline::app {
 
-PicturePreview::PicturePreview(QFileDialog* dialog) : QLabel(dialog) {
+PicturePreview::PicturePreview(QFileDialog* dialog, std::chrono::milliseconds budget)
+    : QLabel(dialog), budget_(budget) {
     setObjectName(QStringLiteral("Preview"));
     setFixedSize(kWidth, kHeight);
     setAlignment(Qt::AlignCenter);
@@ -20,24 +24,33 @@ PicturePreview::PicturePreview(QFileDialog* dialog) : QLabel(dialog) {
     showFile(QString());
 }
 
+void PicturePreview::showNothing() {
+    clear();
+    setText(tr("No preview"));
+}
+
 void PicturePreview::showFile(const QString& path) {
+    // Only a regular file is read: a FIFO or device named like a picture
+    // is not even opened.
     const QFileInfo info(path);
-    if (path.isEmpty() || !info.isFile()) {
-        clear();
-        setText(tr("No preview"));
-        return;
-    }
+    if (path.isEmpty() || !info.isFile()) return showNothing();
     try {
+        // Merely selecting a file must not hold the dialog up: the readers
+        // are stopped at their next checkpoint once the budget is spent.
+        QElapsedTimer clock;
+        clock.start();
+        const qint64 budget = budget_.count();
+        const ProgressScope withinBudget([&clock, budget](double) { return clock.elapsed() < budget; });
+        const WorkBitmap picture = LoadPreviewPicture(path.toStdString(), kWidth, kHeight);
         // The frame keeps the picture's proportions, with white bars.
-        const WorkBitmap shown = FitToPane(LoadPictureFile(path.toStdString()).to24(), kWidth, kHeight);
+        const WorkBitmap shown = FitToPane(picture.to24(), kWidth, kHeight);
         const QImage view(shown.constRow(0), shown.width(), shown.height(), qsizetype(shown.stride()),
                           QImage::Format_BGR888);
         setPixmap(QPixmap::fromImage(view));  // copies the pixels
     } catch (const std::exception&) {
-        // A file the program cannot read shows no preview; opening it
-        // reports why.
-        clear();
-        setText(tr("No preview"));
+        // A file the program cannot read, or not quickly, shows no
+        // preview; opening it reports why (or shows its progress).
+        showNothing();
     }
 }
 

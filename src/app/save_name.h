@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The name a saved picture gets: the extension of the chosen format forced
 // onto the name the user typed.
 #pragma once

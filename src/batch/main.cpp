@@ -1,12 +1,15 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // hueline-batch: the window's commands from the command line, with no
 // window and no display.
 //
-//     hueline-batch [--timings] [--quiet] [--format jpg|bmp] INPUT OUTPUT [STEP...]
+//     hueline-batch [--timings] [--quiet] [--format jpg|bmp|png] [-j N] INPUT OUTPUT [STEP...]
+//     hueline-batch [OPTION...] --files-from LIST OUTPUT [STEP...]
 //
 // INPUT is opened as the window opens a picture, the steps run through the
 // same workspace in order, and the result pane is written to OUTPUT as the
-// window saves it. With a folder as INPUT every picture file in it is done
-// in turn into the folder OUTPUT.
+// window saves it. With a folder as INPUT (or a list of pictures) every
+// picture is done into the folder OUTPUT, N pictures at a time, each on a
+// thread with a workspace of its own.
 #include <QByteArray>
 #include <QGuiApplication>
 #include <QString>
@@ -15,21 +18,27 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <optional>
-#include <set>
 #include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
 
+#include "batch/folder_pictures.h"
+#include "batch/ordered_run.h"
 #include "batch/steps.h"
-#include "imaging/codecs/bmp_codec.h"
+#include "hueline_version.h"
+#include "imaging/codecs/file_io.h"
+#include "imaging/codecs/picture_writer.h"
 #include "imaging/picture/errors.h"
-#include "imaging/codecs/jpeg_codec.h"
 #include "imaging/picture/picture_kind.h"
 #include "imaging/session/workspace.h"
 #include "render/picture_loader.h"
@@ -40,50 +49,52 @@ using namespace hueline;
 namespace {
 
 constexpr const char* kProgram = "hueline-batch";
-constexpr const char* kVersion = "2.5";
-
-enum class OutputKind { Jpeg, Bmp };
-
-// The kind Save writes, by the end of the name in any case: ".jpg" and
-// ".jpeg" for JPEG, ".bmp" for BMP.
-std::optional<OutputKind> outputKindOf(const std::string& name) {
-    std::string lower = name;
-    for (char& c : lower) c = char(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    auto endsWith = [&](const std::string& tail) {
-        return lower.size() >= tail.size() && lower.compare(lower.size() - tail.size(), tail.size(), tail) == 0;
-    };
-    if (endsWith(".jpg") || endsWith(".jpeg")) return OutputKind::Jpeg;
-    if (endsWith(".bmp")) return OutputKind::Bmp;
-    return std::nullopt;
-}
+constexpr const char* kVersion = HUELINE_VERSION_SHORT;
+// Each picture at work holds a workspace of several pictures of its size:
+// more at once than this gains nothing and risks the memory.
+constexpr int kMaxJobs = 64;
 
 void printUsage(std::FILE* to) {
     std::fprintf(to,
-                 "Usage: %s [--timings] [--quiet] [--format jpg|bmp] INPUT OUTPUT [STEP...]\n"
+                 "Usage: %s [--timings] [--quiet] [--format jpg|bmp|png] [-j N] INPUT OUTPUT [STEP...]\n"
+                 "       %s [OPTION...] --files-from LIST OUTPUT [STEP...]\n"
                  "\n"
-                 "Opens INPUT (BMP, JPEG, icon or metafile, by the end of its name) into both\n"
-                 "panes, runs each STEP in order as its button in the window runs it, and\n"
-                 "saves the result pane to OUTPUT: JPEG (quality 90) for a name ending in\n"
-                 ".jpg or .jpeg, BMP in the picture's own pixel format for .bmp.\n"
+                 "Opens INPUT (BMP, JPEG, PNG, icon or metafile, by the end of its name) into\n"
+                 "both panes, runs each STEP in order as its button in the window runs it,\n"
+                 "and saves the result pane to OUTPUT: JPEG (quality 90) for a name ending\n"
+                 "in .jpg or .jpeg, BMP in the picture's own pixel format for .bmp, PNG\n"
+                 "without loss for .png.\n"
                  "When INPUT is a folder, OUTPUT is a folder too (made if missing): every\n"
-                 "picture file in INPUT is written there under its own base name, as JPEG\n"
-                 "or BMP as --format says (jpg when not given).\n"
+                 "picture file in INPUT is written there under its own base name, as JPEG,\n"
+                 "BMP or PNG as --format says (jpg when not given). A picture is never\n"
+                 "written over one of the input pictures (the same folder for both is fine\n"
+                 "when the names differ); it is reported and skipped, as are entries named\n"
+                 "like pictures that are no picture files (folders, FIFOs, broken links).\n"
+                 "With --files-from, the pictures named in LIST are done into the folder\n"
+                 "OUTPUT in the same way.\n"
                  "\n"
                  "Steps:\n",
-                 kProgram);
-    for (const batch::StepHelp& h : batch::stepHelp()) std::fprintf(to, "  %-20s %s\n", h.form, h.what);
+                 kProgram, kProgram);
+    for (const batch::StepHelp& h : batch::stepHelp())
+        std::fprintf(to, "  %-20s %s\n", h.form.c_str(), h.what.c_str());
     std::fprintf(to,
                  "\n"
                  "Options:\n"
-                 "  --timings            one line per step on standard error: 'STEP: N.NN ms'\n"
-                 "                       (and 'load: ...', 'save: ...')\n"
+                 "  --timings            one line per step on standard error, 'STEP: N.NN ms\n"
+                 "                       (R.R copies)', and for 'load' and 'save'; a copy\n"
+                 "                       ('copy: N.NN ms') is one copy of the picture's bytes\n"
+                 "  -j N, --jobs N       pictures done at the same time in a folder run\n"
+                 "                       (1 to %d; the number of processors when not given)\n"
+                 "  --files-from LIST    the pictures to do, one name a line, read from the\n"
+                 "                       file LIST ('-' for standard input) instead of a folder\n"
                  "  --quiet              no progress bar and no summary line for a folder\n"
-                 "  --format jpg|bmp     what a folder's pictures are written as\n"
+                 "  --format jpg|bmp|png what a folder's pictures are written as\n"
                  "  --help               this text\n"
                  "  --version            the version\n"
                  "\n"
                  "Exit status: 0 when everything was written, 1 when a file could not be\n"
-                 "read or written, 2 for a usage error.\n");
+                 "read or written, 2 for a usage error.\n",
+                 kMaxJobs);
 }
 
 struct Options {
@@ -91,10 +102,37 @@ struct Options {
     bool quiet = false;
     bool help = false;
     bool version = false;
-    std::optional<OutputKind> format;
+    std::optional<PictureKind> format;
+    int jobs = 0;  // 0: one per processor
+    std::optional<std::string> filesFrom;
     std::string input, output;
     std::vector<batch::Step> steps;
 };
+
+// The value of an option that needs one: what follows its name in the
+// same argument ("--jobs=4", "-j4"), else the next argument.
+std::string optionValue(const std::string& a, std::size_t nameLength, int& i, int argc, char** argv) {
+    if (a.size() > nameLength) return a.substr(a[nameLength] == '=' ? nameLength + 1 : nameLength);
+    if (i + 1 >= argc) throw batch::UsageError(a + " needs a value");
+    return argv[++i];
+}
+
+// The number of pictures done at a time: a whole number from 1 to kMaxJobs.
+int parseJobs(const std::string& text) {
+    int n = 0;
+    bool ok = !text.empty() && text.size() <= 3;
+    for (std::size_t k = 0; ok && k < text.size(); ++k) {
+        if (text[k] < '0' || text[k] > '9') ok = false;
+        else n = n * 10 + (text[k] - '0');
+    }
+    if (!ok || n < 1 || n > kMaxJobs)
+        throw batch::UsageError("-j must be a whole number from 1 to " + std::to_string(kMaxJobs) + ", not '" + text + "'");
+    return n;
+}
+
+bool isOption(const std::string& a, const std::string& name) {
+    return a == name || a.compare(0, name.size() + 1, name + "=") == 0;
+}
 
 Options parseArguments(int argc, char** argv) {
     Options o;
@@ -102,6 +140,10 @@ Options parseArguments(int argc, char** argv) {
     bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
+        if (!optionsEnded && a.compare(0, 2, "-j") == 0) {
+            o.jobs = parseJobs(optionValue(a, 2, i, argc, argv));
+            continue;
+        }
         if (optionsEnded || a.size() < 2 || a.compare(0, 2, "--") != 0) {
             positional.push_back(a);
             continue;
@@ -111,50 +153,70 @@ Options parseArguments(int argc, char** argv) {
         else if (a == "--quiet") o.quiet = true;
         else if (a == "--help") o.help = true;
         else if (a == "--version") o.version = true;
+        else if (isOption(a, "--jobs")) o.jobs = parseJobs(optionValue(a, 6, i, argc, argv));
+        else if (isOption(a, "--files-from")) {
+            o.filesFrom = optionValue(a, 12, i, argc, argv);
+            if (o.filesFrom->empty()) throw batch::UsageError("--files-from needs a file name ('-' for standard input)");
+        }
         else if (a == "--format" || a.compare(0, 9, "--format=") == 0) {
             std::string value;
             if (a == "--format") {
-                if (i + 1 >= argc) throw batch::UsageError("--format needs a value: jpg or bmp");
+                if (i + 1 >= argc) throw batch::UsageError("--format needs a value: jpg, bmp or png");
                 value = argv[++i];
             } else {
                 value = a.substr(9);
             }
-            if (value == "jpg") o.format = OutputKind::Jpeg;
-            else if (value == "bmp") o.format = OutputKind::Bmp;
-            else throw batch::UsageError("--format must be jpg or bmp, not '" + value + "'");
+            if (value != "jpg" && value != "bmp" && value != "png")
+                throw batch::UsageError("--format must be jpg, bmp or png, not '" + value + "'");
+            o.format = savedKindFromName("." + value);
         } else {
             throw batch::UsageError("unknown option '" + a + "'");
         }
     }
     if (o.help || o.version) return o;
-    if (positional.size() < 2) throw batch::UsageError("INPUT and OUTPUT are needed");
-    o.input = positional[0];
-    o.output = positional[1];
-    for (std::size_t i = 2; i < positional.size(); ++i) o.steps.push_back(batch::parseStep(positional[i]));
+    // With a list of pictures there is no INPUT: the first name is OUTPUT.
+    const std::size_t first = o.filesFrom ? 0 : 1;
+    if (positional.size() < first + 1) throw batch::UsageError(o.filesFrom ? "OUTPUT is needed" : "INPUT and OUTPUT are needed");
+    if (!o.filesFrom) o.input = positional[0];
+    o.output = positional[first];
+    for (std::size_t i = first + 1; i < positional.size(); ++i) o.steps.push_back(batch::parseStep(positional[i]));
     return o;
 }
 
 // Icons may hold PNG images and metafiles draw text: both go through Qt's
 // painting, which wants an application object. It is made only when such
 // a file comes, on the offscreen platform unless one is asked for, and is
-// owned by main() so that it goes before Qt's own globals do.
+// owned by main() so that it goes before Qt's own globals do. A folder run
+// makes it on the main thread before its pictures are started.
 class GuiOnDemand {
 public:
     void ensureFor(const std::string& input) {
-        const PictureKind kind = kindFromName(input);
-        if (app_ || (kind != PictureKind::Icon && kind != PictureKind::Wmf && kind != PictureKind::Emf)) return;
+        if (app_ || !needsQt(input)) return;
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
         app_ = std::make_unique<QGuiApplication>(argc_, argv_);
     }
 
+    // Opens a picture. Those that go through Qt's painting (its fonts and
+    // the painter's font cache above all) are opened one at a time, from
+    // whatever thread; the others side by side.
+    WorkBitmap load(const std::string& path, std::string* damage) {
+        if (!needsQt(path)) return LoadPictureFile(path, damage);
+        const std::lock_guard lock(qtPainting_);
+        return LoadPictureFile(path, damage);
+    }
+
 private:
+    static bool needsQt(const std::string& path) {
+        const PictureKind kind = kindFromName(path);
+        return kind == PictureKind::Icon || kind == PictureKind::Wmf || kind == PictureKind::Emf;
+    }
+
+    std::mutex qtPainting_;
     int argc_ = 1;
     char name_[14] = "hueline-batch";
     char* argv_[2] = {name_, nullptr};
     std::unique_ptr<QGuiApplication> app_;
 };
-
-GuiOnDemand* gGui = nullptr;
 
 // Qt's own notes and warnings (such as a missing runtime folder on a
 // machine without a desktop) are no concern of a command-line run; its
@@ -213,21 +275,70 @@ private:
     bool shown_ = false;
 };
 
-// Where messages and timings go, clearing the progress bar first.
+// What one picture has to say. A folder run keeps it until the picture is
+// done and prints it as one block, so that pictures done side by side
+// never mix their lines; a single picture says it at once.
+struct PictureLog {
+    bool atOnce = false;
+    std::string lines;
+    double copyMs = 0;  // one copy of the loaded picture: the timings' yardstick
+};
+
+// The time of one plain copy of a picture's bytes at 24 bits, as the
+// commands hold it, into memory already in use: the best of three.
+double copyMilliseconds(const WorkBitmap& picture) {
+    const std::size_t stride = (std::size_t(picture.width()) * 3 + 3) & ~std::size_t(3);
+    const std::size_t bytes = stride * std::size_t(picture.height());
+    if (bytes == 0) return 0;
+    std::vector<std::uint8_t> from(bytes, 1), to(bytes);
+    double best = 0;
+    for (int round = 0; round < 3; ++round) {
+        const auto start = Clock::now();
+        std::memcpy(to.data(), from.data(), bytes);
+        const double ms = millisecondsSince(start);
+        if (round == 0 || ms < best) best = ms;
+    }
+    // The copy is used, so that it is not left out.
+    const volatile std::uint8_t used = to[bytes / 2];
+    (void)used;
+    return best;
+}
+
+// Where one picture's messages and timings go.
 struct Reporter {
     bool timings = false;
-    Progress* progress = nullptr;
+    PictureLog* log = nullptr;
 
-    void timing(const std::string& what, Clock::time_point start) const {
+    // Measures the yardstick of the timings that follow on this picture.
+    void measureCopy(const WorkBitmap& picture) const {
         if (!timings) return;
-        const double ms = millisecondsSince(start);
-        if (progress) progress->clear();
-        std::fprintf(stderr, "%s: %.2f ms\n", what.c_str(), ms);
+        log->copyMs = copyMilliseconds(picture);
+        say(formatted("copy: %.2f ms\n", log->copyMs));
     }
 
-    void error(const std::string& message) const {
-        if (progress) progress->clear();
-        std::fprintf(stderr, "%s: %s\n", kProgram, message.c_str());
+    void timing(const std::string& what, Clock::time_point start) const { timing(what, millisecondsSince(start)); }
+
+    void timing(const std::string& what, double ms) const {
+        if (!timings) return;
+        say(log->copyMs > 0 ? formatted("%s: %.2f ms (%.1f copies)\n", what.c_str(), ms, ms / log->copyMs)
+                            : formatted("%s: %.2f ms\n", what.c_str(), ms));
+    }
+
+    void error(const std::string& message) const { say(std::string(kProgram) + ": " + message + "\n"); }
+
+    void warning(const std::string& message) const { say(std::string(kProgram) + ": warning: " + message + "\n"); }
+
+private:
+    void say(const std::string& line) const {
+        if (log->atOnce) std::fputs(line.c_str(), stderr);
+        else log->lines += line;
+    }
+
+    template <class... Args>
+    static std::string formatted(const char* format, Args... args) {
+        char buf[512];
+        std::snprintf(buf, sizeof buf, format, args...);
+        return buf;
     }
 };
 
@@ -245,16 +356,21 @@ std::string messageOf(const std::exception& e, const std::string& file) {
 }
 
 // Opens the input, runs the steps and writes the output. Nothing is
-// written unless every step has run.
-void processPicture(const std::string& input, const std::string& output, OutputKind kind,
-                    const std::vector<batch::Step>& steps, const Reporter& report) {
+// written unless every step has run. A damaged picture that still opens
+// is worked on, with a warning.
+void processPicture(const std::string& input, const std::string& output, PictureKind kind,
+                    const std::vector<batch::Step>& steps, const Reporter& report, GuiOnDemand& gui) {
     Workspace ws;
     try {
-        if (gGui) gGui->ensureFor(input);
+        gui.ensureFor(input);
         const auto start = Clock::now();
-        const WorkBitmap loaded = LoadPictureFile(input);
+        std::string damage;
+        const WorkBitmap loaded = gui.load(input, &damage);
         ws.openPicture(loaded);
-        report.timing("load", start);
+        const double loadMs = millisecondsSince(start);
+        report.measureCopy(ws.resultPane());
+        report.timing("load", loadMs);
+        if (!damage.empty()) report.warning(damage);
     } catch (const std::exception& e) {
         throw PictureFailure{messageOf(e, input)};
     }
@@ -269,23 +385,23 @@ void processPicture(const std::string& input, const std::string& output, OutputK
     }
     try {
         const auto start = Clock::now();
-        if (kind == OutputKind::Jpeg)
-            writeJpegFile(ws.resultPane(), output);
-        else
-            writeBmpFile(ws.resultPane(), output);
+        writePictureFile(ws.resultPane(), output, kind);
         report.timing("save", start);
     } catch (const std::exception& e) {
         throw PictureFailure{messageOf(e, output)};
     }
 }
 
-int runOne(const Options& o) {
-    const std::optional<OutputKind> kind = outputKindOf(o.output);
-    if (!kind) throw batch::UsageError("OUTPUT must end in .jpg, .jpeg or .bmp: '" + o.output + "'");
+int runOne(const Options& o, GuiOnDemand& gui) {
+    const PictureKind kind = savedKindFromName(o.output);
+    if (kind == PictureKind::Unknown)
+        throw batch::UsageError("OUTPUT must end in .jpg, .jpeg, .bmp or .png: '" + o.output + "'");
     if (o.format) throw batch::UsageError("--format is only for a folder as INPUT; OUTPUT's ending says the kind");
-    Reporter report{o.timings, nullptr};
+    PictureLog log;
+    log.atOnce = true;
+    const Reporter report{o.timings, &log};
     try {
-        processPicture(o.input, o.output, *kind, o.steps, report);
+        processPicture(o.input, o.output, kind, o.steps, report, gui);
     } catch (const PictureFailure& f) {
         report.error(f.message);
         return 1;
@@ -293,64 +409,134 @@ int runOne(const Options& o) {
     return 0;
 }
 
-int runFolder(const Options& o) {
-    const OutputKind kind = o.format.value_or(OutputKind::Jpeg);
-    const char* extension = kind == OutputKind::Jpeg ? ".jpg" : ".bmp";
-    std::error_code ec;
-    if (fs::exists(o.output, ec) && !fs::is_directory(o.output, ec))
-        throw batch::UsageError("INPUT is a folder, so OUTPUT must be a folder too: '" + o.output + "' is a file");
+// How one picture of a folder run went.
+struct PictureOutcome {
+    PictureLog log;
+    bool written = false;
+};
 
-    Reporter report{o.timings, nullptr};
-    std::vector<fs::path> pictures;
-    try {
-        for (const fs::directory_entry& entry : fs::directory_iterator(o.input)) {
-            const std::string name = entry.path().filename().string();
-            if (entry.is_regular_file() && kindFromName(name) != PictureKind::Unknown) pictures.push_back(entry.path());
+// Every picture of a folder or a list into the folder OUTPUT, N at a time,
+// each in a workspace of its own. Lines are printed picture by picture in
+// the order of the pictures.
+class FolderRun {
+public:
+    FolderRun(const Options& o, std::vector<fs::path> pictures, GuiOnDemand& gui)
+        : o_(o), kind_(o.format.value_or(PictureKind::Jpeg)), pictures_(std::move(pictures)), gui_(gui),
+          progress_(!o.quiet && isatty(2), pictures_.size()) {
+        const std::string extension(savedExtension(kind_));
+        for (const fs::path& in : pictures_) {
+            outputs_.push_back(fs::path(o.output) / (in.stem().string() + extension));
+            gui_.ensureFor(in.string());
         }
-    } catch (const fs::filesystem_error& e) {
-        report.error(FileError(o.input, "the folder cannot be read (" + e.code().message() + ")").what());
-        return 1;
-    }
-    std::sort(pictures.begin(), pictures.end());
-    if (!fs::is_directory(o.output, ec) && !fs::create_directories(o.output, ec)) {
-        report.error(FileError(o.output, "the folder cannot be made (" + ec.message() + ")").what());
-        return 1;
+        claims_ = std::make_unique<batch::OutputClaims>(pictures_, outputs_);
     }
 
-    Progress progress(!o.quiet && isatty(2), pictures.size());
-    report.progress = &progress;
-    std::size_t written = 0;
-    std::vector<std::string> failed;
-    std::set<std::string> outputs;  // names written in this run
-    for (std::size_t i = 0; i < pictures.size(); ++i) {
-        const fs::path& in = pictures[i];
-        progress.show(i, in.filename().string());
-        const fs::path out = fs::path(o.output) / (in.stem().string() + extension);
-        // Two inputs with one base name (photo.bmp, photo.jpg) would land
-        // on one output; the second is refused rather than replacing the
-        // first one's result.
-        if (!outputs.insert(out.string()).second) {
-            report.error(in.string() + ": not written, since " + out.string() +
-                         " was already written from another picture of the same name");
-            failed.push_back(in.string());
-            continue;
+    int run() {
+        const int jobs = o_.jobs ? o_.jobs : std::min(batch::processorCount(), kMaxJobs);
+        batch::runInOrder<PictureOutcome>(
+            pictures_.size(), jobs, [this](std::size_t i) { return process(i); },
+            [this](std::size_t, PictureOutcome& r) { report(r); });
+        progress_.show(pictures_.size(), "");
+        progress_.clear();
+        if (!o_.quiet) {
+            const std::string failures = failed_ ? ", " + std::to_string(failed_) + " failed" : "";
+            std::fprintf(stderr, "%s: %zu of %zu pictures written to %s in %.1f s%s\n", kProgram, written_,
+                         pictures_.size(), o_.output.c_str(), progress_.seconds(), failures.c_str());
         }
+        return failed_ ? 1 : 0;
+    }
+
+private:
+    // Does picture i as far as it goes; its failures end up in its log.
+    PictureOutcome process(std::size_t i) {
+        showProgress(pictures_[i].filename().string());
+        const fs::path& in = pictures_[i];
+        const fs::path& out = outputs_[i];
+        PictureOutcome r;
+        // The picture is done on every path, so that a later one of the same
+        // output name never waits for it in vain.
+        struct Finish {
+            batch::OutputClaims& claims;
+            std::size_t i;
+            const bool& written;
+            ~Finish() { claims.finish(i, written); }
+        } finish{*claims_, i, r.written};
+        const Reporter report{o_.timings, &r.log};
         try {
-            processPicture(in.string(), out.string(), kind, o.steps, report);
-            ++written;
+            openRegularFile(in.string());  // a FIFO, folder or broken link is named as such
+            if (const std::optional<std::string> refusal = claims_->claim(i)) {
+                report.error(*refusal);
+            } else {
+                processPicture(in.string(), out.string(), kind_, o_.steps, report, gui_);
+                r.written = true;
+            }
+        } catch (const FileError& e) {
+            report.error(e.what());
         } catch (const PictureFailure& f) {
             report.error(f.message);
-            failed.push_back(in.string());
+        } catch (const std::exception& e) {
+            report.error(messageOf(e, in.string()));
         }
+        ++finished_;
+        return r;
     }
-    progress.show(pictures.size(), "");
-    progress.clear();
-    if (!o.quiet) {
-        const std::string failures = failed.empty() ? "" : ", " + std::to_string(failed.size()) + " failed";
-        std::fprintf(stderr, "%s: %zu of %zu pictures written to %s in %.1f s%s\n", kProgram, written, pictures.size(),
-                     o.output.c_str(), progress.seconds(), failures.c_str());
+
+    // Prints what a picture had to say, in its turn.
+    void report(const PictureOutcome& r) {
+        const std::lock_guard lock(screen_);
+        progress_.clear();
+        std::fputs(r.log.lines.c_str(), stderr);
+        ++(r.written ? written_ : failed_);
+        progress_.show(finished_.load(), lastStarted_);
     }
-    return failed.empty() ? 0 : 1;
+
+    void showProgress(const std::string& name) {
+        const std::lock_guard lock(screen_);
+        lastStarted_ = name;
+        progress_.show(finished_.load(), name);
+    }
+
+    const Options& o_;
+    const PictureKind kind_;
+    const std::vector<fs::path> pictures_;
+    GuiOnDemand& gui_;
+    std::vector<fs::path> outputs_;
+    std::unique_ptr<batch::OutputClaims> claims_;
+    std::mutex screen_;  // the progress bar and the pictures' lines
+    Progress progress_;
+    std::string lastStarted_;
+    std::atomic<std::size_t> finished_{0};
+    std::size_t written_ = 0, failed_ = 0;
+};
+
+// The folder OUTPUT of a folder run, made if missing; false (and said) when
+// it cannot be.
+bool outputFolderReady(const Options& o) {
+    std::error_code ec;
+    if (fs::is_directory(o.output, ec) || fs::create_directories(o.output, ec)) return true;
+    std::fprintf(stderr, "%s: %s\n", kProgram,
+                 FileError(o.output, "the folder cannot be made (" + ec.message() + ")").what());
+    return false;
+}
+
+int runFolder(const Options& o, GuiOnDemand& gui) {
+    std::error_code ec;
+    if (fs::exists(o.output, ec) && !fs::is_directory(o.output, ec))
+        throw batch::UsageError(std::string(o.filesFrom ? "With --files-from" : "INPUT is a folder, so") +
+                                " OUTPUT must be a folder too: '" + o.output + "' is a file");
+    std::vector<fs::path> pictures;
+    try {
+        pictures = o.filesFrom ? batch::picturesListedIn(*o.filesFrom) : batch::picturesIn(o.input);
+    } catch (const fs::filesystem_error& e) {
+        std::fprintf(stderr, "%s: %s\n", kProgram,
+                     FileError(o.input, "the folder cannot be read (" + e.code().message() + ")").what());
+        return 1;
+    } catch (const FileError& e) {
+        std::fprintf(stderr, "%s: %s\n", kProgram, e.what());
+        return 1;
+    }
+    if (!outputFolderReady(o)) return 1;
+    return FolderRun(o, std::move(pictures), gui).run();
 }
 
 }  // namespace
@@ -358,7 +544,6 @@ int runFolder(const Options& o) {
 int main(int argc, char** argv) {
     qInstallMessageHandler(qtMessage);
     GuiOnDemand gui;
-    gGui = &gui;
     try {
         const Options o = parseArguments(argc, argv);
         if (o.help) {
@@ -370,7 +555,7 @@ int main(int argc, char** argv) {
             return 0;
         }
         std::error_code ec;
-        return fs::is_directory(o.input, ec) ? runFolder(o) : runOne(o);
+        return o.filesFrom || fs::is_directory(o.input, ec) ? runFolder(o, gui) : runOne(o, gui);
     } catch (const batch::UsageError& e) {
         std::fprintf(stderr, "%s: %s\nTry '%s --help' for the steps and options.\n", kProgram, e.what(), kProgram);
         return 2;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The steps of hueline-batch: each name on the command line stands for one
 // command of the catalogue in commands.h (or a Workspace handler), run
 // exactly as its button runs it.
@@ -30,10 +31,11 @@ struct Step {
 // give the fringe dialogs' own message ("'abc' is not a valid integer value").
 Step parseStep(const std::string& text);
 
-// Every step, for the usage text: its form and what it does.
+// Every step, for the usage text: its form and what it does, made from
+// the table parseStep reads.
 struct StepHelp {
-    const char* form;
-    const char* what;
+    std::string form;
+    std::string what;
 };
 const std::vector<StepHelp>& stepHelp();
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "render/metafile_painter.h"
 
 #include <QFont>
@@ -312,7 +313,7 @@ QString PainterSurface::familyFor(const std::string& face, int pitchAndFamily) {
         {"consolas", "Liberation Mono"},       {"lucida console", "Liberation Mono"},
         {"fixedsys", "Liberation Mono"},       {"terminal", "Liberation Mono"},
         {"symbol", "DejaVu Sans"},             {"mt extra", "DejaVu Sans"},
-        {"wingdings", "DejaVu Sans"},
+        {"wingdings", "DejaVu Sans"},          {"webdings", "DejaVu Sans"},
     };
     QString family;
     if (const auto it = known.find(lower); it != known.end()) {
@@ -374,7 +375,11 @@ double PainterSurface::drawText(const meta::TextRun& run) {
     }
     if (advances.empty() && run.charExtra != 0) {
         // Extra space after every character: place them one by one.
-        for (char16_t c : run.text) advances.push_back(m.horizontalAdvance(QChar(c)) + run.charExtra);
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const bool pair = text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate();
+            advances.push_back(m.horizontalAdvance(text.mid(i, pair ? 2 : 1)) + run.charExtra);
+            if (pair) advances.push_back(0), ++i;
+        }
     }
     double advance = 0;
     if (!advances.empty()) {
@@ -403,8 +408,12 @@ double PainterSurface::drawText(const meta::TextRun& run) {
     } else if (!advances.empty()) {
         double x = x0;
         for (std::size_t i = 0; i < run.text.size() && i < advances.size(); ++i) {
-            p_.drawText(QPointF(x, baseline), QString(QChar(run.text[i])));
+            // A character outside the basic plane is drawn from both its halves.
+            const bool pair = QChar::isHighSurrogate(run.text[i]) && i + 1 < run.text.size() &&
+                              QChar::isLowSurrogate(run.text[i + 1]);
+            p_.drawText(QPointF(x, baseline), QString::fromUtf16(run.text.data() + i, pair ? 2 : 1));
             x += advances[i];
+            if (pair && ++i < advances.size()) x += advances[i];
         }
     } else {
         p_.drawText(QPointF(x0, baseline), text);

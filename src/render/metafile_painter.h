@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Metafiles drawn with QPainter: the drawing surface the record players
 // play onto, and the picture of a metafile at its natural size.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Turning one picture file into a WorkBitmap, by the end of its name.
 #pragma once
 
@@ -10,15 +11,26 @@
 namespace hueline {
 
 // Reads the file whose name ends (in any case) in "JPEG", "JPG", "BMP",
-// "ICO", "WMF" or "EMF" into a new picture: a BMP keeps its stored pixel
-// format, a JPEG is 24-bit (8-bit gray with 236 levels for a grayscale
-// file), an icon is the 32 x 32 24-bit picture of its best-suited image on
-// white, a metafile the white 24-bit picture of its natural size with the
-// metafile played at the top-left corner.
+// "ICO", "WMF", "EMF" or "PNG" into a new picture: a BMP keeps its stored
+// pixel format, a JPEG is 24-bit (8-bit gray with 236 levels for a
+// grayscale file) and turned upright by its EXIF orientation, a PNG is
+// 24-bit on white (8-bit with its palette for a palette file), an icon is
+// the 32 x 32 24-bit picture of its best-suited image on white, a metafile
+// the white 24-bit picture of its natural size with the metafile played at
+// the top-left corner.
 // Throws FileError(path, "no such file") when the file does not exist,
 // FileError(path, "not a picture this program reads") for any other name,
 // and the reader's own error (an IconError for icons) when it fails.
-WorkBitmap LoadPictureFile(const std::string& path);
+// A FIFO, device or folder under a picture's name is refused without
+// waiting on it. A damaged JPEG still opens; damage, when given, receives
+// what is wrong with it (empty when nothing is).
+// Reports progress and may be cancelled (see progress.h).
+WorkBitmap LoadPictureFile(const std::string& path, std::string* damage = nullptr);
+
+// The picture for a preview of about boxWidth x boxHeight: as
+// LoadPictureFile, but a JPEG is decoded reduced by libjpeg as far as it
+// still covers the box.
+WorkBitmap LoadPreviewPicture(const std::string& path, int boxWidth, int boxHeight);
 
 // Decodes the PNG image that an icon entry holds into a 32-bit picture
 // whose alpha sits in masks().alpha (0xFF000000). Refuses images over

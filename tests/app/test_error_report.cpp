@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The application's one error report: an error thrown by any handler ends
 // that handler and its text is shown in an error box, with a full stop
 // appended when it has none. Runs under the program's own application

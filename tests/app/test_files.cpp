@@ -1,8 +1,10 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening and saving in the window: the dialogs' filter entries and the
 // entry kept for the run, cancelling, unreadable files and icons, the
 // name rule for saving, dropping a file on the window, and a whole round
 // from a photo to a saved sketch and back.
 #include <QAbstractItemView>
+#include <QCompleter>
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -11,6 +13,9 @@
 #include <QFileSystemModel>
 #include <QLabel>
 #include <QMimeData>
+#include <QProgressDialog>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -18,6 +23,7 @@
 
 #include "app/huelinemain.h"
 #include "app/messages.h"
+#include "app/open_progress.h"
 #include "app/picture_pane.h"
 #include "app/picture_preview.h"
 #include "app/save_name.h"
@@ -27,6 +33,8 @@
 #include "imaging/codecs/jpeg_codec.h"
 #include "imaging/metafile/player.h"
 #include "imaging/ops/tones.h"
+#include "imaging/picture/progress.h"
+#include "render/picture_loader.h"
 
 using namespace hueline;
 using namespace hueline::app;
@@ -101,8 +109,14 @@ private slots:
     void unreadableFilesChangeNothing_data();
     void unreadableFilesChangeNothing();
     void brokenIconShowsItsOwnMessageOnce();
+    void damagedJpegOpensAndIsNamedOnce();
+    void longOpenShowsProgressWithCancel();
+    void previewGivesUpOverItsBudget();
     void saveFollowsTheSelectedEntry();
     void saveDialogKeepsItsEntry();
+    void saveAsksBeforeAForcedNameReplacesAFile();
+    void openShowsTheNewPictureFromItsCorner();
+    void noCompletionListOutlivesTheDialog();
     void savingAnEmptyPictureWritesNothing();
     void droppedFileOpens();
     void photoToSketchAndBack();
@@ -209,9 +223,10 @@ void TestFiles::openDialogFiltersAndKeptEntry() {
     DialogAnswer first, second;
     answerDialog(w.OpenPictureDialog1, data("bmp/g/pal8.bmp"), 2, &first);
     w.SpeedButton1Click();
-    QCOMPARE(first.shownFilters.size(), 3);
+    QCOMPARE(first.shownFilters.size(), 4);
     QCOMPARE(first.shownFilters[0], QStringLiteral("*.jpg"));
     QCOMPARE(first.shownFilters[1], QStringLiteral("*.bmp"));
+    QCOMPARE(first.shownFilters[2], QStringLiteral("*.png"));
     QCOMPARE(first.openedWith, QStringLiteral("*.jpg"));  // what the user sees
     QVERIFY(w.OpenPictureDialog1->testOption(QFileDialog::DontUseNativeDialog));
     // The preview shows a picture the program reads, and a word otherwise.
@@ -291,6 +306,82 @@ void TestFiles::brokenIconShowsItsOwnMessageOnce() {
     QVERIFY(State(w.workspace()) == before);
 }
 
+namespace {
+
+// A JPEG file of a colourful picture; cut to `keep` of its bytes.
+QString writeJpeg(const QTemporaryDir& dir, const QString& name, int width, int height, double keep = 1.0) {
+    WorkBitmap p(width, height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) p.setPixel(x, y, makeColor(x & 0xFF, y & 0xFF, (x + y) & 0xFF));
+    const std::vector<std::uint8_t> bytes = encodeJpeg(p);
+    const QString path = dir.filePath(name);
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly)) return QString();
+    f.write(reinterpret_cast<const char*>(bytes.data()), qint64(double(bytes.size()) * keep));
+    return path;
+}
+
+}  // namespace
+
+// A JPEG cut short opens as libjpeg decodes it, and one message, after
+// the picture is in the panes, says what is gray.
+void TestFiles::damagedJpegOpensAndIsNamedOnce() {
+    QTemporaryDir dir;
+    const QString path = writeJpeg(dir, "short.jpg", 128, 256, 0.6);
+    TMyPicture w;
+    w.OpenPicture(path);
+    QCOMPARE(w.workspace().resultPane().height(), 256);
+    QCOMPARE(shown_.size(), 1);
+    QVERIFY2(shown_[0].startsWith("Damaged picture|" + path + " is damaged: its data ends early, so the picture is gray below row "),
+             qPrintable(shown_[0]));
+    shown_.clear();
+    w.OpenPicture(writeJpeg(dir, "whole.jpg", 64, 128));
+    QVERIFY(shown_.isEmpty());
+}
+
+// Past its delay the progress dialog shows, names the file, and its
+// Cancel stops the read at the next checkpoint.
+void TestFiles::longOpenShowsProgressWithCancel() {
+    QTemporaryDir dir;
+    const QString path = writeJpeg(dir, "large.jpg", 600, 400);
+    TMyPicture w;
+    QString label;
+    QTimer::singleShot(0, &w, [&] {
+        auto* dialog = w.findChild<QProgressDialog*>(QStringLiteral("OpenProgress"));
+        if (!dialog) return;
+        label = dialog->labelText();
+        dialog->cancel();
+    });
+    const OpenProgress progress(&w, path, std::chrono::milliseconds(0));
+    QVERIFY_THROWS_EXCEPTION(Cancelled, LoadPictureFile(path.toStdString()));
+    QCOMPARE(label, QStringLiteral("Opening large.jpg ..."));
+    // Within its delay no dialog shows and nothing is stopped.
+    const OpenProgress patient(&w, path);
+    QCOMPARE(LoadPictureFile(path.toStdString()).width(), 600);
+    QVERIFY(patient.dialog() == nullptr);
+}
+
+void TestFiles::previewGivesUpOverItsBudget() {
+    QTemporaryDir dir;
+    const QString path = writeJpeg(dir, "photo.jpg", 600, 400);
+    QFileDialog dialog;
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    PicturePreview quick(&dialog);
+    quick.showFile(path);
+    QCOMPARE(quick.pixmap().size(), QSize(PicturePreview::kWidth, PicturePreview::kHeight));
+    PicturePreview spent(&dialog, std::chrono::milliseconds(0));
+    spent.showFile(path);
+    QVERIFY(spent.pixmap().isNull());
+    QCOMPARE(spent.text(), QStringLiteral("No preview"));
+    // A metafile's drawing is stopped by the same budget.
+    const QString wmf = data("metafile/wmf/libreoffice-sdk/chicken.wmf");
+    PicturePreview drawn(&dialog);
+    drawn.showFile(wmf);
+    QVERIFY(!drawn.pixmap().isNull());
+    spent.showFile(wmf);
+    QVERIFY(spent.pixmap().isNull());
+}
+
 void TestFiles::saveFollowsTheSelectedEntry() {
     TMyPicture w;
     w.Button1Click();
@@ -323,7 +414,7 @@ void TestFiles::saveDialogKeepsItsEntry() {
     QVERIFY(w.SavePictureDialog1->defaultSuffix().isEmpty());
     answerDialog(w.SavePictureDialog1, dir.filePath("a.jpg"), 2, &first);
     w.SpeedButton2Click();
-    QCOMPARE(first.shownFilters.size(), 2);
+    QCOMPARE(first.shownFilters, QStringList({"*.jpg", "*.bmp", "*.png"}));
     QCOMPARE(first.openedWith, QStringLiteral("*.jpg"));
     QVERIFY(QFile::exists(dir.filePath("a.bmp")));
     QVERIFY(!QFile::exists(dir.filePath("a.jpg")));
@@ -335,6 +426,79 @@ void TestFiles::saveDialogKeepsItsEntry() {
     answerDialog(w.SavePictureDialog1, QString(), 0);
     w.SpeedButton2Click();
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 2);
+}
+
+// Typed sketch.jpg with entry "*.bmp": sketch.bmp is written, and when it
+// exists the user is asked first. A name typed as written is not asked.
+void TestFiles::saveAsksBeforeAForcedNameReplacesAFile() {
+    QStringList asked;
+    bool answer = false;
+    setQuestionHandler([&](const QString&, const QString& text) {
+        asked << text;
+        return answer;
+    });
+    TMyPicture w;
+    QTemporaryDir dir;
+    const QString bmp = dir.filePath("sketch.bmp");
+    w.savePicture(bmp, 2);
+    const WorkBitmap first = readBmpFile(bmp.toStdString());
+    w.Button16Click();  // inverse: another picture to save
+    answerDialog(w.SavePictureDialog1, dir.filePath("sketch.jpg"), 2);
+    w.SpeedButton2Click();
+    QCOMPARE(asked.size(), 1);
+    QVERIFY(asked[0].contains("sketch.bmp"));
+    QVERIFY(readBmpFile(bmp.toStdString()) == first);  // "No" keeps the file
+    QVERIFY(!QFile::exists(dir.filePath("sketch.jpg")));
+    answer = true;
+    answerDialog(w.SavePictureDialog1, dir.filePath("sketch.jpg"), 2);
+    w.SpeedButton2Click();
+    QVERIFY(readBmpFile(bmp.toStdString()) == w.workspace().resultPane());
+    w.Button16Click();
+    answerDialog(w.SavePictureDialog1, bmp, 2);
+    w.SpeedButton2Click();
+    QCOMPARE(asked.size(), 2);
+    QVERIFY(readBmpFile(bmp.toStdString()) == w.workspace().resultPane());
+    setQuestionHandler(nullptr);
+}
+
+// Open shows both panes of the new picture from their top-left corner; a
+// file that fails to open leaves the scrolling as it was.
+void TestFiles::openShowsTheNewPictureFromItsCorner() {
+    TMyPicture w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QTemporaryDir dir;
+    const QString big = dir.filePath("big.bmp");
+    writeBmpFile(WorkBitmap(1200, 900), big.toStdString());
+    w.OpenPicture(big);
+    QList<QScrollBar*> bars;
+    for (QScrollArea* box : {w.ScrollBox1, w.ScrollBox2})
+        bars << box->horizontalScrollBar() << box->verticalScrollBar();
+    for (QScrollBar* bar : bars) bar->setValue(bar->maximum());
+    QVERIFY_THROWS_EXCEPTION(FileError, w.OpenPicture(dir.filePath("missing.bmp")));
+    for (QScrollBar* bar : bars) QVERIFY(bar->value() > 0 && bar->value() == bar->maximum());
+    w.OpenPicture(big);
+    for (QScrollBar* bar : bars) QCOMPARE(bar->value(), 0);
+}
+
+// A path typed into the name box opens its completion list; once the
+// dialog is done, no such list is left over the window.
+void TestFiles::noCompletionListOutlivesTheDialog() {
+    TMyPicture w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QCompleter* completer = nullptr;
+    QTimer::singleShot(0, w.OpenPictureDialog1, [&] {
+        auto* box = w.OpenPictureDialog1->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        completer = box->completer();
+        box->setText(data("bmp/g/pal8.bmp"));
+        completer->popup()->show();
+        static_cast<QDialog*>(w.OpenPictureDialog1)->accept();
+    });
+    w.SpeedButton1Click();
+    QVERIFY(completer);
+    QVERIFY(!completer->popup()->isVisible());
+    QVERIFY(w.workspace().resultPane() == readBmpFile(data("bmp/g/pal8.bmp").toStdString()));
 }
 
 void TestFiles::savingAnEmptyPictureWritesNothing() {
@@ -371,9 +535,13 @@ void TestFiles::photoToSketchAndBack() {
     QVERIFY(sketch == blackWhitePicture(w.workspace().sourcePane()));
     const QString bmp = w.savePicture(dir.filePath("sketch"), 2);
     const QString jpg = w.savePicture(dir.filePath("sketch"), 1);
-    w.OpenPicture(bmp);
-    QVERIFY(w.workspace().resultPane() == sketch);
-    QVERIFY(w.workspace().sourcePane() == sketch);
+    const QString png = w.savePicture(dir.filePath("sketch.bmp"), 3);
+    QCOMPARE(png, dir.filePath("sketch.png"));
+    for (const QString& exact : {bmp, png}) {
+        w.OpenPicture(exact);
+        QVERIFY(w.workspace().resultPane() == sketch);
+        QVERIFY(w.workspace().sourcePane() == sketch);
+    }
     w.OpenPicture(jpg);
     const WorkBitmap back = w.workspace().resultPane();
     QCOMPARE(back.width(), sketch.width());

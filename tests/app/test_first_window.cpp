@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The first window: both panes with the sample picture, the status label,
 // the B&W page's commands and split slider, Undo, Renew, Give and Get, and
 // how a pane draws its picture.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "Freehand" page: tool buttons and cursors, pen, brush and rubber
 // strokes made with real mouse events on the result pane, the eyedropper on
 // the source pane and the colour dialog.
@@ -6,6 +7,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QScrollArea>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -15,21 +17,16 @@
 
 #include "app/huelinemain.h"
 #include "app/picture_pane.h"
+#include "../support/pictures.h"
 
 using namespace hueline;
 using namespace hueline::app;
 
 namespace {
 
-constexpr ColorValue kRed = 0x0000FF;
+using test_support::filled;
 
-WorkBitmap filled(int w, int h, ColorValue c, PixelFormat f = PixelFormat::Bits24) {
-    WorkBitmap p(w, h);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) p.setPixel(x, y, c);
-    if (f != PixelFormat::Bits24) p.setPixelFormat(f);
-    return p;
-}
+constexpr ColorValue kRed = 0x0000FF;
 
 // Whether (px, py) lies in the disk of a stamp made with the pointer at
 // (x, y), from the half-height table of the 33 columns.
@@ -81,6 +78,7 @@ private slots:
     void penStampAtTheCorner();
     void strokeAppearsWhenItEnds();
     void positionsOffThePictureAreNotStamped();
+    void positionsOutOfSightAreNotStamped();
     void strokeClipsAtTheEdges();
     void brushPaintsOnlyWhatIsNotWhite();
     void rubberIgnoresTheColour();
@@ -190,6 +188,19 @@ void TestFreehand::positionsOffThePictureAreNotStamped() {
     const WorkBitmap& r = w().workspace().resultPane();
     QCOMPARE(countColour(r, kBlack), 833);
     QCOMPARE(r.pixel(6, 46), kWhite);  // where the off-picture stamp would reach
+}
+
+// A picture larger than its pane: the held pointer over the scroll bar or
+// the notebook lies over the picture's scrolled-out part and stamps nothing.
+void TestFreehand::positionsOutOfSightAreNotStamped() {
+    w().workspace().openPicture(filled(1000, 800, kWhite));
+    QTest::mouseClick(w().SpeedButton12, Qt::LeftButton);
+    const QSize seen = w().ScrollBox1->viewport()->size();
+    QTest::mousePress(w().Image1, Qt::LeftButton, {}, QPoint(10, 10));
+    QTest::mouseMove(w().Image1, QPoint(10, seen.height() + 20));
+    QTest::mouseMove(w().Image1, QPoint(seen.width() + 5, 10));
+    QTest::mouseRelease(w().Image1, Qt::LeftButton, {}, QPoint(seen.width() + 5, 10));
+    QCOMPARE(countColour(w().workspace().resultPane(), kBlack), 833);
 }
 
 void TestFreehand::strokeClipsAtTheEdges() {

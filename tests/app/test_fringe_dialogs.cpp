@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The three fringe parameter dialogs: their design (captions, buttons,
 // the coefficient grid, positions, sizes, tab orders), opening them from
 // the "Color" page, applying, the dialog's Undo and Reset, and a box that
@@ -12,6 +13,7 @@
 #include "app/fringe3.h"
 #include "app/huelinemain.h"
 #include "imaging/ops/convolution.h"
+#include "imaging/ops/routines.h"
 #include "imaging/picture/errors.h"
 #include "imaging/ops/tones.h"
 
@@ -67,6 +69,7 @@ private slots:
     void design_data();
     void design();
     void tabOrders();
+    void enterAppliesOnOpening();
     void createdHiddenAndOpenedCrossedOver();
     void fringe1Applies();
     void fringe2And3ApplyTheirOwnKernels();
@@ -105,10 +108,13 @@ void TestFringeDialogs::design() {
     QCOMPARE(d->Button3->text(), QStringLiteral("Reset"));
     QTEST(d->pos(), "position");
     QTEST(d->size(), "clientSize");
-    // Fixed size, close box only, on top, modeless.
+    // Fixed size, close box only, modeless; a tool window of the main
+    // window, above it but not above everything.
     QCOMPARE(d->minimumSize(), d->maximumSize());
     const Qt::WindowFlags f = d->windowFlags();
-    QVERIFY(f & Qt::WindowStaysOnTopHint);
+    QCOMPARE(d->windowType(), Qt::Tool);
+    QCOMPARE(d->parentWidget(), &w);
+    QVERIFY(!(f & Qt::WindowStaysOnTopHint));
     QVERIFY(f & Qt::WindowCloseButtonHint);
     QVERIFY(!(f & Qt::WindowMinimizeButtonHint));
     QVERIFY(!(f & Qt::WindowMaximizeButtonHint));
@@ -136,9 +142,30 @@ void TestFringeDialogs::tabOrders() {
     QCOMPARE(tabChain(w.FormOfFringe2->Button1, 12),
              (QStringList{"Button1", "Button2", "Button3", "Edit1", "Edit2", "Edit3", "Edit6", "Edit5", "Edit4",
                           "Edit7", "Edit8", "Edit9"}));
-    QCOMPARE(tabChain(w.FormOfFringe3->Edit1, 12),
-             (QStringList{"Edit1", "Edit2", "Edit3", "Edit6", "Edit5", "Edit4", "Edit7", "Edit8", "Edit9", "Button1",
+    QCOMPARE(tabChain(w.FormOfFringe3->Button1, 12),
+             (QStringList{"Button1", "Edit1", "Edit2", "Edit3", "Edit6", "Edit5", "Edit4", "Edit7", "Edit8", "Edit9",
                           "Button2", "Button3"}));
+}
+
+// Each dialog opens with the focus on its apply button, so Enter applies.
+void TestFringeDialogs::enterAppliesOnOpening() {
+    TMyPicture w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    const std::tuple<QPushButton*, FringeDialog*, QString> methods[] = {
+        {w.Button9, w.FormOfFringe1, "Fringe 1"}, {w.Button13, w.FormOfFringe3, "Fringe 2"},
+        {w.Button12, w.FormOfFringe2, "Fringe 3"}};
+    for (const auto& [opener, dialog, word] : methods) {
+        QTest::mouseClick(opener, Qt::LeftButton);
+        QVERIFY(QTest::qWaitForWindowActive(dialog));
+        QCOMPARE(dialog->focusWidget(), dialog->Button1);
+        QTest::keyClick(dialog->focusWidget(), Qt::Key_Return);
+        QCOMPARE(w.Label1->text(), word);
+    }
+    // In a box Enter applies nothing.
+    w.Label1->clear();
+    QTest::keyClick(w.FormOfFringe2->Edit5, Qt::Key_Return);
+    QCOMPARE(w.Label1->text(), QString());
 }
 
 void TestFringeDialogs::createdHiddenAndOpenedCrossedOver() {

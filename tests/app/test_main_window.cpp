@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The full main window against its design: the control tree (names,
 // captions, tooltips, geometry, pages, sliders), the menus, the radio
 // groups of the tool buttons, page switching, the About panel, Online and
@@ -79,7 +80,20 @@ void TestMainWindow::windowDesign() {
     QCOMPARE(w.windowTitle(), QStringLiteral("Hueline v2.5"));
     QCOMPARE(w.size(), QSize(854, 586));
     QCOMPARE(w.pos(), QPoint(15, 27));
-    QVERIFY(!w.windowIcon().isNull());
+    // The icon is the desktop menu's artwork.
+    const QImage icon = w.windowIcon().pixmap(32, 32).toImage().convertToFormat(QImage::Format_ARGB32);
+    const QImage desktop = QImage(QStringLiteral(HUELINE_TEST_DATA "/../../data/icons/32x32/hueline.png"))
+                               .convertToFormat(QImage::Format_ARGB32);
+    QCOMPARE(icon.size(), QSize(32, 32));
+    QCOMPARE(desktop.size(), QSize(32, 32));
+    long long difference = 0;
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x) {
+            const QRgb a = icon.pixel(x, y), b = desktop.pixel(x, y);
+            difference += std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) +
+                          std::abs(qBlue(a) - qBlue(b)) + std::abs(qAlpha(a) - qAlpha(b));
+        }
+    QVERIFY2(difference < 32 * 32 * 4 * 8, qPrintable(QString::number(difference)));
     QCOMPARE(w.TabbedNotebook1->currentIndex(), 0);
     QVERIFY(!w.Panel3->isVisibleTo(&w));
 }
@@ -215,7 +229,8 @@ void TestMainWindow::pagesAndSliders() {
         QCOMPARE(e.s->minimum(), 0);
         QCOMPARE(e.s->maximum(), 255);
         QCOMPARE(e.s->singleStep(), 1);
-        QCOMPARE(e.s->tickInterval(), 1);
+        // Ticks at least 5 pixels apart, so they read as ticks.
+        QVERIFY(e.s->tickInterval() * e.width / 255 >= 5);
         QCOMPARE(e.s->tickPosition(), QSlider::TicksBelow);
         QCOMPARE(e.s->value(), 125);
         QCOMPARE(e.s->x(), e.left);
@@ -230,12 +245,21 @@ void TestMainWindow::pagesAndSliders() {
 void TestMainWindow::labels() {
     TMyPicture w;
     struct { const char* name; const char* text; QPoint at; } rows[] = {
-        {"Label1", "New picture", {409, 448}}, {"Label17", "Color Split", {208, 12}}, {"Label18", "125", {404, 12}},
-        {"Label8", "B&W Split", {4, 10}},      {"Label9", "125", {168, 10}}};
+        {"Label1", "New picture", {409, 448}}, {"Label18", "125", {404, 12}}, {"Label9", "125", {168, 10}}};
     for (const auto& r : rows) {
         auto* l = child<QLabel>(&w, r.name);
         QCOMPARE(l->text(), QString::fromLatin1(r.text));
         QCOMPARE(l->pos(), r.at);
+    }
+    // The sliders' captions end left of their sliders, their whole text
+    // inside, in whatever font the system gives.
+    struct { QLabel* caption; const char* text; int left; QSlider* slider; } captions[] = {
+        {w.Label17, "Color Split", 208, w.TrackBar2}, {w.Label8, "B&W Split", 4, w.TrackBar1}};
+    for (const auto& c : captions) {
+        QCOMPARE(c.caption->text(), QString::fromLatin1(c.text));
+        QCOMPARE(c.caption->x(), c.left);
+        QVERIFY(c.caption->geometry().right() < c.slider->x());
+        QVERIFY(c.caption->heightForWidth(c.caption->width()) <= c.caption->height());
     }
     // The status label is drawn in medium gray.
     QCOMPARE(w.Label1->palette().color(QPalette::WindowText), QColor(128, 128, 128));
@@ -334,6 +358,9 @@ void TestMainWindow::aboutPanel() {
     w.About1->trigger();
     QVERIFY(w.Panel3->isVisible());
     QTest::mouseClick(w.Button17, Qt::LeftButton);
+    QVERIFY(!w.Panel3->isVisible());
+    w.About1->trigger();
+    QTest::keyClick(w.Memo1, Qt::Key_Escape);  // Escape closes it too
     QVERIFY(!w.Panel3->isVisible());
     w.About1->trigger();
     QVERIFY(w.Panel3->isVisible());

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The view: zoom out and in from the stored pictures, the whole-picture
 // preview while its button is held, and the layout on resize.
 #include <QFrame>
@@ -65,6 +66,8 @@ private slots:
     void undoAndSliderAfterZoom();
     void previewWhileHeld();
     void previewOfASmallPicture();
+    void quickSecondPressPreviews();
+    void commandsWaitDuringAGesture();
     void layout_data();
     void layout();
     void smallestWindowKeepsWidthsPositive();
@@ -190,6 +193,52 @@ void TestView::previewOfASmallPicture() {
     QVERIFY(rowIsWhite(w.workspace().resultPane(), 200));
     w.SpeedButton7MouseUp();
     QVERIFY(w.workspace().resultPane().empty());
+}
+
+// The platform reports a press soon after a click as a double-click.
+void TestView::quickSecondPressPreviews() {
+    TMyPicture w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    const QPointF at(5, 5);
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease, QEvent::MouseButtonDblClick}) {
+        const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+        QMouseEvent e(type, at, w.SpeedButton7->mapToGlobal(at), Qt::LeftButton, held, Qt::NoModifier);
+        QApplication::sendEvent(w.SpeedButton7, &e);
+    }
+    QCOMPARE(w.Image1->size(), QSize(386, 400));
+    QVERIFY(!w.Image1->autoSize());
+    QTest::mouseRelease(w.SpeedButton7, Qt::LeftButton);
+    QVERIFY(w.Image1->autoSize());
+}
+
+// Ctrl+Z while the preview is held or a stroke is drawn does nothing: the
+// panes and the working pictures stay in step.
+void TestView::commandsWaitDuringAGesture() {
+    TMyPicture w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    Workspace& ws = w.workspace();
+    ws.openPicture(ramp(120, 90));
+    w.Button16Click();
+    const All inverted(ws);
+    QTest::mousePress(w.SpeedButton7, Qt::LeftButton);
+    QVERIFY(!w.Undo1->isEnabled());
+    QTest::keyClick(&w, Qt::Key_Z, Qt::ControlModifier);
+    QTest::mouseRelease(w.SpeedButton7, Qt::LeftButton);
+    QVERIFY(All(ws) == inverted);
+
+    w.SpeedButton12Click();  // pen
+    QTest::mousePress(w.Image1, Qt::LeftButton, {}, QPoint(10, 10));
+    QTest::keyClick(w.Image1, Qt::Key_Z, Qt::ControlModifier);
+    QTest::mouseRelease(w.Image1, Qt::LeftButton, {}, QPoint(10, 10));
+    QVERIFY(ws.resultSnapshot() == inverted.resultSnapshot);
+    QCOMPARE(ws.resultPane().pixel(26, 26), kBlack);
+
+    // Afterwards the shortcut works again.
+    QVERIFY(w.Undo1->isEnabled());
+    QTest::keyClick(&w, Qt::Key_Z, Qt::ControlModifier);
+    QVERIFY(ws.resultPane() == inverted.undo);
 }
 
 void TestView::layout_data() {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // hueline-batch steps that fail leave the workspace as it was, as the
 // window's commands do: a step whose text does not parse never runs, and
 // a step that fails while it runs changes neither pane, nor a working

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command-line steps against the same commands driven directly.
 #include <gtest/gtest.h>
 

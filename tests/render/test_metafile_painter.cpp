@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
 #include <QGuiApplication>
@@ -191,21 +192,34 @@ TEST_F(MetafilePainter, TextStoredAsGlyphIndicesIsDrawnWithTheFontsGlyphs) {
         for (int x = 0; x < 100; ++x) ASSERT_EQ(at(glyphs, x, y), at(chars, x, y)) << x << "," << y;
 }
 
-TEST_F(MetafilePainter, EveryBinaryRasterOperationIsExact) {
-    // A brush P over a ground D in sixteen 10-pixel cells, one raster
-    // operation each; without a pen only the brush draws.
-    const ColorValue d = 0xFFA53C, pen = 0x550FF0;
-    WmfBuilder w(0, 0, 160, 10, 96);
-    w.rec(0x02FC, {0, int(d & 0xFFFF), int(d >> 16), 0});
-    w.rec(0x02FC, {0, int(pen & 0xFFFF), int(pen >> 16), 0});
-    w.rec(0x02FA, {5, 0, 0, 0, 0});
-    w.rec(0x012D, {2}).rec(0x012D, {0}).rec(0x041B, {10, 160, 0, 0});
-    w.rec(0x012D, {1});
-    for (int rop = 1; rop <= 16; ++rop) w.rec(0x0104, {rop}).rec(0x041B, {10, rop * 10, 0, rop * 10 - 10});
-    const WorkBitmap b = renderMetafile(w.build(), "rops.wmf", PictureKind::Wmf);
-    const ColorValue expected[16] = {0, ~(pen | d), ~pen & d, ~pen, pen & ~d, ~d, pen ^ d, ~(pen & d), pen & d,
-                                     ~(pen ^ d), d, ~pen | d, pen, pen | ~d, pen | d, 0xFFFFFF};
-    for (int rop = 1; rop <= 16; ++rop) EXPECT_EQ(at(b, rop * 10 - 5, 5), expected[rop - 1] & 0xFFFFFF) << "ROP2 " << rop;
+// Each of the sixteen binary raster operations, filling one column over
+// a known colour, gives exactly its bitwise result; a pen line mixes the
+// same way (a red line "pen OR NOT destination" stays red on white).
+TEST_F(MetafilePainter, RasterOperationsMixPenAndPictureExactly) {
+    const ColorValue dest = 0x5A3CC3, pen = 0x0FF0A5;
+    EmfBuilder e(16000, 3000, 160, 30, 160, 30);
+    e.rec(37, {std::int32_t(0x80000008)});  // null pen
+    e.rec(39, {1, 0, std::int32_t(dest), 0});
+    e.rec(37, {1});
+    e.rec(43, {0, 0, 160, 20});
+    e.rec(39, {2, 0, std::int32_t(pen), 0});
+    e.rec(37, {2});
+    for (int rop = 1; rop <= 16; ++rop) {
+        e.rec(20, {rop});
+        e.rec(43, {(rop - 1) * 10, 0, rop * 10, 20});
+    }
+    e.rec(38, {3, 0, 1, 0, 0x0000FF});  // one-pixel red pen
+    e.rec(37, {3});
+    e.rec(20, {14});
+    e.rec(27, {0, 25});
+    e.rec(54, {160, 25});
+    const WorkBitmap b = renderMetafile(e.build(), "rop.emf", PictureKind::Emf);
+    const std::uint32_t P = pen, D = dest;
+    const std::uint32_t expected[17] = {0, 0, ~(P | D), ~P & D, ~P, P & ~D, ~D, P ^ D, ~(P & D), P & D, ~(P ^ D),
+                                        D, ~P | D, P, P | ~D, P | D, 0xFFFFFF};
+    for (int rop = 1; rop <= 16; ++rop)
+        EXPECT_EQ(at(b, (rop - 1) * 10 + 5, 10), expected[rop] & 0xFFFFFF) << "raster operation " << rop;
+    EXPECT_EQ(at(b, 80, 25), makeColor(255, 0, 0));
 }
 
 TEST_F(MetafilePainter, TallPicturesAreDrawnInBands) {
@@ -319,6 +333,49 @@ TEST_F(MetafilePainter, RealFilesMatchTheirReferenceRenderings) {
         std::printf("%s: %.3f of the reference's ink found, %.3f of ours\n", c.file.c_str(), theirsInOurs,
                     oursInTheirs);
     }
+}
+
+// Real files with turned text and symbol fonts. The chart's vertical axis
+// title (escapement 270 under a window whose y axis points up) reads
+// upwards in the free band left of the tick labels, not downwards over
+// them; the font tables show signs, not accented letters.
+TEST_F(MetafilePainter, RealFilesTurnTextAndShowSymbolFonts) {
+    const std::string chart = "emf/libemf2svg/test-061.emf";
+    const WorkBitmap b = renderMetafile(readFileBytes(kDir + chart), chart, PictureKind::Emf);
+    ASSERT_EQ(b.width(), 453);
+    // The title starts on its baseline at (15, 211) and runs up (the
+    // chart's background is not quite white: only dark pixels count).
+    const auto dark = [&](int l, int t, int r, int bo) {
+        int n = 0;
+        for (int y = t; y < bo; ++y)
+            for (int x = l; x < r; ++x) {
+                const ColorValue c = at(b, x, y);
+                n += redOf(c) < 128 && greenOf(c) < 128 && blueOf(c) < 128;
+            }
+        return n;
+    };
+    EXPECT_GT(dark(0, 20, 21, 205), 100);
+    EXPECT_EQ(dark(0, 215, 21, 330), 0);
+
+    const std::string tables = "wmf/wmf2svg/symbol-font-tables.wmf";
+    testing::RecordingSurface s;
+    playMetafile(readFileBytes(kDir + tables), tables, PictureKind::Wmf, s);
+    std::u16string symbol, wingdings;
+    for (const auto& c : s.of(testing::Call::Text)) {
+        if (c.text.font.face == "Symbol") symbol += c.text.text;
+        if (c.text.font.face == "Wingdings") wingdings += c.text.text;
+    }
+    for (char16_t sign : std::u16string(u"\u03B1\u2200\u2026\u23A7\u23AA\u23A9\u2320\u23AE\u2321\u23AD"))
+        EXPECT_NE(symbol.find(sign), std::u16string::npos) << std::hex << int(sign);
+    for (char16_t sign : std::u16string(u"\u2702\u260E\u2714\u2460\u25A0"))
+        EXPECT_NE(wingdings.find(sign), std::u16string::npos) << std::hex << int(sign);
+    const auto latin = [](const std::u16string& t) {
+        return std::count_if(t.begin(), t.end(), [](char16_t c) { return (c >= u'A' && c <= u'z') || (c >= 0xC0 && c <= 0xFF); });
+    };
+    EXPECT_EQ(latin(wingdings), 0);
+    // Brace pieces drawn as accented letters were the fault.
+    for (char16_t letter : std::u16string(u"\u00EC\u00ED\u00EE\u00EF\u00F3\u00FE"))
+        EXPECT_EQ(symbol.find(letter), std::u16string::npos) << std::hex << int(letter);
 }
 
 // Every file of the set: a picture of its natural size, or, for the broken

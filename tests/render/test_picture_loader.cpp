@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The picture loader: the kind by the end of the name, the errors for
 // missing and unknown files, and the PNG decoder that icons use.
 #include <gtest/gtest.h>

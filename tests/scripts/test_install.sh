@@ -1,10 +1,12 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # What `cmake --install` and the Debian package put on a desktop: installs
 # the component "hueline" under /usr into a staging folder (DESTDIR) and
 # checks the programs, the menu entry, the AppStream description, the icon
-# sizes and the manual pages; then builds the package with CPack into a
-# scratch folder and checks its dependencies and that it holds exactly the
-# staged files.
+# sizes, the manual pages, the copyright file and the changelog; then builds
+# the package with CPack into a scratch folder and checks its dependencies,
+# that it holds exactly the staged files, and that lintian finds no error
+# and no warning in it.
 #
 #     sh test_install.sh BUILD_DIR DATA_DIR
 set -u
@@ -67,7 +69,9 @@ PROGRAMS="hueline"
 
 EXPECTED="usr/share/applications/hueline.desktop
 usr/share/metainfo/$APPSTREAM_ID.metainfo.xml
-usr/share/icons/hicolor/scalable/apps/hueline.svg"
+usr/share/icons/hicolor/scalable/apps/hueline.svg
+usr/share/doc/hueline/copyright
+usr/share/doc/hueline/changelog.gz"
 for p in $PROGRAMS; do
     EXPECTED="$EXPECTED
 usr/bin/$p
@@ -151,7 +155,8 @@ for p in $PROGRAMS; do
         fail "$p.1.gz is not gzip data"
         continue
     fi
-    cmp -s "$WORK/$p.1" "$SOURCE/data/$p.1" || fail "$p.1.gz is not data/$p.1"
+    sed "s/@HUELINE_VERSION_SHORT@/${VERSION%.*}/g" "$SOURCE/data/$p.1.in" >"$WORK/$p.1.expected"
+    cmp -s "$WORK/$p.1" "$WORK/$p.1.expected" || fail "$p.1.gz is not data/$p.1.in for version ${VERSION%.*}"
     LC_ALL=C.UTF-8 groff -man -Tutf8 -ww -z "$WORK/$p.1" >"$WORK/groff" 2>&1
     [ -s "$WORK/groff" ] && fail "groff warns about $p.1: $(cat "$WORK/groff")"
     if command -v man >/dev/null 2>&1; then
@@ -185,6 +190,19 @@ if [ -x "$STAGE/usr/bin/hueline-batch" ] && [ -f "$WORK/hueline-batch.txt" ]; th
     [ -s "$WORK/missing_options" ] && fail "hueline-batch.1 lacks the options: $(tr '\n' ' ' <"$WORK/missing_options")"
 fi
 
+# --- the copyright file and the changelog ----------------------------------
+COPYRIGHT="$STAGE/usr/share/doc/hueline/copyright"
+if [ -f "$COPYRIGHT" ]; then
+    head -n 1 "$COPYRIGHT" | grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
+        fail "the copyright file is not in the machine-readable format"
+    grep -q '^License: GPL-3.0-or-later$' "$COPYRIGHT" || fail "the copyright file does not name GPL-3.0-or-later"
+fi
+CHANGELOG="$STAGE/usr/share/doc/hueline/changelog.gz"
+if [ -f "$CHANGELOG" ]; then
+    newest=$(gzip -dc "$CHANGELOG" | sed -n '1s/^hueline (\([^)]*\)).*/\1/p')
+    [ "$newest" = "$VERSION" ] || fail "the changelog's newest entry is '$newest', the project's version $VERSION"
+fi
+
 # --- the installed window starts as the menu entry starts it --------------
 # Offscreen, as no display is needed to see that it comes up and stays up.
 if [ -x "$STAGE/usr/bin/hueline" ]; then
@@ -210,7 +228,7 @@ if command -v cpack >/dev/null 2>&1 && command -v dpkg-deb >/dev/null 2>&1 &&
             fail "cpack made no hueline_${VERSION}_*.deb: $(ls "$WORK/package")"
         else
             depends=$(dpkg-deb -f "$deb" Depends)
-            for lib in libqt6widgets6 libqt6gui6 libqt6core6 libjpeg62-turbo libstdc++6; do
+            for lib in libqt6widgets6 libqt6gui6 libqt6core6 libjpeg62-turbo libspng0 libstdc++6; do
                 case "$depends" in *"$lib "*|*"$lib,"*|*"$lib") ;; *) fail "the package does not depend on $lib: $depends" ;; esac
             done
             [ "$(dpkg-deb -f "$deb" Package)" = "hueline" ] || fail "the package is not named hueline"
@@ -221,6 +239,12 @@ if command -v cpack >/dev/null 2>&1 && command -v dpkg-deb >/dev/null 2>&1 &&
                 fail "the package's files differ from the staged install (< staged only, > package only):"
                 diff "$WORK/staged" "$WORK/packaged" | grep '^[<>]'
             }
+            if command -v lintian >/dev/null 2>&1; then
+                lintian --fail-on error,warning "$deb" >"$WORK/lintian" 2>&1 ||
+                    fail "lintian: $(grep -v 'root privileges' "$WORK/lintian")"
+            else
+                echo "note: lintian missing (scripts/install-deps installs it); the package was not checked"
+            fi
         fi
     else
         fail "cpack failed: $(tail -n 20 "$WORK/cpack.log")"

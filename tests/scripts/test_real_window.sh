@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The window program in a real X display: start build/hueline under Xvfb,
 # take a screenshot and check that both panes show the sample picture,
 # pixel for pixel, the result pane 447 pixels right of the source pane

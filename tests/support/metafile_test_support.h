@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers for the metafile tests: byte builders for hand-made metafiles
 // and a surface that records what it is asked to draw.
 #pragma once

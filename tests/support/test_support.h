@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Small helpers shared by the reader and writer tests: little-endian
 // field writers for building files byte by byte, and a temporary folder.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Everything the user has in the window, taken from a workspace so that a
 // test can check that a failed command left all of it as it was.
 #pragma once

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Draws the two freehand cursors as 32 x 32 one-bit XBM pictures with
 their masks (cursors/<name>.xbm and cursors/<name>_mask.xbm).
 

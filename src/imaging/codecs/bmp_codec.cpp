@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // BMP reading and writing.
 //
 // The reader keeps the pixel format the file stores: 1, 4 and 8 bits with
@@ -8,8 +9,6 @@
 // there before any picture memory is taken.
 #include "imaging/codecs/bmp_codec.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
@@ -23,6 +22,8 @@
 
 #include "imaging/picture/errors.h"
 #include "imaging/codecs/file_io.h"
+#include "imaging/codecs/little_endian.h"
+#include "imaging/picture/progress.h"
 
 namespace hueline {
 namespace {
@@ -44,11 +45,6 @@ constexpr std::uint32_t kV4HeaderSize = 108;
 // An RLE file may describe at most this many pixels per byte of compressed
 // data. A full run is 255 pixels in two bytes; the rest is room for skips.
 constexpr std::uint64_t kMaxRlePixelsPerByte = 256;
-
-std::uint32_t le16(const std::uint8_t* p) { return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8; }
-std::uint32_t le32(const std::uint8_t* p) {
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
-}
 
 [[noreturn]] void fail(const std::string& name, const std::string& reason) { throw FileError(name, reason); }
 
@@ -423,14 +419,6 @@ WorkBitmap decodePixels(const DibLayout& layout, std::span<const std::uint8_t> b
     return out;
 }
 
-// Closes a descriptor when it goes out of scope.
-struct FileDescriptor {
-    int fd = -1;
-    ~FileDescriptor() {
-        if (fd >= 0) ::close(fd);
-    }
-};
-
 // Reads the pixel rows of a layout stored as is straight from the file into
 // the picture's rows, in as few system calls as the rows allow.
 void readRowsInto(int fd, const DibLayout& layout, WorkBitmap& out, const std::string& path) {
@@ -454,6 +442,7 @@ void readRowsInto(int fd, const DibLayout& layout, WorkBitmap& out, const std::s
         }
         if (n == 0) fail(path, "the file ends before its pixels");  // it shrank while we read it
         at += n;
+        reportProgress(double(at - off_t(layout.pixelStart)) / double(std::uint64_t(layout.stride) * std::uint64_t(h)));
         for (std::size_t left = std::size_t(n); left > 0;) {
             iovec& part = parts[next];
             const std::size_t take = std::min(left, part.iov_len);
@@ -611,25 +600,22 @@ std::vector<std::uint8_t> encodeBmp(const WorkBitmap& picture) {
 // the others, and every file that cannot be opened as expected, go through
 // the whole-file reader, which also gives the reason for a failure.
 WorkBitmap readBmpFile(const std::string& path) {
-    FileDescriptor f{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
-    struct stat st {};
-    if (f.fd < 0 || ::fstat(f.fd, &st) != 0 || !S_ISREG(st.st_mode) || std::uint64_t(st.st_size) > kMaxFileBytes)
-        return decodeBmp(readFileBytes(path), path);
+    const ReadableFile f = openRegularFile(path);  // names what is wrong with the file itself
     // The headers, palette and masks take at most about 1.2 KB.
-    std::vector<std::uint8_t> head(std::size_t(std::min<off_t>(st.st_size, 4096)));
+    std::vector<std::uint8_t> head(std::size_t(std::min<std::uint64_t>(f.size(), 4096)));
     std::size_t got = 0;
     while (got < head.size()) {
-        const ssize_t n = ::pread(f.fd, head.data() + got, head.size() - got, off_t(got));
+        const ssize_t n = ::pread(f.fd(), head.data() + got, head.size() - got, off_t(got));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return decodeBmp(readFileBytes(path), path);
         got += std::size_t(n);
     }
     const FileHeader fh = parseFileHeader(head, path);
-    const DibLayout layout = parseLayout(head, kFileHeaderSize, fh.pixelOffset, std::uint64_t(st.st_size), path, false);
+    const DibLayout layout = parseLayout(head, kFileHeaderSize, fh.pixelOffset, f.size(), path, false);
     checkFileSize(fh, path);
     if (!storedAsIs(layout)) return decodeBmp(readFileBytes(path), path);
     WorkBitmap out = pictureFor(layout, path);
-    readRowsInto(f.fd, layout, out, path);
+    readRowsInto(f.fd(), layout, out, path);
     checkAllIndices(out, layout, path);
     return out;
 }

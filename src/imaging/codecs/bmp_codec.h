@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // BMP files: our own reader and writer, so that a picture keeps the pixel
 // format it was stored in.
 #pragma once

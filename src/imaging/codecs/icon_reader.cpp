@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "imaging/codecs/icon_reader.h"
 
 #include <algorithm>
@@ -8,6 +9,7 @@
 
 #include "imaging/codecs/bmp_codec.h"
 #include "imaging/codecs/file_io.h"
+#include "imaging/codecs/little_endian.h"
 
 namespace hueline {
 namespace {
@@ -19,10 +21,6 @@ constexpr std::uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A
 // byte than that cannot be real, and its decoding is not even tried.
 constexpr std::uint64_t kMaxPngPixelsPerByte = 1032 * 8;
 
-std::uint32_t le16(const std::uint8_t* p) { return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8; }
-std::uint32_t le32(const std::uint8_t* p) {
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
-}
 std::uint32_t be32(const std::uint8_t* p) {
     return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | std::uint32_t(p[3]);
 }

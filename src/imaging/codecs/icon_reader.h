@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Icon files: the picture an icon gives when it is opened, a white
 // 24-bit square of the standard icon size with the best-suited image of
 // the file drawn at its own size at the top-left corner through its mask or

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // JPEG reading and writing through libjpeg.
 //
 // libjpeg reports errors through a callback that must not return. Ours
@@ -8,8 +9,10 @@
 // step into a FileError.
 #include "imaging/codecs/jpeg_codec.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
+#include <exception>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -21,6 +24,8 @@
 
 #include "imaging/picture/errors.h"
 #include "imaging/codecs/file_io.h"
+#include "imaging/picture/progress.h"
+#include "imaging/codecs/orientation.h"
 
 namespace hueline {
 namespace {
@@ -38,6 +43,13 @@ struct ErrorManager {
     jpeg_error_mgr pub;  // first, so libjpeg's pointer is ours
     std::jmp_buf jump;
     char message[JMSG_LENGTH_MAX];
+    // Damage that libjpeg worked around: whether the data ended early, and
+    // how many rows from the top were decoded before the first trouble.
+    bool damaged;
+    bool endedEarly;
+    long intactRows;
+    // What the progress callback threw, carried past libjpeg's frames.
+    std::exception_ptr stopped;
 };
 
 [[noreturn]] void jumpWith(j_common_ptr cinfo, const char* text) {
@@ -59,16 +71,50 @@ struct ErrorManager {
 }
 
 // Warnings (corrupt data that libjpeg works around) and trace messages are
-// counted, never printed: the picture still opens.
+// never printed: the picture still opens. A warning marks the picture as
+// damaged from the rows being decoded at that moment on.
 void onMessage(j_common_ptr cinfo, int level) {
-    if (level < 0) ++cinfo->err->num_warnings;
+    if (level >= 0) return;
+    ++cinfo->err->num_warnings;
+    switch (cinfo->err->msg_code) {
+    case JWRN_JPEG_EOF:
+    case JWRN_HIT_MARKER:
+    case JWRN_MUST_RESYNC:
+    case JWRN_EXTRANEOUS_DATA:
+    case JWRN_HUFF_BAD_CODE:
+    case JWRN_NOT_SEQUENTIAL:
+    case JWRN_BOGUS_PROGRESSION: break;
+    default: return;  // a header oddity (unknown JFIF revision, bad ICC profile): the pixels are whole
+    }
+    auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+    if (cinfo->err->msg_code == JWRN_JPEG_EOF) err->endedEarly = true;
+    long rows = 0;
+    if (cinfo->is_decompressor) {
+        const auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
+        rows = std::min(long(d->input_iMCU_row) * d->max_v_samp_factor * DCTSIZE, long(d->image_height));
+    }
+    err->intactRows = err->damaged ? std::min(err->intactRows, rows) : rows;
+    err->damaged = true;
 }
 void onOutput(j_common_ptr) {}
 
+// Called by libjpeg between rows and scans: the scan limit, and the
+// caller's progress report, whose Cancelled (or any other exception) is
+// kept and thrown again once out of libjpeg.
 void onProgress(j_common_ptr cinfo) {
     if (!cinfo->is_decompressor) return;
     if (reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxScans)
         jumpWith(cinfo, "the file has more than 100 scans");
+    const jpeg_progress_mgr* p = cinfo->progress;
+    const double pass = p->pass_limit > 0 ? double(p->pass_counter) / double(p->pass_limit) : 0.0;
+    const double fraction = p->total_passes > 0 ? (p->completed_passes + pass) / p->total_passes : -1.0;
+    auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+    try {
+        reportProgress(std::min(fraction, 1.0));
+    } catch (...) {
+        err->stopped = std::current_exception();
+    }
+    if (err->stopped) jumpWith(cinfo, "stopped");
 }
 
 void installErrorManager(ErrorManager& err) {
@@ -77,6 +123,8 @@ void installErrorManager(ErrorManager& err) {
     err.pub.emit_message = onMessage;
     err.pub.output_message = onOutput;
     err.message[0] = '\0';
+    err.damaged = err.endedEarly = false;
+    err.intactRows = 0;
 }
 
 // ---- decoding ------------------------------------------------------------
@@ -105,6 +153,8 @@ bool readHeader(Decoder* d, const std::uint8_t* bytes, std::size_t size) {
     d->progress.progress_monitor = onProgress;
     d->cinfo.progress = &d->progress;
     jpeg_mem_src(&d->cinfo, bytes, static_cast<unsigned long>(size));
+    // APP1 blocks are kept for the EXIF orientation.
+    jpeg_save_markers(&d->cinfo, JPEG_APP0 + 1, 0xFFFF);
     jpeg_read_header(&d->cinfo, TRUE);
     return true;
 }
@@ -205,19 +255,58 @@ bool compressRows(Encoder* e, const std::uint8_t* const* rows, int width, int he
     return true;
 }
 
-}  // namespace
+// The damage libjpeg reported, in the user's words; empty when none.
+std::string damageOf(const ErrorManager& err, const std::string& name, int height) {
+    if (!err.damaged) return {};
+    const std::string rows = std::to_string(err.intactRows), of = std::to_string(height);
+    const std::string what =
+        err.endedEarly
+            ? (err.intactRows == 0 ? "its data ends early, so the whole picture is gray"
+                                   : "its data ends early, so the picture is gray below row " + rows + " of " + of)
+            : (err.intactRows == 0 ? "its data is corrupt, so parts of the picture may be gray"
+                                   : "its data is corrupt, so parts of the picture below row " + rows + " of " + of +
+                                         " may be gray");
+    return name + " is damaged: " + what + ".";
+}
 
-WorkBitmap decodeJpeg(std::span<const std::uint8_t> bytes, const std::string& name) {
+// The orientation recorded in the first EXIF block of the header (1 when
+// there is none).
+int orientationOf(const jpeg_decompress_struct& c) {
+    for (jpeg_saved_marker_ptr m = c.marker_list; m; m = m->next) {
+        if (m->marker == JPEG_APP0 + 1 && m->data_length >= 6 && std::memcmp(m->data, "Exif\0", 6) == 0)
+            return exifOrientation(std::span<const std::uint8_t>(m->data, m->data_length));
+    }
+    return 1;
+}
+
+
+// The largest of libjpeg's reductions (1/1, 1/2, 1/4, 1/8) at which the
+// picture still covers a box of width x height; 1 for no box.
+unsigned scaleFor(const jpeg_decompress_struct& c, int boxWidth, int boxHeight) {
+    if (boxWidth <= 0 || boxHeight <= 0) return 1;
+    const double reduce = std::max(double(c.image_width) / boxWidth, double(c.image_height) / boxHeight);
+    unsigned denom = 1;
+    while (denom < 8 && denom * 2 <= reduce) denom *= 2;
+    return denom;
+}
+
+// Decodes, reduced to cover the box when one is given (previews).
+WorkBitmap decode(std::span<const std::uint8_t> bytes, const std::string& name, int boxWidth, int boxHeight,
+                  std::string* damage) {
     Decoder d;
-    auto fail = [&]() { return FileError(name, d.err.message); };
+    auto fail = [&]() -> FileError {
+        if (d.err.stopped) std::rethrow_exception(d.err.stopped);
+        return FileError(name, d.err.message);
+    };
     if (!readHeader(&d, bytes.data(), bytes.size())) throw fail();
 
     jpeg_decompress_struct& c = d.cinfo;
+    const int orientation = orientationOf(c);
     if (std::int64_t(c.image_width) * std::int64_t(c.image_height) > kMaxPixels)
         throw FileError(name, "the picture is larger than 256 megapixels");
 
     c.scale_num = 1;
-    c.scale_denom = 1;
+    c.scale_denom = scaleFor(c, boxWidth, boxHeight);
     c.dct_method = JDCT_FLOAT;
     c.do_block_smoothing = TRUE;
     const bool gray = c.jpeg_color_space == JCS_GRAYSCALE;
@@ -264,7 +353,19 @@ WorkBitmap decodeJpeg(std::span<const std::uint8_t> bytes, const std::string& na
         if (!readRows(&d, rows.data())) throw fail();
     }
     if (!finishDecompress(&d)) throw fail();
-    return picture;
+    if (damage) *damage = damageOf(d.err, name, int(c.image_height));
+    return orientedUpright(picture, orientation);
+}
+
+}  // namespace
+
+WorkBitmap decodeJpeg(std::span<const std::uint8_t> bytes, const std::string& name, std::string* damage) {
+    return decode(bytes, name, 0, 0, damage);
+}
+
+WorkBitmap decodeJpegToCover(std::span<const std::uint8_t> bytes, const std::string& name, int boxWidth,
+                             int boxHeight) {
+    return decode(bytes, name, boxWidth, boxHeight, nullptr);
 }
 
 namespace {
@@ -291,9 +392,9 @@ std::vector<std::uint8_t> encodeJpeg(const WorkBitmap& picture, int quality) {
     return encode(picture, quality, nullptr);
 }
 
-WorkBitmap readJpegFile(const std::string& path) {
+WorkBitmap readJpegFile(const std::string& path, std::string* damage) {
     const std::vector<std::uint8_t> bytes = readFileBytes(path);
-    return decodeJpeg(bytes, path);
+    return decodeJpeg(bytes, path, damage);
 }
 
 void writeJpegFile(const WorkBitmap& picture, const std::string& path) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The work a metafile may cause, counted for the whole file: a tall
 // picture is played once per band, and all bands share one budget.
 //

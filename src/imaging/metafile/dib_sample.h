@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Picking a huge bitmap down to the size it is drawn at, straight from its
 // bits (compressed ones included), so that it is never expanded whole.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Enhanced metafiles: the header checks and the record player.
 #include <algorithm>
 #include <cstdint>
@@ -10,6 +11,7 @@
 #include "imaging/metafile/gdi.h"
 #include "imaging/metafile/record_types.h"
 #include "imaging/metafile/records.h"
+#include "imaging/metafile/symbol_fonts.h"
 
 namespace hueline::meta {
 
@@ -161,18 +163,15 @@ void EmfPlayer::text(const Record& r, bool wide) {
         if (hasRect) ctx_.textOut(ref, {}, {}, int(options), rect);
         return;
     }
-    // Glyph indices of the font rather than characters, when the record says so.
+    // Glyph indices of the font rather than characters, when the record
+    // says so. Codes of a symbol font pass through as they are: the device
+    // context turns them into the signs they show (never glyph indices).
     const bool glyphs = options & 0x10;
     std::u16string s;
     if (wide || glyphs) {
         s.reserve(std::size_t(chars));
-        const SymbolFont symbol = symbolFontOf(face_);
-        for (std::uint64_t i = 0; i < chars; ++i) {
-            char16_t c = wide ? r.u16(offString + std::size_t(2 * i)) : r.u8(offString + std::size_t(i));
-            if (!glyphs && c >= 0xF020 && c <= 0xF0FF) c = char16_t(c - 0xF000);  // symbol fonts' private-use codes
-            if (!glyphs && c < 0x100) c = symbolFontChar(symbol, std::uint8_t(c));
-            s.push_back(c);
-        }
+        for (std::uint64_t i = 0; i < chars; ++i)
+            s.push_back(wide ? r.u16(offString + std::size_t(2 * i)) : r.u8(offString + std::size_t(i)));
     }
     std::vector<int> dx;
     const std::uint64_t per = (options & 0x2000) ? 2 : 1;  // with vertical advances too
@@ -180,7 +179,8 @@ void EmfPlayer::text(const Record& r, bool wide) {
         dx.reserve(std::size_t(chars));
         for (std::uint64_t i = 0; i < chars; ++i) dx.push_back(r.i32(offDx + std::size_t(i * 4 * per)));
     }
-    if (!wide && !glyphs) s = charsetToUtf16(r.bytes(offString, std::size_t(chars)), charset_, symbolFontOf(face_), &dx);
+    if (!wide && !glyphs)
+        s = charsetToUtf16(r.bytes(offString, std::size_t(chars)), charset_, symbolFaceOf(face_) != SymbolFace::None, &dx);
     ctx_.textOut(ref, std::move(s), dx, int(options), hasRect ? std::optional<IntRect>(rect) : std::nullopt);
 }
 

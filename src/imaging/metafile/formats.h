@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two metafile formats' headers and record players, used by
 // metafile_player.cpp.
 //

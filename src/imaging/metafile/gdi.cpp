@@ -1,9 +1,12 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "imaging/metafile/gdi.h"
 
 #include <algorithm>
 #include <limits>
 #include <cmath>
 #include <numbers>
+
+#include "imaging/metafile/symbol_fonts.h"
 
 namespace hueline::meta {
 
@@ -21,6 +24,21 @@ double clampCoord(double v) {
 }
 
 bool positiveFinite(double v) { return std::isfinite(v) && v != 0; }
+
+// A font's escapement (tenths of a degree) is an angle in logical space,
+// counted as on a page whose y axis points down. Its direction is mapped
+// like any other, so that a mapping that turns the y axis up also turns
+// the text: 270 degrees then reads upwards on the picture. Gives degrees
+// counter-clockwise on the picture.
+double pictureAngle(const Xform& toPicture, int escapement) {
+    const double a = escapement / 10.0 * kPi / 180;
+    const double lx = std::cos(a), ly = -std::sin(a);
+    const double dx = lx * toPicture.m11 + ly * toPicture.m21;
+    const double dy = lx * toPicture.m12 + ly * toPicture.m22;
+    if (!std::isfinite(dx) || !std::isfinite(dy) || std::hypot(dx, dy) == 0) return escapement / 10.0;
+    // Rounded, so that a quarter turn stays exactly one.
+    return std::round(std::atan2(-dy, dx) * 180 / kPi * 1e6) / 1e6;
+}
 
 }  // namespace
 
@@ -701,6 +719,15 @@ void GdiContext::textOut(Point ref, std::u16string text, std::span<const int> dx
                           Brush{BrushStyle::Solid, s_.bkColor & 0xFFFFFF, 0, nullptr}, Mix::Copy, background());
     }
     if (text.empty()) return;
+    // A symbol font's codes become the signs they show; glyph numbers are
+    // the font's own and stay as they are.
+    std::vector<int> symbolDx;
+    const SymbolFace face = symbolFaceOf(s_.font.face);
+    if (face != SymbolFace::None && !(options & 0x10)) {
+        symbolDx.assign(dx.begin(), dx.end());
+        text = symbolFaceText(face, text, &symbolDx);
+        dx = symbolDx;
+    }
 
     const double sx = scaleX(), sy = scaleY();
     TextRun run;
@@ -724,13 +751,7 @@ void GdiContext::textOut(Point ref, std::u16string text, std::span<const int> dx
     run.font.charset = f.charset;
     run.font.pitchAndFamily = f.pitchAndFamily;
     run.font.face = f.face;
-    // Escapement is an angle in logical space: extents that flip one axis
-    // turn it the other way (a y axis pointing up makes 270 degrees read
-    // upwards); the world transform turns it further.
-    const bool isoOrAniso = s_.mapMode == kMapIsotropic || s_.mapMode == kMapAnisotropic;
-    const bool flipped = isoOrAniso && (s_.viewportExt.x / s_.windowExt.x < 0) != (s_.viewportExt.y / s_.windowExt.y < 0);
-    const double worldAngle = std::atan2(-s_.world.m12, s_.world.m11) * 180 / kPi;
-    run.angle = (flipped ? -f.escapement : f.escapement) / 10.0 + worldAngle;
+    run.angle = pictureAngle(transform_, f.escapement);
     run.color = s_.textColor & 0xFFFFFF;
     run.background = background();
     run.align = s_.textAlign & 0x1E;

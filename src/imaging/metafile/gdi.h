@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The device context both metafile players drive: mapping, world
 // transform, selected objects, colours and modes, the current position,
 // the path under construction and the saved states. It turns what the

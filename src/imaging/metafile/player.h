@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Windows metafiles (placeable WMF) and enhanced metafiles (EMF): their
 // natural size and their records played onto a drawing surface.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The record types the two players draw, by the names the formats' own
 // documentation gives them, and the fixed part of each: a record shorter
 // than its fixed part is skipped whole rather than read as zeros.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "imaging/metafile/records.h"
 
 #include <algorithm>
@@ -104,14 +105,13 @@ constexpr char16_t kCp1252High[32] = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
-
 }  // namespace
 
-std::u16string ansiToUtf16(std::span<const std::uint8_t> text, SymbolFont symbolFont) {
+std::u16string ansiToUtf16(std::span<const std::uint8_t> text, bool symbolFont) {
     std::u16string out;
     out.reserve(text.size());
     for (std::uint8_t c : text) {
-        if (symbolFont != SymbolFont::None) out.push_back(symbolFontChar(symbolFont, c));
+        if (symbolFont) out.push_back(char16_t(c));
         else if (c >= 0x80 && c < 0xA0) out.push_back(kCp1252High[c - 0x80]);
         else out.push_back(char16_t(c));
     }
@@ -180,9 +180,9 @@ private:
 
 }  // namespace
 
-std::u16string charsetToUtf16(std::span<const std::uint8_t> text, int charset, SymbolFont symbolFont,
+std::u16string charsetToUtf16(std::span<const std::uint8_t> text, int charset, bool symbolFont,
                               std::vector<int>* dx) {
-    const char* page = symbolFont != SymbolFont::None ? nullptr : codePageOf(charset);
+    const char* page = symbolFont ? nullptr : codePageOf(charset);
     Converter conv(page ? page : "CP1252");
     if (!page || !conv.ok()) return ansiToUtf16(text, symbolFont);
     std::u16string out;

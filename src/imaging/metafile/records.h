@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading the fields of one metafile record. Every read is checked against
 // the record's own length; the players test fits() before they use a
 // variable part.
@@ -10,7 +11,6 @@
 #include <vector>
 
 #include "imaging/metafile/surface.h"
-#include "imaging/metafile/symbol_fonts.h"
 
 namespace hueline::meta {
 
@@ -59,13 +59,14 @@ bool describeDib(std::span<const std::uint8_t> header, std::span<const std::uint
 bool describePackedDib(std::span<const std::uint8_t> packed, Dib& dib);
 
 // Windows-1252 text (the ANSI code page of the metafiles' fonts) as
-// UTF-16; in a symbol font, its signs.
-std::u16string ansiToUtf16(std::span<const std::uint8_t> text, SymbolFont symbolFont);
+// UTF-16; with symbolFont, every byte is kept as its own code, which the
+// device context translates by the font's face (symbol_fonts.h).
+std::u16string ansiToUtf16(std::span<const std::uint8_t> text, bool symbolFont);
 // Text in the code page of a font's character set (Windows-1252 for the
 // ANSI and default sets, the Windows code pages of the others, double-byte
 // ones included) as UTF-16. dx, when given, holds one advance per byte and
 // comes back with one per character.
-std::u16string charsetToUtf16(std::span<const std::uint8_t> text, int charset, SymbolFont symbolFont,
+std::u16string charsetToUtf16(std::span<const std::uint8_t> text, int charset, bool symbolFont,
                               std::vector<int>* dx = nullptr);
 // UTF-16 as UTF-8, for face names.
 std::string utf16ToUtf8(const std::u16string& s);

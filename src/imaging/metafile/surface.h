@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The drawing surface a metafile is played onto.
 //
 // The record players (metafile_player.h) keep every piece of drawing state

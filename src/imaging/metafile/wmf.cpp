@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Windows metafiles with the placeable header: the header checks and the
 // record player.
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include "imaging/metafile/gdi.h"
 #include "imaging/metafile/record_types.h"
 #include "imaging/metafile/records.h"
+#include "imaging/metafile/symbol_fonts.h"
 
 namespace hueline::meta {
 
@@ -284,7 +286,7 @@ GdiObject WmfPlayer::font() const {
         for (std::size_t i = 24; i < r.size() && i < 24 + 32 && r.u8(i) != 0; ++i) face.push_back(char(r.u8(i)));
         // Face names are in the font's own code page; keep them as UTF-8.
         std::vector<std::uint8_t> raw(face.begin(), face.end());
-        f.face = utf16ToUtf8(charsetToUtf16(raw, f.charset, SymbolFont::None));
+        f.face = utf16ToUtf8(charsetToUtf16(raw, f.charset, false));
     }
     return o;
 }
@@ -314,7 +316,7 @@ GdiObject WmfPlayer::region() const {
 void WmfPlayer::textOut(bool extended) {
     const Record& r = *rec_;
     const std::size_t n = params();
-    const SymbolFont symbol = symbolFontOf(faceForText_);
+    const bool symbol = symbolFaceOf(faceForText_) != SymbolFace::None;
     if (!extended) {
         if (n < 1) return;
         const std::size_t count = std::uint16_t(p(0));

@@ -1,4 +1,5 @@
-// 3x3 convolutions: Fringe 1 (Convolve), Fringe 2 and 3, and Sharpen.
+// SPDX-License-Identifier: GPL-3.0-or-later
+// 3x3 convolutions: Fringe 1, Fringe 2 and 3, and Sharpen.
 //
 // A 24-bit row is a run of bytes in which the same channel of the left and
 // right neighbours lies 3 bytes before and after; so every interior byte of
@@ -212,17 +213,16 @@ __attribute__((target_clones("avx2", "default"))) void sharpenRow(const std::uin
 
 }  // namespace
 
-void Convolve(Kernel coefficients, std::uint16_t divisor, WorkBitmap& target) {
+WorkBitmap convolvedPicture(const WorkBitmap& picture, const Kernel& coefficients, std::uint16_t divisor) {
     // A divisor of 0 would divide by zero; the dialogs always pass 1.
     if (divisor == 0) divisor = 1;
     switch (widthFor(absoluteWeight(coefficients))) {
-    case Width::Bits16: target = convolveWith<std::int16_t>(target, coefficients, divisor); break;
-    case Width::Bits32: target = convolveWith<std::int32_t>(target, coefficients, divisor); break;
-    case Width::Bits64: target = convolveWith<std::int64_t>(target, coefficients, divisor); break;
+    case Width::Bits16: return convolveWith<std::int16_t>(picture, coefficients, divisor);
+    case Width::Bits32: return convolveWith<std::int32_t>(picture, coefficients, divisor);
+    case Width::Bits64: break;
     }
+    return convolveWith<std::int64_t>(picture, coefficients, divisor);
 }
-
-void CopyMe(WorkBitmap& target, const WorkBitmap& source) { target = source.to24(); }
 
 WorkBitmap fringePicture(const WorkBitmap& picture, const Kernel& user, const Kernel& builtIn) {
     const std::int64_t reach = std::max(absoluteWeight(user), absoluteWeight(builtIn));

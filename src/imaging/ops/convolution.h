@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // 3x3 convolutions: the three fringe methods and Sharpen.
 //
 // A kernel lists its nine weights row by row from the top, left to right,
@@ -32,13 +33,10 @@ inline constexpr Kernel kFringe1Defaults = {1, 2, 1, 0, 0, 0, -1, -1, -1};
 inline constexpr Kernel kFringe2Defaults = {-1, -2, -1, 0, 0, 0, 1, 2, 1};
 inline constexpr Kernel kFringe3Defaults = {-1, -1, -1, 0, 0, 0, -1, -1, -1};
 
-// Convolves the interior of a 24-bit target in place, reading from an
-// untouched copy: each channel becomes clamp(sum / divisor, 0, 255), the
-// quotient truncated toward zero. divisor is at least 1.
-void Convolve(Kernel coefficients, std::uint16_t divisor, WorkBitmap& target);
-
-// target := source, converted to 24 bits.
-void CopyMe(WorkBitmap& target, const WorkBitmap& source);
+// Fringe 1: the picture convolved over its interior, each channel
+// clamp(sum / divisor, 0, 255), the quotient truncated toward zero. A
+// divisor of 0 counts as 1. A new 24-bit picture.
+WorkBitmap convolvedPicture(const WorkBitmap& picture, const Kernel& coefficients, std::uint16_t divisor);
 
 // Fringe 2 and Fringe 3: for each interior channel the larger of the user
 // kernel's and the built-in kernel's clamped responses; then the whole

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Freehand stamps: the disk that the pen, the brush and the rubber paint.
 //
 // A stamp made with the pointer at (X, Y) is a disk of radius 16 centred

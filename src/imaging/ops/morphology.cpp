@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Binary morphology: Erode, Dilate, Thin and Pen-and-ink.
 //
 // Each pass classifies every input row once into byte masks, one byte per
@@ -20,7 +21,6 @@
 #include <cstdint>
 #include <vector>
 
-#include "imaging/picture/luminance.h"
 #include "imaging/ops/tones.h"
 
 namespace hueline {
@@ -46,66 +46,6 @@ __attribute__((target_clones("avx2", "default"))) void classifyWhole(const Byte*
 __attribute__((target_clones("avx2", "default"))) void classifyRed(const Byte* __restrict row, int width,
                                                                    Byte* __restrict white) {
     for (int x = 0; x < width; ++x) white[x] = row[3 * x + 2] == 255 ? 0xFF : 0;
-}
-
-// The B&W threshold: white when the threshold luminance is greater than
-// kBlackWhiteThreshold, that is when S = 299 R + 587 G + 110 B is greater
-// than limit = 1000 * t + 500 (or equal to it and the extended evaluation
-// rounds up). S needs 18 bits; to keep 16-bit lanes it is split as
-// S = 256 (R + 2 G) + (43 R + 75 G + 110 B), the second part below 2^16,
-// and compared as 256 * high + low with low < 256. Returns whether some
-// pixel sat exactly on the limit.
-constexpr int kLimit = 1000 * kBlackWhiteThreshold + 500;
-static_assert(weightsOf(LuminanceForm::Threshold).red == 256 + 43);
-static_assert(weightsOf(LuminanceForm::Threshold).green == 512 + 75);
-static_assert(weightsOf(LuminanceForm::Threshold).blue == 110);
-constexpr std::uint16_t kLimitHigh = kLimit / 256, kLimitLow = kLimit % 256;
-
-__attribute__((target_clones("avx2", "default"))) bool thresholdChunk(const Byte* __restrict blue,
-                                                                      const Byte* __restrict green,
-                                                                      const Byte* __restrict red, int n,
-                                                                      Byte* __restrict white) {
-    std::uint16_t ties = 0;
-    for (int x = 0; x < n; ++x) {
-        const std::uint16_t b = blue[x], g = green[x], r = red[x];
-        const std::uint16_t part = std::uint16_t(43 * r + 75 * g + 110 * b);
-        const std::uint16_t high = std::uint16_t(r + 2 * g + (part >> 8));
-        const std::uint16_t low = part & 0xFF;
-        ties |= std::uint16_t((high == kLimitHigh) & (low == kLimitLow));
-        white[x] = (high > kLimitHigh) | ((high == kLimitHigh) & (low > kLimitLow)) ? 0xFF : 0;
-    }
-    return ties != 0;
-}
-
-__attribute__((target_clones("avx2", "default"))) void splitChannels(const Byte* __restrict row, int n,
-                                                                     Byte* __restrict blue,
-                                                                     Byte* __restrict green,
-                                                                     Byte* __restrict red) {
-    for (int x = 0; x < n; ++x) {
-        blue[x] = row[3 * x];
-        green[x] = row[3 * x + 1];
-        red[x] = row[3 * x + 2];
-    }
-}
-
-void classifyThreshold(const Byte* row, int width, Byte* white) {
-    // The channels are first split into three short runs, which lets the
-    // arithmetic run on plain contiguous bytes.
-    constexpr int kChunk = 256;
-    Byte blue[kChunk], green[kChunk], red[kChunk];
-    bool ties = false;
-    for (int x0 = 0; x0 < width; x0 += kChunk) {
-        const int n = width - x0 < kChunk ? width - x0 : kChunk;
-        splitChannels(row + 3 * std::size_t(x0), n, blue, green, red);
-        ties |= thresholdChunk(blue, green, red, n, white + x0);
-    }
-    if (!ties) return;
-    constexpr LuminanceWeights w = weightsOf(LuminanceForm::Threshold);
-    for (int x = 0; x < width; ++x) {
-        const int b = row[3 * x], g = row[3 * x + 1], r = row[3 * x + 2];
-        if (w.red * r + w.green * g + w.blue * b == kLimit)
-            white[x] = tieRoundsUp(LuminanceForm::Threshold, r, g, b) ? 0xFF : 0;
-    }
 }
 
 // ---- Writing rows --------------------------------------------------------
@@ -214,7 +154,9 @@ void classify(Test test, const Byte* row, int width, RowMasks& m) {
     switch (test) {
     case Test::Whole: classifyWhole(row, width, m.white.data(), m.black.data()); break;
     case Test::Red: classifyRed(row, width, m.white.data()); break;
-    case Test::Threshold: classifyThreshold(row, width, m.white.data()); break;
+    case Test::Threshold:
+        thresholdMaskRow(row, width, LuminanceForm::Threshold, kBlackWhiteThreshold, m.white.data());
+        break;
     }
 }
 
@@ -259,8 +201,8 @@ WorkBitmap binaryPass(const WorkBitmap& picture, Test test, bool thresholdBorder
 
 }  // namespace
 
-void DilatePels(WorkBitmap& picture) {
-    picture = binaryPass(
+WorkBitmap dilatedPicture(const WorkBitmap& picture) {
+    return binaryPass(
         picture, Test::Whole, false,
         [](const RowMasks& u, const RowMasks& m, const RowMasks& d, Byte* o, int w) {
             dilateStep(u.black.data(), m.white.data(), m.black.data(), d.black.data(), w, o);
@@ -268,8 +210,8 @@ void DilatePels(WorkBitmap& picture) {
         writeBlackened);
 }
 
-void ErodePels(WorkBitmap& picture) {
-    picture = binaryPass(
+WorkBitmap erodedPicture(const WorkBitmap& picture) {
+    return binaryPass(
         picture, Test::Whole, false,
         [](const RowMasks& u, const RowMasks& m, const RowMasks& d, Byte* o, int w) {
             erodeStep(u.white.data(), m.white.data(), m.black.data(), d.white.data(), w, o);
@@ -277,8 +219,8 @@ void ErodePels(WorkBitmap& picture) {
         writeWhitened);
 }
 
-void ThinLine(WorkBitmap& picture) {
-    picture = binaryPass(
+WorkBitmap thinnedPicture(const WorkBitmap& picture) {
+    return binaryPass(
         picture, Test::Red, false,
         [](const RowMasks& u, const RowMasks& m, const RowMasks& d, Byte* o, int w) {
             thinStep(u.white.data(), m.white.data(), d.white.data(), w, o);

@@ -1,11 +1,12 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Median: the per-channel median of each 3x3 block.
 //
-// SelectionSort's exchanges are fixed by the positions i and j alone: the
+// The selection sort's exchanges are fixed by the positions i and j alone: the
 // pair (i, j) is compared in the same order whatever the values, and an
 // exchange leaves the smaller value at i and the larger at j. So for nine
 // values the sort is a fixed sequence of 36 compare-exchanges, each a min
 // and a max, and the same sequence can run over every byte of a row at
-// once: the fifth value it leaves is exactly what SelectionSort leaves.
+// once: the fifth value it leaves is exactly what the sort leaves.
 #include "imaging/ops/rank_filters.h"
 
 #include <algorithm>
@@ -18,7 +19,7 @@ namespace {
 
 constexpr std::size_t kBlock = 9;
 
-// SelectionSort's (i, j) pairs for nine values, in the order it visits them.
+// The sort's (i, j) pairs for nine values, in the order it visits them.
 struct Pair {
     std::size_t i, j;
 };
@@ -66,14 +67,6 @@ __attribute__((target_clones("avx2", "default"))) void medianRow(const std::uint
 }
 
 }  // namespace
-
-void SelectionSort(std::span<std::int32_t> values) {
-    const std::size_t n = values.size();
-    if (n < 2) return;
-    for (std::size_t i = 0; i + 1 < n; ++i)
-        for (std::size_t j = n - 1; j > i; --j)
-            if (values[j] < values[i]) std::swap(values[i], values[j]);
-}
 
 WorkBitmap medianPicture(const WorkBitmap& picture) {
     const WorkBitmap in = picture.to24();

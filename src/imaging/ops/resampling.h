@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Resampling for the view: zoom's area-averaging stretch and the preview's
 // fit into a fixed frame.
 #pragma once

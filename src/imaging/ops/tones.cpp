@@ -1,7 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "imaging/ops/tones.h"
 
+#include <bit>
 #include <cstdint>
-#include <cstring>
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
 #endif
@@ -10,35 +11,22 @@
 namespace hueline {
 namespace {
 
-// The row loops below are written for the compiler to vectorise: each
-// computes the exact decimal sum S of every pixel in 32-bit lanes, decides
-// the pixel from S, and only notes whether some S fell exactly on a tie.
-// Ties (about one colour in a hundred) are then settled one by one by the
-// extended evaluation. Input and output rows are always different.
-
-// The row loops are compiled twice, for AVX2 and for the baseline, and the
-// processor picks at load time: the interleaved three-byte pixels only
-// vectorise well with AVX2's shuffles.
-#define HUELINE_ROW_LOOP __attribute__((target_clones("avx2", "default")))
-
-// Calls fn(x) for every x whose flag is set, skipping eight clear flags at
-// a time: ties are sparse.
-template <typename Fn>
-void forEachFlagged(const std::uint8_t* flags, int width, Fn fn) {
-    int x = 0;
-    for (; x + 8 <= width; x += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, flags + x, 8);
-        if (!word) continue;
-        for (int i = 0; i < 8; ++i)
-            if (flags[x + i]) fn(x + i);
-    }
-    for (; x < width; ++x)
-        if (flags[x]) fn(x);
-}
+// Each pixel's exact decimal sum S is computed in 16-bit lanes and decides
+// the pixel unless it lies exactly on a tie (about one colour in a
+// hundred); ties are settled one by one by the extended evaluation, still
+// from the input pixel, before the output is stored. So every loop reads a
+// pixel before it writes the same pixel, and input and output may be the
+// same row.
 
 // floor(v / 100) for 0 <= v <= 25550, by a multiply and a shift.
 inline int div100(int v) { return (v * 5243) >> 19; }
+
+// A luminance of the form is greater than t exactly when S > limit, or
+// S == limit and the tie rounds up, with limit = scale * t + scale / 2.
+constexpr int limitFor(LuminanceForm form, int t) {
+    const LuminanceWeights w = weightsOf(form);
+    return w.scale * t + w.scale / 2;
+}
 
 // Remembers how recent ties were settled: photographs repeat colours, and
 // replaying the extended evaluation costs far more than a look-up. Each
@@ -46,7 +34,8 @@ inline int div100(int v) { return (v * 5243) >> 19; }
 // them (0 = empty).
 class TieCache {
 public:
-    int gray(int r, int g, int b) {
+    int gray(const std::uint8_t* pixel) {
+        const int r = pixel[2], g = pixel[1], b = pixel[0];
         const std::uint32_t colour = std::uint32_t(r) << 16 | std::uint32_t(g) << 8 | std::uint32_t(b);
         std::uint32_t& slot = slots_[(colour * 2654435761u) >> (32 - kBits)];
         if ((slot & 0xFFFFFF) == colour && slot >> 24) return int(slot >> 24) - 1;
@@ -60,14 +49,19 @@ private:
     std::vector<std::uint32_t> slots_ = std::vector<std::uint32_t>(std::size_t(1) << kBits);
 };
 
+template <LuminanceForm Form>
+std::uint8_t whiteByte(const std::uint8_t* pixel, int threshold) {
+    return luminance(Form, pixel[2], pixel[1], pixel[0]) > threshold ? 0xFF : 0;
+}
+
 #if defined(__x86_64__) || defined(__i386__)
 #define HUELINE_HAVE_SSSE3_BLOCKS 1
 // Sixteen pixels at a time with SSSE3's byte shuffles, which take the
 // three channels apart and put the results back in three-byte pixels far
-// more cheaply than the compiler's own vectorisation of these loops. Each
-// block function handles the first width & ~15 pixels of a row, writing the
-// same outputs and tie flags as the plain loops, and returns how many it
-// did. Sums stay in 16-bit lanes: S <= 25500 for the gray weights.
+// more cheaply than the compiler's own vectorisation. Each block function
+// handles the first width & ~15 pixels of a row and returns how many it
+// did; plain loops finish the row. Sums stay in 16-bit lanes: S <= 25500
+// for the gray weights.
 namespace blocks {
 
 // Byte i of mask k for channel c picks pixel i's channel c from the k-th
@@ -91,7 +85,7 @@ constexpr Masks makeMasks() {
 constexpr Masks kMasks = makeMasks();
 
 struct Channels16 {
-    __m128i v[3];                  // the 48 source bytes
+    __m128i v[3];                          // the 48 source bytes
     __m128i bLo, bHi, gLo, gHi, rLo, rHi;  // each channel widened to 16 bits
 };
 
@@ -129,36 +123,50 @@ __attribute__((target("ssse3"))) inline void storeSpread(std::uint8_t* p, __m128
         _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 16 * k), _mm_shuffle_epi8(values, mask(kMasks.spread[k])));
 }
 
-__attribute__((target("ssse3"))) int gray(const std::uint8_t* src, std::uint8_t* dst, int width, std::uint8_t* ties,
-                                          std::uint8_t& any) {
-    int bits = 0;
+// Replaces the bytes of the tie lanes (bit i of ties for lane i) by
+// settle(pixel i of the block).
+template <typename Settle>
+__attribute__((target("ssse3"))) inline __m128i settleTies(__m128i values, int ties, const std::uint8_t* block,
+                                                           Settle settle) {
+    if (!ties) return values;
+    alignas(16) std::uint8_t v[16];
+    _mm_store_si128(reinterpret_cast<__m128i*>(v), values);
+    for (; ties; ties &= ties - 1) {
+        const int i = std::countr_zero(unsigned(ties));
+        v[i] = settle(block + 3 * i);
+    }
+    return _mm_load_si128(reinterpret_cast<const __m128i*>(v));
+}
+
+__attribute__((target("ssse3"))) int gray(const std::uint8_t* src, std::uint8_t* dst, int width, TieCache& cache) {
     const int n = width & ~15;
     for (int x = 0; x < n; x += 16) {
         const Channels16 c = load(src + 3 * x);
         __m128i q[2], t[2];
         const __m128i sums[2] = {graySum(c.rLo, c.gLo, c.bLo), graySum(c.rHi, c.gHi, c.bHi)};
         for (int h = 0; h < 2; ++h) {
+            // (S + 50) / 100 is the high half of (S + 50) * 41944 shifted by
+            // 6 more (exact below 43690); on a tie it rounded S up.
             const __m128i s = _mm_add_epi16(sums[h], _mm_set1_epi16(50));
             q[h] = _mm_srli_epi16(_mm_mulhi_epu16(s, _mm_set1_epi16(std::int16_t(41944))), 6);
             t[h] = _mm_cmpeq_epi16(s, _mm_mullo_epi16(q[h], _mm_set1_epi16(100)));
         }
-        const __m128i tie = _mm_packs_epi16(t[0], t[1]);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(ties + x), tie);
-        bits |= _mm_movemask_epi8(tie);
-        storeSpread(dst + 3 * x, _mm_packus_epi16(q[0], q[1]));
+        const int ties = _mm_movemask_epi8(_mm_packs_epi16(t[0], t[1]));
+        storeSpread(dst + 3 * x, settleTies(_mm_packus_epi16(q[0], q[1]), ties, src + 3 * x,
+                                            [&cache](const std::uint8_t* p) { return std::uint8_t(cache.gray(p)); }));
     }
-    any |= std::uint8_t(bits != 0);
     return n;
 }
 
-// White where S > limit. For the gray weights S is the gray sum itself.
-// For the threshold weights S = 299 R + 587 G + 110 B = 10 A - C with A the
-// gray sum and C = R + 3 G, and with limit = 10 L0 + l1:
+// 0xFF where S > limit, and the lanes where S == limit. For the gray
+// weights S is the gray sum itself. For the threshold weights
+// S = 299 R + 587 G + 110 B = 10 A - C with A the gray sum and C = R + 3 G,
+// and with limit = 10 L0 + l1:
 //   S > limit  <=>  A > L0 + floor((l1 + C) / 10)
 //   S == limit <=>  A == L0 + floor((l1 + C) / 10) and 10 divides l1 + C
 // which keeps every quantity in 16 bits.
 template <LuminanceForm Form>
-__attribute__((target("ssse3"))) inline void whiteAndTie(const Channels16& c, int limit, __m128i& white, __m128i& tie) {
+__attribute__((target("ssse3"))) inline __m128i whiteAndTie(const Channels16& c, int limit, int& ties) {
     __m128i w[2], t[2];
     const __m128i a[2] = {graySum(c.rLo, c.gLo, c.bLo), graySum(c.rHi, c.gHi, c.bHi)};
     const __m128i r[2] = {c.rLo, c.rHi}, g[2] = {c.gLo, c.gHi};
@@ -177,44 +185,63 @@ __attribute__((target("ssse3"))) inline void whiteAndTie(const Channels16& c, in
                                  _mm_cmpeq_epi16(d, _mm_mullo_epi16(tenth, _mm_set1_epi16(10))));
         }
     }
-    white = _mm_packs_epi16(w[0], w[1]);
-    tie = _mm_packs_epi16(t[0], t[1]);
+    ties = _mm_movemask_epi8(_mm_packs_epi16(t[0], t[1]));
+    return _mm_packs_epi16(w[0], w[1]);
 }
 
-template <LuminanceForm Form>
-__attribute__((target("ssse3"))) int threshold(const std::uint8_t* src, std::uint8_t* dst, int width, int limit,
-                                               std::uint8_t* ties, std::uint8_t& any) {
-    int bits = 0;
-    const int n = width & ~15;
+// The threshold over the blocks of a row: put(x, white) receives the 0xFF
+// lanes of the sixteen pixels from x on, ties already settled. The
+// putters below are what the callers do with them.
+template <LuminanceForm Form, typename Put>
+__attribute__((target("ssse3"))) int threshold(const std::uint8_t* src, int width, int threshold, Put put) {
+    const int n = width & ~15, limit = limitFor(Form, threshold);
     for (int x = 0; x < n; x += 16) {
-        __m128i white, tie;
-        whiteAndTie<Form>(load(src + 3 * x), limit, white, tie);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(ties + x), tie);
-        bits |= _mm_movemask_epi8(tie);
-        storeSpread(dst + 3 * x, white);
+        int ties;
+        const __m128i w = whiteAndTie<Form>(load(src + 3 * x), limit, ties);
+        put(x, settleTies(w, ties, src + 3 * x,
+                          [threshold](const std::uint8_t* p) { return whiteByte<Form>(p, threshold); }));
     }
-    any |= std::uint8_t(bits != 0);
     return n;
 }
 
-__attribute__((target("ssse3"))) int colorSplit(const std::uint8_t* src, std::uint8_t* dst, int width, int limit,
-                                                std::uint8_t* ties, std::uint8_t& any) {
-    int bits = 0;
-    const int n = width & ~15;
-    for (int x = 0; x < n; x += 16) {
-        const Channels16 c = load(src + 3 * x);
-        __m128i white, tie;
-        whiteAndTie<LuminanceForm::Gray>(c, limit, white, tie);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(ties + x), tie);
-        bits |= _mm_movemask_epi8(tie);
-        for (int k = 0; k < 3; ++k)
+struct PutMask {
+    std::uint8_t* white;
+    __attribute__((target("ssse3"))) void operator()(int x, __m128i w) const {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(white + x), w);
+    }
+};
+
+struct PutBlackWhite {
+    std::uint8_t* dst;
+    __attribute__((target("ssse3"))) void operator()(int x, __m128i w) const { storeSpread(dst + 3 * x, w); }
+};
+
+struct PutWhitened {
+    const std::uint8_t* src;
+    std::uint8_t* dst;
+    __attribute__((target("ssse3"))) void operator()(int x, __m128i w) const {
+        for (int k = 0; k < 3; ++k) {
+            const __m128i in = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 3 * x + 16 * k));
             _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 3 * x + 16 * k),
-                             _mm_or_si128(c.v[k], _mm_shuffle_epi8(white, mask(kMasks.spread[k]))));
+                             _mm_or_si128(in, _mm_shuffle_epi8(w, mask(kMasks.spread[k]))));
+        }
     }
-    any |= std::uint8_t(bits != 0);
-    return n;
-}
+};
 
+}  // namespace blocks
+#else
+// Elsewhere the plain loops do every pixel; the block putters are unused.
+namespace blocks {
+struct PutMask {
+    std::uint8_t* white;
+};
+struct PutBlackWhite {
+    std::uint8_t* dst;
+};
+struct PutWhitened {
+    const std::uint8_t* src;
+    std::uint8_t* dst;
+};
 }  // namespace blocks
 #endif
 
@@ -222,169 +249,113 @@ __attribute__((target("ssse3"))) int colorSplit(const std::uint8_t* src, std::ui
 // processor of the last fifteen years); the plain loops finish each row.
 inline bool useBlocks() {
 #ifdef HUELINE_HAVE_SSSE3_BLOCKS
-    return __builtin_cpu_supports("ssse3");
+    static const bool supported = __builtin_cpu_supports("ssse3");
+    return supported;
 #else
     return false;
 #endif
 }
 
-
-HUELINE_ROW_LOOP void grayRow(const std::uint8_t* src, std::uint8_t* dst, int width, std::uint8_t* ties,
-                              TieCache& cache, bool blocks) {
-    // Sixteen-bit lanes throughout: S + 50 <= 25550, and S / 100 is the high
-    // half of S * 41944 shifted by 6 more (exact below 43690).
-    std::uint8_t any = 0;
-    int start = 0;
+void grayRow(const std::uint8_t* src, std::uint8_t* dst, int width, TieCache& cache) {
+    int x = 0;
 #ifdef HUELINE_HAVE_SSSE3_BLOCKS
-    if (blocks) start = blocks::gray(src, dst, width, ties, any);
-#else
-    (void)blocks;
+    if (useBlocks()) x = blocks::gray(src, dst, width, cache);
 #endif
-    for (int x = start; x < width; ++x) {
-        const std::uint16_t s = std::uint16_t(30 * src[3 * x + 2] + 59 * src[3 * x + 1] + 11 * src[3 * x] + 50);
-        const std::uint16_t q = std::uint16_t((std::uint32_t(s) * 41944u) >> 22);
-        const std::uint8_t tie = s == std::uint16_t(100 * q);  // the exact sum was q - 1/2, rounded up here
-        ties[x] = tie;
-        any |= tie;
-        dst[3 * x] = dst[3 * x + 1] = dst[3 * x + 2] = std::uint8_t(q);
-    }
-    if (!any) return;
-    forEachFlagged(ties, width, [src, dst, &cache](int x) {
-        const std::uint8_t v = std::uint8_t(cache.gray(src[3 * x + 2], src[3 * x + 1], src[3 * x]));
+    for (; x < width; ++x) {
+        const std::uint8_t* p = src + 3 * x;
+        const int s = 30 * p[2] + 59 * p[1] + 11 * p[0];
+        const int q = div100(s + 50);
+        const std::uint8_t v = std::uint8_t(s + 50 == 100 * q ? cache.gray(p) : q);
         dst[3 * x] = dst[3 * x + 1] = dst[3 * x + 2] = v;
-    });
+    }
 }
 
-// A luminance of the form is greater than t exactly when S > limit, or
-// S == limit and the tie rounds up, with limit = scale * t + scale / 2.
-constexpr int limitFor(LuminanceForm form, int t) {
-    const LuminanceWeights w = weightsOf(form);
-    return w.scale * t + w.scale / 2;
+// The one threshold decision over a row of width pixels: the blocks,
+// then putOne(x, 0xFF or 0) for each pixel after them. BlockPut is the
+// block form of the same output.
+template <LuminanceForm Form, typename BlockPut, typename OnePut>
+void thresholdRow(const std::uint8_t* src, int width, int threshold, [[maybe_unused]] BlockPut putBlock,
+                  OnePut putOne) {
+    int x = 0;
+#ifdef HUELINE_HAVE_SSSE3_BLOCKS
+    if (useBlocks()) x = blocks::threshold<Form>(src, width, threshold, putBlock);
+#endif
+    for (; x < width; ++x) putOne(x, whiteByte<Form>(src + 3 * x, threshold));
 }
-
-// The per-row state of the threshold loops: the tie flags of one row and
-// whether the block functions may run.
-struct RowScratch {
-    std::vector<std::uint8_t> ties;
-    bool blocks;
-    explicit RowScratch(int width) : ties(std::size_t(width)), blocks(useBlocks()) {}
-};
 
 template <LuminanceForm Form>
-HUELINE_ROW_LOOP void thresholdRow(const std::uint8_t* src, std::uint8_t* dst, int width, int limit,
-                                   RowScratch& scratch) {
-    constexpr LuminanceWeights w = weightsOf(Form);
-    std::uint8_t* ties = scratch.ties.data();
-    std::uint8_t any = 0;
-    int start = 0;
-#ifdef HUELINE_HAVE_SSSE3_BLOCKS
-    if (scratch.blocks) start = blocks::threshold<Form>(src, dst, width, limit, ties, any);
-#endif
-    for (int x = start; x < width; ++x) {
-        const int s = w.red * src[3 * x + 2] + w.green * src[3 * x + 1] + w.blue * src[3 * x];
-        const std::uint8_t tie = s == limit;
-        ties[x] = tie;
-        any |= tie;
-        const std::uint8_t v = s > limit ? 255 : 0;
-        dst[3 * x] = dst[3 * x + 1] = dst[3 * x + 2] = v;
-    }
-    if (!any) return;
-    forEachFlagged(ties, width, [src, dst](int x) {
-        const std::uint8_t v = tieRoundsUp(Form, src[3 * x + 2], src[3 * x + 1], src[3 * x]) ? 255 : 0;
-        dst[3 * x] = dst[3 * x + 1] = dst[3 * x + 2] = v;
-    });
+void blackWhiteRow(const std::uint8_t* src, std::uint8_t* dst, int width, int threshold) {
+    thresholdRow<Form>(src, width, threshold, blocks::PutBlackWhite{dst},
+                       [dst](int x, std::uint8_t v) { dst[3 * x] = dst[3 * x + 1] = dst[3 * x + 2] = v; });
 }
 
-HUELINE_ROW_LOOP void colorSplitRow(const std::uint8_t* src, std::uint8_t* dst, int width, int limit,
-                                    RowScratch& scratch) {
-    std::uint8_t* ties = scratch.ties.data();
-    std::uint8_t any = 0;
-    int start = 0;
-#ifdef HUELINE_HAVE_SSSE3_BLOCKS
-    if (scratch.blocks) start = blocks::colorSplit(src, dst, width, limit, ties, any);
-#endif
-    for (int x = start; x < width; ++x) {
-        const std::uint8_t b = src[3 * x], g = src[3 * x + 1], r = src[3 * x + 2];
-        const int s = 30 * r + 59 * g + 11 * b;
-        const std::uint8_t tie = s == limit;
-        ties[x] = tie;
-        any |= tie;
-        const bool white = s > limit;
-        dst[3 * x] = white ? 255 : b;
-        dst[3 * x + 1] = white ? 255 : g;
-        dst[3 * x + 2] = white ? 255 : r;
-    }
-    if (!any) return;
-    forEachFlagged(ties, width, [src, dst](int x) {
-        if (tieRoundsUp(LuminanceForm::Gray, src[3 * x + 2], src[3 * x + 1], src[3 * x]))
-            dst[3 * x] = dst[3 * x + 1] = dst[3 * x + 2] = 255;
-    });
-}
-
+// Runs fn(input row, output row, width) over every row of a 24-bit input
+// into a 24-bit output of the same size.
 template <typename RowFn>
-WorkBitmap mapRows(const WorkBitmap& picture, RowFn fn) {
+void eachRow(const WorkBitmap& in24, WorkBitmap& out, RowFn fn) {
+    for (int y = 0; y < in24.height(); ++y) fn(in24.constRow(y), out.row(y), in24.width());
+}
+
+// A new 24-bit picture: rows(24-bit input, output) fills the output.
+template <typename Rows>
+WorkBitmap computed24(const WorkBitmap& picture, Rows rows) {
     const WorkBitmap in = picture.to24();
     WorkBitmap out = WorkBitmap::uninitialized24(in.width(), in.height());
-    RowScratch scratch(in.width());
-    for (int y = 0; y < in.height(); ++y) fn(in.row(y), out.row(y), in.width(), scratch);
+    rows(in, out);
     return out;
 }
 
 }  // namespace
 
+void thresholdMaskRow(const std::uint8_t* row, int width, LuminanceForm form, int threshold, std::uint8_t* white) {
+    const auto putOne = [white](int x, std::uint8_t v) { white[x] = v; };
+    if (form == LuminanceForm::Gray)
+        thresholdRow<LuminanceForm::Gray>(row, width, threshold, blocks::PutMask{white}, putOne);
+    else
+        thresholdRow<LuminanceForm::Threshold>(row, width, threshold, blocks::PutMask{white}, putOne);
+}
+
 void grayRows(const WorkBitmap& in24, WorkBitmap& out) {
-    std::vector<std::uint8_t> ties(std::size_t(in24.width()));
     TieCache cache;
-    const bool blocks = useBlocks();
-    for (int y = 0; y < in24.height(); ++y)
-        grayRow(in24.row(y), out.row(y), in24.width(), ties.data(), cache, blocks);
+    for (int y = 0; y < in24.height(); ++y) grayRow(in24.constRow(y), out.row(y), in24.width(), cache);
 }
 
 void thresholdRows(const WorkBitmap& in24, WorkBitmap& out, LuminanceForm form, int threshold) {
-    const int limit = limitFor(form, threshold);
-    RowScratch scratch(in24.width());
-    for (int y = 0; y < in24.height(); ++y) {
-        if (form == LuminanceForm::Gray)
-            thresholdRow<LuminanceForm::Gray>(in24.row(y), out.row(y), in24.width(), limit, scratch);
-        else
-            thresholdRow<LuminanceForm::Threshold>(in24.row(y), out.row(y), in24.width(), limit, scratch);
-    }
+    if (form == LuminanceForm::Gray)
+        eachRow(in24, out, [threshold](const std::uint8_t* s, std::uint8_t* d, int w) {
+            blackWhiteRow<LuminanceForm::Gray>(s, d, w, threshold);
+        });
+    else
+        eachRow(in24, out, [threshold](const std::uint8_t* s, std::uint8_t* d, int w) {
+            blackWhiteRow<LuminanceForm::Threshold>(s, d, w, threshold);
+        });
 }
 
 void colorSplitRows(const WorkBitmap& in24, WorkBitmap& out, int position) {
-    const int limit = limitFor(LuminanceForm::Gray, position);
-    RowScratch scratch(in24.width());
-    for (int y = 0; y < in24.height(); ++y)
-        colorSplitRow(in24.row(y), out.row(y), in24.width(), limit, scratch);
-}
-
-WorkBitmap grayPicture(const WorkBitmap& picture) {
-    WorkBitmap out = WorkBitmap::uninitialized24(picture.width(), picture.height());
-    grayRows(picture.to24(), out);
-    return out;
-}
-
-WorkBitmap blackWhitePicture(const WorkBitmap& picture) {
-    const int limit = limitFor(LuminanceForm::Threshold, kBlackWhiteThreshold);
-    return mapRows(picture, [limit](const std::uint8_t* s, std::uint8_t* d, int w, RowScratch& r) {
-        thresholdRow<LuminanceForm::Threshold>(s, d, w, limit, r);
+    eachRow(in24, out, [position](const std::uint8_t* s, std::uint8_t* d, int w) {
+        thresholdRow<LuminanceForm::Gray>(s, w, position, blocks::PutWhitened{s, d}, [s, d](int x, std::uint8_t v) {
+            for (int k = 0; k < 3; ++k) d[3 * x + k] = s[3 * x + k] | v;
+        });
     });
 }
 
-void BlackWhite(WorkBitmap& picture) { picture = blackWhitePicture(picture); }
+WorkBitmap grayPicture(const WorkBitmap& picture) { return computed24(picture, grayRows); }
+
+WorkBitmap blackWhitePicture(const WorkBitmap& picture) {
+    return computed24(picture, [](const WorkBitmap& in, WorkBitmap& out) {
+        thresholdRows(in, out, LuminanceForm::Threshold, kBlackWhiteThreshold);
+    });
+}
 
 WorkBitmap bwSplitPicture(const WorkBitmap& picture, int position) {
-    const int limit = limitFor(LuminanceForm::Gray, position);
-    return mapRows(picture, [limit](const std::uint8_t* s, std::uint8_t* d, int w, RowScratch& r) {
-        thresholdRow<LuminanceForm::Gray>(s, d, w, limit, r);
+    return computed24(picture, [position](const WorkBitmap& in, WorkBitmap& out) {
+        thresholdRows(in, out, LuminanceForm::Gray, position);
     });
 }
 
 WorkBitmap colorSplitPicture(const WorkBitmap& picture, int position) {
-    const int limit = limitFor(LuminanceForm::Gray, position);
-    return mapRows(picture, [limit](const std::uint8_t* s, std::uint8_t* d, int w, RowScratch& r) {
-        colorSplitRow(s, d, w, limit, r);
-    });
+    return computed24(picture,
+                      [position](const WorkBitmap& in, WorkBitmap& out) { colorSplitRows(in, out, position); });
 }
 
 }  // namespace hueline

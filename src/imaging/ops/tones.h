@@ -1,8 +1,11 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Gray and the thresholds: point operations, each pixel on its own.
 //
 // Every function takes the picture in any format and returns a new 24-bit
 // picture; the input is left as it was (its pixels may be shared).
 #pragma once
+
+#include <cstdint>
 
 #include "imaging/picture/luminance.h"
 #include "imaging/picture/work_bitmap.h"
@@ -16,8 +19,6 @@ WorkBitmap grayPicture(const WorkBitmap& picture);
 // luminance is greater than 128, black elsewhere.
 inline constexpr int kBlackWhiteThreshold = 128;
 WorkBitmap blackWhitePicture(const WorkBitmap& picture);
-// The same, replacing the picture (it ends 24-bit).
-void BlackWhite(WorkBitmap& picture);
 
 // The B&W split at a slider position: white where the gray luminance is
 // greater than the position, black elsewhere.
@@ -27,9 +28,16 @@ WorkBitmap bwSplitPicture(const WorkBitmap& picture, int position);
 // position, the pixel's own colour elsewhere.
 WorkBitmap colorSplitPicture(const WorkBitmap& picture, int position);
 
+// The one threshold decision, for a 24-bit row of width pixels: white[x]
+// becomes 0xFF where pixel x's luminance of the form is greater than
+// threshold (0 .. 255), 0 elsewhere. Every thresholding operation (these
+// and the morphology commands' B&W) decides through it.
+void thresholdMaskRow(const std::uint8_t* row, int width, LuminanceForm form, int threshold, std::uint8_t* white);
+
 // The row kernels behind the functions above, for callers that already
-// have a 24-bit input and an allocated 24-bit output of the same size
-// (the benchmarks). Input and output may be the same picture.
+// have a 24-bit input and an allocated 24-bit output of the same size (the
+// benchmarks). Input and output may be the same picture: every pixel is
+// read before it is written.
 void grayRows(const WorkBitmap& in24, WorkBitmap& out);
 void thresholdRows(const WorkBitmap& in24, WorkBitmap& out, LuminanceForm form, int threshold);
 void colorSplitRows(const WorkBitmap& in24, WorkBitmap& out, int position);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Errors the user sees. Their text is a finished sentence in the user's
 // words; the window shows it in a message box, the command-line companion
 // on standard error.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Luminance of a pixel, in the two forms the program uses.
 //
 //   gray luminance      round((R * 0.3   + G * 0.59 ) + B * 0.11)

@@ -1,15 +1,31 @@
-// Which kind of picture a file name names.
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Which kind of picture a file name names, for reading and for saving.
 #pragma once
 
+#include <array>
 #include <string_view>
 
 namespace hueline {
 
-enum class PictureKind { Bmp, Jpeg, Icon, Wmf, Emf, Unknown };
+enum class PictureKind { Bmp, Jpeg, Icon, Wmf, Emf, Png, Unknown };
 
-// By the end of the name, upper-cased: "JPEG" as the last four characters,
-// else "BMP", "JPG", "ICO", "WMF" or "EMF" as the last three. Nothing else
-// of the name, not even a dot, is looked at.
+// The kind a picture file is read as, by the end of the name, upper-cased:
+// "JPEG" as the last four characters, else "BMP", "JPG", "ICO", "WMF",
+// "EMF" or "PNG" as the last three. Nothing else of the name, not even a
+// dot, is looked at.
 PictureKind kindFromName(std::string_view name);
+
+// The kinds a picture is saved as, in the order of the save dialog's
+// entries.
+inline constexpr std::array<PictureKind, 3> kSavedKinds = {PictureKind::Jpeg, PictureKind::Bmp, PictureKind::Png};
+
+// The kind a name to save under asks for, by its extension in any case:
+// ".jpg" and ".jpeg" for JPEG, ".bmp" for BMP, ".png" for PNG; Unknown for
+// any other name.
+PictureKind savedKindFromName(std::string_view name);
+
+// The extension Save forces onto the name for a kind: ".jpg", ".bmp" or
+// ".png"; empty for a kind that is never saved.
+std::string_view savedExtension(PictureKind kind);
 
 }  // namespace hueline

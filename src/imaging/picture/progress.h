@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Progress of long reads, and a way for the user to stop them.
 //
 // A reader that may take long (a big JPEG, a metafile with much drawing)

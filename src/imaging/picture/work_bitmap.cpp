@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "imaging/picture/work_bitmap.h"
 
 #include <algorithm>
@@ -137,7 +138,7 @@ std::shared_ptr<WorkBitmap::Pixels> WorkBitmap::allocate(std::size_t bytes) {
     auto p = std::make_shared<Pixels>();
     // One spare word so that vectorised loops may read a little past the
     // last row's end without leaving the allocation.
-    p->data = std::make_unique_for_overwrite<std::uint8_t[]>(bytes + 16);
+    p->data = PictureMemory(bytes + 16);
     p->size = bytes;
     return p;
 }
@@ -158,7 +159,7 @@ WorkBitmap WorkBitmap::uninitialized24(int width, int height) {
     const std::size_t used = 3 * std::size_t(width);
     if (used != out.stride_)
         for (int y = 0; y < height; ++y)
-            std::memset(out.pixels_->data.get() + std::size_t(y) * out.stride_ + used, 0, out.stride_ - used);
+            std::memset(out.pixels_->data.data() + std::size_t(y) * out.stride_ + used, 0, out.stride_ - used);
     return out;
 }
 
@@ -178,23 +179,23 @@ void WorkBitmap::setSize(int width, int height) {
         std::uint8_t fill = std::uint8_t(white);
         if (format_ == PixelFormat::Bits1) fill = white ? 0xFF : 0x00;
         if (format_ == PixelFormat::Bits4) fill = std::uint8_t(white << 4 | white);
-        std::memset(pixels_->data.get(), fill, pixels_->size);
+        std::memset(pixels_->data.data(), fill, pixels_->size);
     } else if (format_ == PixelFormat::Bits16 || format_ == PixelFormat::Bits32) {
-        std::memset(pixels_->data.get(), 0, pixels_->size);
+        std::memset(pixels_->data.data(), 0, pixels_->size);
         const std::uint32_t w = masks_.red | masks_.green | masks_.blue;
         for (int y = 0; y < height_; ++y) {
-            std::uint8_t* r = pixels_->data.get() + std::size_t(y) * stride_;
+            std::uint8_t* r = pixels_->data.data() + std::size_t(y) * stride_;
             for (int x = 0; x < width_; ++x) writeWord(r, x, format_, w);
         }
     } else {
-        std::memset(pixels_->data.get(), 0xFF, pixels_->size);
+        std::memset(pixels_->data.data(), 0xFF, pixels_->size);
     }
 }
 
 void WorkBitmap::detach() {
     if (pixels_.use_count() == 1) return;
     auto copy = allocate(pixels_->size);
-    std::memcpy(copy->data.get(), pixels_->data.get(), pixels_->size);
+    std::memcpy(copy->data.data(), pixels_->data.data(), pixels_->size);
     pixels_ = std::move(copy);
 }
 
@@ -258,7 +259,7 @@ void WorkBitmap::setPixelFormat(PixelFormat target) {
     out.height_ = height_;
     out.stride_ = rowStride(width_, target);
     out.pixels_ = allocate(out.stride_ * std::size_t(height_));
-    std::memset(out.pixels_->data.get(), 0, out.pixels_->size);
+    std::memset(out.pixels_->data.data(), 0, out.pixels_->size);
 
     if (target == PixelFormat::Bits24 && isIndexed(format_)) {
         // Through a 256-entry table of ready-made triples.
@@ -270,13 +271,13 @@ void WorkBitmap::setPixelFormat(PixelFormat target) {
         }
         for (int y = 0; y < height_; ++y) {
             const std::uint8_t* src = row(y);
-            std::uint8_t* dst = out.pixels_->data.get() + std::size_t(y) * out.stride_;
+            std::uint8_t* dst = out.pixels_->data.data() + std::size_t(y) * out.stride_;
             for (int x = 0; x < width_; ++x) std::memcpy(dst + 3 * std::size_t(x), lut[indexAt(src, x, format_)], 3);
         }
     } else if (target == PixelFormat::Bits24 && format_ == PixelFormat::Bits32 && masks_ == defaultMasks(format_)) {
         for (int y = 0; y < height_; ++y) {
             const std::uint8_t* src = row(y);
-            std::uint8_t* dst = out.pixels_->data.get() + std::size_t(y) * out.stride_;
+            std::uint8_t* dst = out.pixels_->data.data() + std::size_t(y) * out.stride_;
             for (int x = 0; x < width_; ++x) {
                 dst[3 * x] = src[4 * x];
                 dst[3 * x + 1] = src[4 * x + 1];
@@ -286,7 +287,7 @@ void WorkBitmap::setPixelFormat(PixelFormat target) {
     } else {
         for (int y = 0; y < height_; ++y) {
             const std::uint8_t* src = row(y);
-            std::uint8_t* dst = out.pixels_->data.get() + std::size_t(y) * out.stride_;
+            std::uint8_t* dst = out.pixels_->data.data() + std::size_t(y) * out.stride_;
             for (int x = 0; x < width_; ++x) {
                 const ColorValue c = decodePixel(*this, src, x);
                 switch (target) {
@@ -321,11 +322,17 @@ void WorkBitmap::invert() {
     }
     if (empty()) return;
     if (format_ == PixelFormat::Bits24) {
+        // Shared pixels are inverted straight into a new block: one read
+        // and one write, not a copy and then a pass over the copy.
+        const auto out = pixels_.use_count() == 1 ? pixels_ : allocate(pixels_->size);
         const std::size_t n = 3 * std::size_t(width_);
         for (int y = 0; y < height_; ++y) {
-            std::uint8_t* r = row(y);
-            for (std::size_t i = 0; i < n; ++i) r[i] = std::uint8_t(~r[i]);
+            const std::uint8_t* src = pixels_->data.data() + std::size_t(y) * stride_;
+            std::uint8_t* dst = out->data.data() + std::size_t(y) * stride_;
+            for (std::size_t i = 0; i < n; ++i) dst[i] = std::uint8_t(~src[i]);
+            if (dst != src) std::memcpy(dst + n, src + n, stride_ - n);  // padding as it was
         }
+        pixels_ = out;
         return;
     }
     // 16 and 32 bits: flip the colour bits only, so that unused and alpha

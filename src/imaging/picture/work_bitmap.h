@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // WorkBitmap: a picture in memory addressed by rows.
 //
 // Row y counts from the top of the picture. A 24-bit row is 3 * width bytes
@@ -15,6 +16,8 @@
 #include <cstdint>
 #include <memory>
 #include <vector>
+
+#include "imaging/picture/memory.h"
 
 namespace hueline {
 
@@ -82,11 +85,11 @@ public:
 
     // Row access. The const form never copies; the writable form first takes
     // a private copy of shared pixels.
-    const std::uint8_t* row(int y) const { return pixels_->data.get() + std::size_t(y) * stride_; }
+    const std::uint8_t* row(int y) const { return pixels_->data.data() + std::size_t(y) * stride_; }
     const std::uint8_t* constRow(int y) const { return row(y); }
     std::uint8_t* row(int y) {
         detach();
-        return pixels_->data.get() + std::size_t(y) * stride_;
+        return pixels_->data.data() + std::size_t(y) * stride_;
     }
 
     const std::vector<PaletteEntry>& palette() const { return palette_; }
@@ -123,7 +126,7 @@ public:
 
 private:
     struct Pixels {
-        std::unique_ptr<std::uint8_t[]> data;
+        PictureMemory data;
         std::size_t size = 0;
     };
     static std::shared_ptr<Pixels> allocate(std::size_t bytes);

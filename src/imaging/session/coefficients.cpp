@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading the nine coefficient boxes of the fringe dialogs.
 #include "imaging/session/coefficients.h"
 

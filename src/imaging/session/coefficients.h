@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading the coefficient boxes of the fringe dialogs.
 //
 // A text converts when it is: optional leading blanks, an optional sign,

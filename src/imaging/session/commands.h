@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's commands, each run through the workspace exactly as its
 // button runs it. The window's handlers and the command-line companion
 // both call these and nothing else, so the two can never differ.

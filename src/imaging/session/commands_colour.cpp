@@ -1,8 +1,10 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Inverse, Sharpen, Median and the three fringe methods. Each refreshes
 // SourceSnapshot from the result pane, so that the Color Split slider then
 // works on the colour picture just made.
 #include "imaging/session/commands.h"
 #include "imaging/ops/convolution.h"
+#include "imaging/ops/routines.h"
 #include "imaging/ops/rank_filters.h"
 
 #include <utility>

@@ -1,8 +1,10 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Erode, Dilate, Thin and Pen-and-ink. Each refreshes SourceSnapshot from
 // the source pane. Erode, Dilate and Pen-and-ink threshold the result
 // pane's picture with BlackWhite first (in the same pass); Thin does not.
 #include "imaging/session/commands.h"
 #include "imaging/ops/morphology.h"
+#include "imaging/ops/routines.h"
 
 namespace hueline::commands {
 

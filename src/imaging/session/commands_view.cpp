@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Zoom out and zoom in.
 #include "imaging/session/commands.h"
 #include "imaging/ops/resampling.h"

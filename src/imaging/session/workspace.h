@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The picture workspace: the two panes, the working pictures behind them,
 // the status label's text, and the fixed order of steps in which every
 // command changes them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // JPEG reading and writing, checked against libjpeg's own command-line
 // programs (djpeg, cjpeg) run with the same settings where they exist.
 #include <gtest/gtest.h>
@@ -16,6 +17,7 @@
 #include "imaging/picture/errors.h"
 #include "imaging/codecs/file_io.h"
 #include "imaging/codecs/jpeg_codec.h"
+#include "imaging/picture/progress.h"
 
 namespace fs = std::filesystem;
 using namespace hueline;
@@ -149,7 +151,12 @@ TEST(JpegRead, DecodesAsLibjpegDoesWithTheSameSettings) {
     TempFolder tmp;
     for (const char* f : colour) {
         SCOPED_TRACE(f);
-        const WorkBitmap pic = readJpegFile(kData + f);
+        // djpeg does not turn photos upright: the EXIF block is renamed so
+        // that the reader leaves the portrait as stored too.
+        std::vector<std::uint8_t> bytes = readFileBytes(kData + f);
+        const auto exif = std::search(bytes.begin(), bytes.end(), std::begin("Exif"), std::end("Exif") - 1);
+        if (exif != bytes.end()) *exif = 'X';
+        const WorkBitmap pic = decodeJpeg(bytes, f);
         EXPECT_EQ(pic.format(), PixelFormat::Bits24);
         EXPECT_EQ(differingPixels(pic, djpeg(kData + f, tmp, false)), 0);
     }
@@ -340,4 +347,80 @@ TEST(JpegWrite, AnEmptyPictureIsNotSaved) {
     const auto before = readFileBytes(path);
     EXPECT_THROW(writeJpegFile(WorkBitmap(), path), UserError);
     EXPECT_EQ(readFileBytes(path), before);
+}
+
+namespace {
+
+// A baseline JPEG of a picture that is nowhere near flat gray.
+std::vector<std::uint8_t> stripes(int width, int height) {
+    WorkBitmap p(width, height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) p.setPixel(x, y, makeColor((x * 7) & 0xFF, 40 + (y & 0x7F), (x ^ y) & 0xFF));
+    return encodeJpeg(p);
+}
+
+bool rowIsGray(const WorkBitmap& p, int y) {
+    const std::uint8_t* row = p.constRow(y);
+    return std::all_of(row, row + 3 * p.width(), [](std::uint8_t v) { return v == 128; });
+}
+
+}  // namespace
+
+TEST(JpegRead, DamagedFilesOpenAndSayWhichPartIsGray) {
+    const std::vector<std::uint8_t> whole = stripes(96, 240);
+    std::string damage = "not cleared";
+    const WorkBitmap full = decodeJpeg(whole, "whole.jpg", &damage);
+    EXPECT_EQ(damage, "");
+
+    // Cut in the middle of the pixel data: libjpeg grays out the rest.
+    const std::span<const std::uint8_t> half(whole.data(), whole.size() / 2);
+    const WorkBitmap cut = decodeJpeg(half, "cut.jpg", &damage);
+    const std::string prefix = "cut.jpg is damaged: its data ends early, so the picture is gray below row ";
+    ASSERT_EQ(damage.compare(0, prefix.size(), prefix), 0) << damage;
+    const int row = std::stoi(damage.substr(prefix.size()));
+    EXPECT_NE(damage.find(" of 240."), std::string::npos) << damage;
+    ASSERT_GT(row, 16);
+    ASSERT_LT(row, 240 - 32);
+    // The row named is where the gray begins: libjpeg was decoding the
+    // 16-row band below it when the data ran out, and smooths across the
+    // next band's edge; every row below those two bands is gray, and the
+    // rows a band above it are the picture's.
+    for (int y = row + 32; y < 240; ++y) EXPECT_TRUE(rowIsGray(cut, y)) << y;
+    for (int y = 0; y < row - 16; ++y) EXPECT_TRUE(std::equal(cut.constRow(y), cut.constRow(y) + 3 * 96, full.constRow(y))) << y;
+
+    // A marker in the middle of the data: corrupt rather than short.
+    std::vector<std::uint8_t> marked = whole;
+    marked[whole.size() / 2] = 0xFF;
+    marked[whole.size() / 2 + 1] = 0xD3;
+    decodeJpeg(marked, "marked.jpg", &damage);
+    EXPECT_EQ(damage.compare(0, 31, "marked.jpg is damaged: its data"), 0) << damage;
+}
+
+TEST(JpegRead, LongDecodesReportProgressAndStopWhenCancelled) {
+    const std::vector<std::uint8_t> bytes = stripes(800, 600);
+    int reports = 0;
+    double last = -1;
+    {
+        const ProgressScope watch([&](double f) {
+            ++reports;
+            EXPECT_GE(f, last - 1e-9);  // never backwards within a decode
+            last = f;
+            return true;
+        });
+        decodeJpeg(bytes, "big.jpg");
+    }
+    EXPECT_GT(reports, 10);
+    EXPECT_NEAR(last, 1.0, 0.01);
+
+    int calls = 0;
+    const ProgressScope stopSoon([&](double) { return ++calls < 5; });
+    EXPECT_THROW(decodeJpeg(bytes, "big.jpg"), Cancelled);
+    EXPECT_EQ(calls, 5);
+    // A preview's decode, reduced by libjpeg as far as it still covers the box.
+    const WorkBitmap small = [&] {
+        const ProgressScope keepGoing([](double) { return true; });
+        return decodeJpegToCover(bytes, "big.jpg", 160, 166);
+    }();
+    EXPECT_EQ(small.width(), 200);
+    EXPECT_EQ(small.height(), 150);
 }

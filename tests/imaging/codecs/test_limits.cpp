@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every reader's size limits: a file right at a limit opens, one just past
 // it is refused with the message that names the limit, before the reader
 // allocates anything for the claimed size. The files are made here from

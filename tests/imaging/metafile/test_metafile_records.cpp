@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Record families played onto a recording surface: what each record
 // draws, and what a broken one does not.
 #include <gtest/gtest.h>
@@ -251,30 +252,6 @@ TEST(MetafileRecords, TextInTheFontsCodePage) {
     EXPECT_EQ(texts[1].text.text, u"\u041F");
 }
 
-TEST(MetafileRecords, SymbolFontsDrawTheirSigns) {
-    // A brace of three pieces and an ellipsis in Symbol, check boxes and a
-    // circled one in Wingdings; face names in any case.
-    WmfBuilder w(0, 0, 200, 100, 96);
-    for (const char* face : {"SYMBOL", "wingdings"}) {
-        Bytes f;
-        f.i16(-20).i16(0).i16(0).i16(0).i16(400).u8(0).u8(0).u8(0).u8(2).u8(0).u8(0).u8(0).u8(0).text(face).u8(0);
-        w.recBytes(0x02FB, f);
-    }
-    auto text = [&](const std::string& s) {
-        Bytes t;
-        t.i16(int(s.size())).text(s).pad(2).i16(0).i16(0);
-        w.recBytes(0x0521, t);
-    };
-    w.rec(0x012D, {0});
-    text("\xEC\xED\xEE\xBC");
-    w.rec(0x012D, {1});
-    text("\xFC\xFE\xA8\x81");
-    const auto texts = play(w.build(), PictureKind::Wmf).of(Call::Text);
-    ASSERT_EQ(texts.size(), 2u);
-    EXPECT_EQ(texts[0].text.text, u"\u23A7\u23A8\u23A9\u2026");
-    EXPECT_EQ(texts[1].text.text, u"\u2713\u2611\u25FB\u2460");
-}
-
 TEST(MetafileRecords, EnhancedWideTextAndCurrentPosition) {
     auto e = pixels();
     Bytes font;
@@ -285,10 +262,10 @@ TEST(MetafileRecords, EnhancedWideTextAndCurrentPosition) {
     e.rec(37, {1});
     e.rec(22, {1});  // update the current position
     e.rec(27, {5, 6});
-    auto text = [&](const std::u16string& s, bool withDx) {
+    auto text = [&](const std::u16string& s, bool withDx, std::uint32_t options = 0) {
         Bytes t;
         t.i32(0).i32(0).i32(0).i32(0).u32(1).f32(1).f32(1);
-        t.i32(90).i32(90).u32(std::uint32_t(s.size())).u32(76).u32(0).i32(0).i32(0).i32(0).i32(0);
+        t.i32(90).i32(90).u32(std::uint32_t(s.size())).u32(76).u32(options).i32(0).i32(0).i32(0).i32(0);
         const std::uint32_t dxAt = std::uint32_t(76 + ((s.size() * 2 + 3) / 4) * 4);
         t.u32(withDx ? dxAt : 0);
         for (char16_t c : s) t.u16(c);
@@ -299,8 +276,9 @@ TEST(MetafileRecords, EnhancedWideTextAndCurrentPosition) {
     };
     text(u"ab", true);
     text(u"\uF061", false);  // the Symbol font's private-use alpha
+    text(u"a", false, 0x10);  // glyph number 0x61 of the font, not a code
     const auto texts = play(e.build(), PictureKind::Emf).of(Call::Text);
-    ASSERT_EQ(texts.size(), 2u);
+    ASSERT_EQ(texts.size(), 3u);
     // The reference point is ignored: text starts at the current position
     // and moves it by its advance (the recording surface gives 10 per character).
     EXPECT_EQ(texts[0].text.origin, (meta::Point{5, 6}));
@@ -309,27 +287,73 @@ TEST(MetafileRecords, EnhancedWideTextAndCurrentPosition) {
     EXPECT_TRUE(texts[0].text.font.cellHeight);
     EXPECT_EQ(texts[1].text.origin, (meta::Point{25, 6}));
     EXPECT_EQ(texts[1].text.text, u"\u03B1");
+    EXPECT_EQ(texts[2].text.text, u"a");
+    EXPECT_TRUE(texts[2].text.glyphIndices);
 }
 
-TEST(MetafileRecords, EscapementTurnsWithTheMapping) {
-    // A font at 270 degrees, drawn under extents that keep the y axis down
-    // and under extents that turn it up (as charts do): the text reads
-    // downwards in the first and upwards in the second.
-    auto angle = [](int windowHeight) {
-        auto e = pixels();
-        e.rec(17, {8}).rec(9, {100, windowHeight}).rec(11, {100, 100});
-        Bytes font;
-        font.u32(1).i32(-12).i32(0).i32(2700).i32(2700).i32(400).u32(0).u32(0);
-        for (int i = 0; i < 32; ++i) font.u16(0);
-        e.rec(82, font).rec(37, {1});
+// Escapement is an angle in logical space: where the window's y axis
+// points up, 270 degrees reads upwards on the picture.
+TEST(MetafileRecords, TextAngleFollowsTheMapping) {
+    auto e = pixels();
+    Bytes font;
+    font.u32(1).i32(-12).i32(0).i32(2700).i32(2700).i32(400).u32(0).u32(0);
+    for (char16_t c : std::u16string(u"Arial")) font.u16(c);
+    for (int i = 5; i < 32; ++i) font.u16(0);
+    e.rec(82, font);
+    e.rec(37, {1});
+    auto text = [&] {
         Bytes t;
         t.i32(0).i32(0).i32(0).i32(0).u32(1).f32(1).f32(1);
-        t.i32(50).i32(50).u32(1).u32(76).u32(0).i32(0).i32(0).i32(0).i32(0).u32(0).u16(u'A').pad(4);
-        const auto texts = play(e.rec(84, t).build(), PictureKind::Emf).of(Call::Text);
-        return texts.size() == 1 ? std::fmod(texts[0].text.angle + 360, 360) : -1.0;
+        t.i32(50).i32(50).u32(1).u32(76).u32(0).i32(0).i32(0).i32(0).i32(0).u32(0).u16('A').u16(0);
+        e.rec(84, t);
     };
-    EXPECT_DOUBLE_EQ(angle(100), 270);
-    EXPECT_DOUBLE_EQ(angle(-100), 90);
+    text();
+    e.rec(17, {8});           // anisotropic
+    e.rec(9, {100, -100});    // window: y up
+    e.rec(11, {100, 100});
+    text();
+    const auto texts = play(e.build(), PictureKind::Emf).of(Call::Text);
+    ASSERT_EQ(texts.size(), 2u);
+    EXPECT_NEAR(texts[0].text.angle, -90, 1e-9);
+    EXPECT_NEAR(texts[1].text.angle, 90, 1e-9);
+}
+
+// Symbol fonts' codes become the signs they show, found by face name in
+// any case; the same bytes in a text font stay letters.
+TEST(MetafileRecords, SymbolFontsShowTheirSigns) {
+    WmfBuilder w(0, 0, 200, 100, 96);
+    auto font = [&](const char* face) {
+        Bytes f;
+        f.i16(-20).i16(0).i16(0).i16(0).i16(400).u8(0).u8(0).u8(0).u8(2).u8(0).u8(0).u8(0).u8(0).text(face).u8(0);
+        w.recBytes(0x02FB, f);
+    };
+    font("SYMBOL");     // slot 0
+    font("Wingdings");  // slot 1
+    font("mt extra");   // slot 2
+    font("Webdings");   // slot 3
+    font("Arial");      // slot 4
+    auto say = [&](int slot, const std::string& bytes) {
+        w.rec(0x012D, {slot});
+        Bytes x;  // extended text-out with advances 7, 8, ...
+        x.i16(0).i16(0).i16(std::int16_t(bytes.size())).u16(0).text(bytes);
+        if (bytes.size() % 2) x.u8(0);
+        for (std::size_t i = 0; i < bytes.size(); ++i) x.i16(std::int16_t(7 + i));
+        w.recBytes(0x0A32, x);
+    };
+    say(0, "\xEC\xEF\xEE\xBC\xF3" "a");  // brace pieces, ellipsis, integral top, alpha
+    say(1, "\xFC\x25\x81");         // check mark, bell, circled one
+    say(2, "\x4B\x3C");             // ellipsis, normal subgroup
+    say(3, "\x34");                 // play triangle
+    say(4, "\xEC");
+    const auto texts = play(w.build(), PictureKind::Wmf).of(Call::Text);
+    ASSERT_EQ(texts.size(), 5u);
+    EXPECT_EQ(texts[0].text.text, u"\u23A7\u23AA\u23A9\u2026\u2320\u03B1");
+    // The bell lies outside the basic plane: two units, the second with no advance.
+    EXPECT_EQ(texts[1].text.text, u"\u2714\U0001F56D\u2460");
+    EXPECT_EQ(texts[1].text.advances, (std::vector<double>{7, 8, 0, 9}));
+    EXPECT_EQ(texts[2].text.text, u"\u2026\u22B2");
+    EXPECT_EQ(texts[3].text.text, u"\u25B6");
+    EXPECT_EQ(texts[4].text.text, u"\u00EC");
 }
 
 // ------------------------------------------------------------ bitmaps

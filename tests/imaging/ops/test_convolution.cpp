@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -5,29 +6,16 @@
 #include <random>
 
 #include "imaging/ops/convolution.h"
+#include "imaging/ops/routines.h"
+#include "support/pictures.h"
 
 namespace hueline {
 namespace {
 
+using test_support::filled; using test_support::randomPicture;
+
 constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
 constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
-
-WorkBitmap filled(int w, int h, ColorValue c) {
-    WorkBitmap p(w, h);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) p.setPixel(x, y, c);
-    return p;
-}
-
-WorkBitmap randomPicture(int w, int h, std::uint32_t seed) {
-    std::mt19937 rng(seed);
-    WorkBitmap p(w, h);
-    for (int y = 0; y < h; ++y) {
-        std::uint8_t* r = p.row(y);
-        for (int i = 0; i < 3 * w; ++i) r[i] = std::uint8_t(rng());
-    }
-    return p;
-}
 
 int channel(const WorkBitmap& p, int x, int y, int c) { return p.row(y)[3 * x + c]; }
 

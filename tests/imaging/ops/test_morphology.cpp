@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
 #include <random>
@@ -5,10 +6,14 @@
 #include <vector>
 
 #include "imaging/ops/morphology.h"
+#include "imaging/ops/routines.h"
 #include "imaging/ops/tones.h"
+#include "support/pictures.h"
 
 namespace hueline {
 namespace {
+
+using test_support::filled;
 
 // Pictures drawn as text: '#' black, '.' white; anything else in a result
 // shows as '?'.
@@ -31,13 +36,6 @@ std::vector<std::string> asArt(const WorkBitmap& p) {
         rows.push_back(r);
     }
     return rows;
-}
-
-WorkBitmap filled(int w, int h, ColorValue c) {
-    WorkBitmap p(w, h);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) p.setPixel(x, y, c);
-    return p;
 }
 
 template <typename Step>
@@ -114,7 +112,7 @@ std::vector<ColorValue> thresholdTies() {
 // Random pictures of three kinds: black and white; bytes that are mostly
 // 0 or 255 (so that many pixels are nearly but not quite white or black,
 // and red bytes of 255 abound); and colours with threshold ties among them.
-WorkBitmap randomPicture(int w, int h, std::uint32_t seed, int kind) {
+WorkBitmap mixedPicture(int w, int h, std::uint32_t seed, int kind) {
     static const std::vector<ColorValue> ties = thresholdTies();
     std::mt19937 rng(seed);
     WorkBitmap p(w, h);
@@ -141,7 +139,7 @@ TEST(Morphology, StepsAgreeWithThePerPixelFormsOnRandomPictures) {
     for (int kind = 0; kind < 3; ++kind)
         for (std::uint32_t seed = 1; seed <= 3; ++seed)
             for (auto [w, h] : {std::pair{37, 21}, {3, 3}, {4, 9}}) {
-                const WorkBitmap in = randomPicture(w, h, seed, kind);
+                const WorkBitmap in = mixedPicture(w, h, seed, kind);
                 SCOPED_TRACE(testing::Message() << "kind " << kind << " seed " << seed << " " << w << "x" << h);
                 EXPECT_EQ(applied(in, ErodePels), referenceEdgeStep(in, true));
                 EXPECT_EQ(applied(in, DilatePels), referenceEdgeStep(in, false));
@@ -154,7 +152,7 @@ TEST(Morphology, CommandFormsEqualBlackWhiteThenTheStep) {
     for (int kind = 0; kind < 3; ++kind)
         for (std::uint32_t seed = 1; seed <= 3; ++seed)
             for (auto [w, h] : {std::pair{41, 17}, {2, 6}, {6, 2}, {1, 1}}) {
-                const WorkBitmap in = randomPicture(w, h, seed, kind);
+                const WorkBitmap in = mixedPicture(w, h, seed, kind);
                 const WorkBitmap bw = blackWhitePicture(in);
                 SCOPED_TRACE(testing::Message() << "kind " << kind << " seed " << seed << " " << w << "x" << h);
                 EXPECT_EQ(erodedBlackWhite(in), referenceEdgeStep(bw, true));
@@ -209,7 +207,7 @@ TEST(Morphology, AllWhiteAndAllBlack) {
 }
 
 TEST(Morphology, PicturesWithoutInteriorOnlyTheThresholding) {
-    const WorkBitmap colour = randomPicture(2, 5, 4, 2);
+    const WorkBitmap colour = mixedPicture(2, 5, 4, 2);
     const WorkBitmap bw = blackWhitePicture(colour);
     EXPECT_EQ(erodedBlackWhite(colour), bw);
     EXPECT_EQ(dilatedBlackWhite(colour), bw);
@@ -308,7 +306,7 @@ TEST(Morphology, ErodeLooksAtEachEdgeNeighbourAlike) {
 
 TEST(Morphology, ThinReadsTheRedByteOnly) {
     // A photo without a red byte of 255 has no white for Thin: nothing changes.
-    WorkBitmap photo = randomPicture(15, 11, 5, 2);
+    WorkBitmap photo = mixedPicture(15, 11, 5, 2);
     for (int y = 0; y < 11; ++y)
         for (int x = 0; x < 15; ++x)
             if (photo.row(y)[3 * x + 2] == 255) photo.row(y)[3 * x + 2] = 17;

@@ -1,13 +1,29 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <random>
+#include <span>
+#include <utility>
 #include <vector>
 
 #include "imaging/ops/rank_filters.h"
+#include "support/pictures.h"
 
 namespace hueline {
 namespace {
+
+using test_support::filled; using test_support::randomPicture;
+
+// The median's sort written out: for i from 0 to n-2 and, within it, j from
+// n-1 down to i+1, values[i] and values[j] are exchanged when values[j] <
+// values[i]. Equal values are never exchanged.
+void SelectionSort(std::span<std::int32_t> values) {
+    const std::size_t n = values.size();
+    for (std::size_t i = 0; i + 1 < n; ++i)
+        for (std::size_t j = n - 1; j > i; --j)
+            if (values[j] < values[i]) std::swap(values[i], values[j]);
+}
 
 std::vector<std::int32_t> sorted(std::vector<std::int32_t> v) {
     SelectionSort(v);
@@ -32,21 +48,6 @@ TEST(SelectionSort, SortsAnyLength) {
         std::sort(expected.begin(), expected.end());
         EXPECT_EQ(sorted(v), expected) << n;
     }
-}
-
-WorkBitmap randomPicture(int w, int h, std::uint32_t seed, int levels = 256) {
-    std::mt19937 rng(seed);
-    WorkBitmap p(w, h);
-    for (int y = 0; y < h; ++y)
-        for (int i = 0; i < 3 * w; ++i) p.row(y)[i] = std::uint8_t(rng() % unsigned(levels) * (255 / (levels - 1)));
-    return p;
-}
-
-WorkBitmap filled(int w, int h, ColorValue c) {
-    WorkBitmap p(w, h);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) p.setPixel(x, y, c);
-    return p;
 }
 
 // The median written out: per pixel and channel, nine values in block

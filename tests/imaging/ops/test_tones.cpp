@@ -1,30 +1,21 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Gray, B&W and the two splits on whole pictures.
 #include <gtest/gtest.h>
 
-#include <random>
-
 #include "imaging/picture/luminance.h"
+#include "imaging/ops/routines.h"
 #include "imaging/ops/tones.h"
+#include "support/pictures.h"
 
 namespace hueline {
 namespace {
+
+using test_support::randomPicture;
 
 WorkBitmap oneRow(std::initializer_list<ColorValue> colours) {
     WorkBitmap b(int(colours.size()), 1);
     int x = 0;
     for (ColorValue c : colours) b.setPixel(x++, 0, c);
-    return b;
-}
-
-// A random picture of an awkward size (odd width, several rows) with many
-// ties in it, seeded so that a failure can be replayed.
-WorkBitmap randomPicture(int w, int h, unsigned seed) {
-    std::mt19937 rng(seed);
-    WorkBitmap b(w, h);
-    for (int y = 0; y < h; ++y) {
-        std::uint8_t* r = b.row(y);
-        for (int i = 0; i < 3 * w; ++i) r[i] = std::uint8_t(rng());
-    }
     return b;
 }
 
@@ -151,6 +142,27 @@ TEST(PointOperations, EmptyAndThinPictures) {
     EXPECT_TRUE(bwSplitPicture(WorkBitmap(0, 5), 3).empty());
     const WorkBitmap one = oneRow({makeColor(255, 0, 0)});
     EXPECT_EQ(grayPicture(one).pixel(0, 0), makeColor(76, 76, 76));
+}
+
+// The row kernels may write into their own input: every tie is settled
+// from the input pixel, not from what was already written over it. Ties
+// sit in the sixteen-pixel blocks and in the plain tail of each row.
+TEST(PointOperations, RowKernelsMayWriteIntoTheirInput) {
+    WorkBitmap in = randomPicture(37, 5, 12);
+    for (int x : {0, 3, 17, 35}) in.setPixel(x, 2, makeColor(0, 0, 150));  // gray 16.5 rounds to 16
+    in.setPixel(20, 1, makeColor(4, 212, 26));                              // threshold 128.5 rounds to 128
+    auto inPlace = [&in](auto kernel) {
+        WorkBitmap p = in;
+        kernel(p);
+        return p;
+    };
+    const WorkBitmap gray = inPlace([](WorkBitmap& p) { grayRows(p, p); });
+    EXPECT_EQ(gray.pixel(35, 2), makeColor(16, 16, 16));
+    EXPECT_EQ(gray, grayPicture(in));
+    EXPECT_EQ(inPlace([](WorkBitmap& p) { thresholdRows(p, p, LuminanceForm::Threshold, 128); }),
+              blackWhitePicture(in));
+    EXPECT_EQ(inPlace([](WorkBitmap& p) { thresholdRows(p, p, LuminanceForm::Gray, 16); }), bwSplitPicture(in, 16));
+    EXPECT_EQ(inPlace([](WorkBitmap& p) { colorSplitRows(p, p, 16); }), colorSplitPicture(in, 16));
 }
 
 }  // namespace

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -147,6 +148,13 @@ TEST(WorkBitmap, InvertKeepsTheFormat) {
     WorkBitmap b(1, 1);
     b.setPixel(0, 0, makeColor(10, 20, 30));
     b.invert();
+    EXPECT_EQ(b.pixel(0, 0), makeColor(245, 235, 225));
+
+    // A copy that shares its pixels inverts into memory of its own.
+    WorkBitmap shared = b;
+    shared.invert();
+    EXPECT_FALSE(shared.sharesPixelsWith(b));
+    EXPECT_EQ(shared.pixel(0, 0), makeColor(10, 20, 30));
     EXPECT_EQ(b.pixel(0, 0), makeColor(245, 235, 225));
 
     // With a palette, the palette is inverted and the indices kept, so a

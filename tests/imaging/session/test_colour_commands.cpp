@@ -1,9 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The colour and black-and-white neighbourhood commands run through a
 // workspace: their status words, which pane SourceSnapshot comes from,
 // Undo, and what each computes.
 #include <gtest/gtest.h>
 
-#include <random>
 #include <string>
 #include <vector>
 
@@ -11,26 +11,15 @@
 #include "imaging/ops/convolution.h"
 #include "imaging/ops/morphology.h"
 #include "imaging/ops/rank_filters.h"
+#include "imaging/ops/routines.h"
 #include "imaging/ops/tones.h"
 #include "imaging/session/workspace.h"
+#include "support/pictures.h"
 
 namespace hueline {
 namespace {
 
-WorkBitmap randomPicture(int w, int h, std::uint32_t seed) {
-    std::mt19937 rng(seed);
-    WorkBitmap p(w, h);
-    for (int y = 0; y < h; ++y)
-        for (int i = 0; i < 3 * w; ++i) p.row(y)[i] = std::uint8_t(rng());
-    return p;
-}
-
-WorkBitmap filled(int w, int h, ColorValue c) {
-    WorkBitmap p(w, h);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) p.setPixel(x, y, c);
-    return p;
-}
+using test_support::filled; using test_support::randomPicture;
 
 WorkBitmap negativeOf(const WorkBitmap& p) {
     WorkBitmap n = p.to24();

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Commands that fail leave the workspace as it was: both panes, every
 // working picture and the status label are compared with a snapshot of
 // the whole workspace taken before the command. Out of memory is an error
@@ -28,6 +29,7 @@
 #include "imaging/codecs/icon_reader.h"
 #include "imaging/codecs/jpeg_codec.h"
 #include "imaging/metafile/player.h"
+#include "imaging/picture/memory.h"
 #include "imaging/session/workspace.h"
 #include "support/metafile_test_support.h"
 
@@ -274,6 +276,7 @@ std::vector<std::uint8_t> hugeRleBmp() {
     Workspace ws = livedIn();
     ws.openPicture(WorkBitmap(8000, 8000, PixelFormat::Bits1));
     commands::gray(ws);  // leaves the label as it is
+    releaseCachedPictureMemory();  // no spare pictures' memory either
     const rlimit limit{addressSpaceInUse() + (96u << 20), RLIM_INFINITY};
     if (setrlimit(RLIMIT_AS, &limit) != 0) std::_Exit(3);
 

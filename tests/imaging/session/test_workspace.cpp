@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The operation and slider protocols, Undo, Renew, Give, Get and Open:
 // which picture every step touches.
 #include <gtest/gtest.h>

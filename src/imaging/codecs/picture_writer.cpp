@@ -1,0 +1,21 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "imaging/codecs/picture_writer.h"
+
+#include "imaging/codecs/bmp_codec.h"
+#include "imaging/codecs/jpeg_codec.h"
+#include "imaging/codecs/png_codec.h"
+#include "imaging/picture/errors.h"
+
+namespace hueline {
+
+void writePictureFile(const WorkBitmap& picture, const std::string& path, PictureKind kind) {
+    switch (kind) {
+    case PictureKind::Jpeg: writeJpegFile(picture, path); return;
+    case PictureKind::Bmp: writeBmpFile(picture, path); return;
+    case PictureKind::Png: writePngFile(picture, path); return;
+    default: break;
+    }
+    throw UserError("Pictures are saved as JPEG, BMP or PNG only, so " + path + " was not written.");
+}
+
+}  // namespace hueline

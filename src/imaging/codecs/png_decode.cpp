@@ -1,0 +1,219 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Reading PNG files: libspng decodes row by row, straight into the
+// picture's rows where the layouts agree (RGB, 8-bit palette indices), else
+// through one row of scratch that is laid over white or unpacked.
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <new>
+
+#include "imaging/codecs/file_io.h"
+#include "imaging/codecs/png_codec.h"
+#include "imaging/codecs/png_context.h"
+#include "imaging/picture/errors.h"
+#include "imaging/picture/progress.h"
+
+namespace hueline {
+namespace {
+
+// No ancillary block (text, colour profile) may be larger than this, and
+// all that are kept together no larger than kMaxChunkCache.
+constexpr std::size_t kMaxChunkBytes = std::size_t(64) << 20;
+constexpr std::size_t kMaxChunkCache = std::size_t(128) << 20;
+
+// Where the pixels of each interlacing pass sit in a row; a picture that is
+// not interlaced has all of them in its one pass (the last entry).
+constexpr std::array<int, 7> kPassFirstX = {0, 4, 0, 2, 0, 1, 0};
+constexpr std::array<int, 7> kPassStepX = {8, 8, 4, 4, 2, 2, 1};
+
+struct Source {
+    spng_ctx* ctx;
+    const std::string& name;
+    spng_ihdr ihdr{};
+    int width() const { return int(ihdr.width); }
+    int height() const { return int(ihdr.height); }
+    void check(int error) const {
+        if (error != 0) throw FileError(name, png::reasonFor(error));
+    }
+};
+
+// A colour channel of a pixel with opacity alpha laid over white.
+inline std::uint8_t overWhite(unsigned channel, unsigned alpha) {
+    return std::uint8_t((channel * alpha + 255 * (255 - alpha) + 127) / 255);
+}
+
+// Decodes every row, one call per row and pass: target(y) is where
+// libspng writes row y (rowBytes long); then take(y, first, step) hears
+// which pixels of that row the call wrote.
+template <class Target, class Take>
+void decodeRows(const Source& s, int format, int flags, std::size_t rowBytes, Target target, Take take) {
+    s.check(spng_decode_image(s.ctx, nullptr, 0, format, flags | SPNG_DECODE_PROGRESSIVE));
+    const bool interlaced = s.ihdr.interlace_method != SPNG_INTERLACE_NONE;
+    int status = 0;
+    for (unsigned count = 1; status != SPNG_EOI; ++count) {
+        spng_row_info info{};
+        s.check(spng_get_row_info(s.ctx, &info));
+        const int y = int(info.row_num);
+        const int pass = interlaced ? info.pass : 6;
+        if (y < 0 || y >= s.height() || pass < 0 || pass > 6) s.check(SPNG_EINTERNAL);
+        status = spng_decode_row(s.ctx, target(y), rowBytes);
+        if (status != SPNG_EOI) s.check(status);
+        take(y, kPassFirstX[std::size_t(pass)], kPassStepX[std::size_t(pass)]);
+        if (count % 64 == 0) reportProgress(interlaced ? (pass + double(y) / s.height()) / 7 : double(y) / s.height());
+    }
+}
+
+// The bytes of compressed pixel data (all IDAT chunks) in the file.
+std::uint64_t pixelDataBytes(std::span<const std::uint8_t> bytes) {
+    std::uint64_t total = 0;
+    for (std::size_t at = 8; at + 8 <= bytes.size();) {
+        const std::uint8_t* c = bytes.data() + at;
+        const std::uint64_t length = std::uint64_t(c[0]) << 24 | std::uint64_t(c[1]) << 16 | std::uint64_t(c[2]) << 8 | c[3];
+        if (std::memcmp(c + 4, "IDAT", 4) == 0) total += std::min<std::uint64_t>(length, bytes.size() - at - 8);
+        if (length > bytes.size() - at - 8) break;
+        at += 12 + std::size_t(length);
+    }
+    return total;
+}
+
+// Deflate packs at most 1032 bytes into one, so a file whose pixel data is
+// shorter than that share of the picture cannot hold it whole. Such a file
+// is refused before the picture is allocated, so that a few bytes cannot
+// claim hundreds of megabytes.
+void checkPixelDataCanFill(const Source& s, std::span<const std::uint8_t> bytes) {
+    static constexpr int kChannels[7] = {1, 0, 3, 1, 2, 0, 4};
+    const std::uint64_t bits = std::uint64_t(s.ihdr.bit_depth) * std::uint64_t(kChannels[s.ihdr.color_type % 7]);
+    const std::uint64_t rawBytes = std::uint64_t(s.ihdr.height) * (1 + (std::uint64_t(s.ihdr.width) * bits + 7) / 8);
+    if (pixelDataBytes(bytes) * 1032 + 1024 < rawBytes)
+        throw FileError(s.name, "the file holds too little pixel data for a picture of " + std::to_string(s.width()) +
+                                    " x " + std::to_string(s.height()) + " pixels");
+}
+
+WorkBitmap allocate(const Source& s, PixelFormat format) {
+    try {
+        return format == PixelFormat::Bits24 ? WorkBitmap::uninitialized24(s.width(), s.height())
+                                             : WorkBitmap(s.width(), s.height(), format);
+    } catch (const std::bad_alloc&) {
+        throw FileError(s.name, "there is not enough memory for a picture of " + std::to_string(s.width()) + " x " +
+                                    std::to_string(s.height()) + " pixels");
+    }
+}
+
+// Opaque pictures: RGB rows written into the picture's own rows, then
+// turned into Blue, Green, Red in place.
+WorkBitmap decodeOpaque(const Source& s) {
+    WorkBitmap picture = allocate(s, PixelFormat::Bits24);
+    const std::size_t rowBytes = std::size_t(s.width()) * 3;
+    decodeRows(
+        s, SPNG_FMT_RGB8, 0, rowBytes, [&](int y) { return picture.row(y); },
+        [&](int y, int first, int step) {
+            std::uint8_t* row = picture.row(y);
+            for (std::size_t i = std::size_t(first) * 3; i < rowBytes; i += std::size_t(step) * 3) {
+                const std::uint8_t red = row[i];
+                row[i] = row[i + 2];
+                row[i + 2] = red;
+            }
+        });
+    return picture;
+}
+
+// Pictures with alpha or a transparent colour: RGBA rows in scratch, laid
+// over white into the picture.
+WorkBitmap decodeTranslucent(const Source& s) {
+    WorkBitmap picture = allocate(s, PixelFormat::Bits24);
+    std::vector<std::uint8_t> scratch(std::size_t(s.width()) * 4);
+    decodeRows(
+        s, SPNG_FMT_RGBA8, SPNG_DECODE_TRNS, scratch.size(), [&](int) { return scratch.data(); },
+        [&](int y, int first, int step) {
+            std::uint8_t* out = picture.row(y);
+            const std::uint8_t* in = scratch.data();
+            for (int x = first; x < s.width(); x += step) {
+                const unsigned a = in[4 * x + 3];
+                out[3 * x] = overWhite(in[4 * x + 2], a);
+                out[3 * x + 1] = overWhite(in[4 * x + 1], a);
+                out[3 * x + 2] = overWhite(in[4 * x], a);
+            }
+        });
+    return picture;
+}
+
+// The palette, each entry laid over white by its tRNS opacity.
+std::vector<PaletteEntry> paletteOf(const Source& s) {
+    spng_plte plte{};
+    s.check(spng_get_plte(s.ctx, &plte));
+    spng_trns trns{};
+    const bool transparent = spng_get_trns(s.ctx, &trns) == 0;
+    std::vector<PaletteEntry> palette(plte.n_entries);
+    for (std::uint32_t i = 0; i < plte.n_entries && i < 256; ++i) {
+        const unsigned a = transparent && i < trns.n_type3_entries ? trns.type3_alpha[i] : 255;
+        const spng_plte_entry& e = plte.entries[i];
+        palette[i] = {overWhite(e.blue, a), overWhite(e.green, a), overWhite(e.red, a)};
+    }
+    return palette;
+}
+
+// Palette pictures: one index a byte. 8-bit rows go straight into the
+// picture; smaller depths are unpacked from scratch.
+WorkBitmap decodeIndexed(const Source& s) {
+    WorkBitmap picture = allocate(s, PixelFormat::Bits8);
+    std::vector<PaletteEntry> palette = paletteOf(s);
+    const int depth = s.ihdr.bit_depth;
+    const std::size_t packedBytes = (std::size_t(s.width()) * std::size_t(depth) + 7) / 8;
+    std::vector<std::uint8_t> scratch(depth == 8 ? 0 : packedBytes);
+    const unsigned mask = (1u << depth) - 1;
+    decodeRows(
+        s, SPNG_FMT_PNG, 0, packedBytes,
+        [&](int y) {
+            if (depth == 8) return picture.row(y);
+            // libspng ORs the pixels of an interlacing pass into the bytes
+            // they share with other pixels, so each row starts from zero.
+            std::fill(scratch.begin(), scratch.end(), std::uint8_t(0));
+            return scratch.data();
+        },
+        [&](int y, int first, int step) {
+            if (depth == 8) return;
+            std::uint8_t* out = picture.row(y);
+            for (int x = first; x < s.width(); x += step) {
+                const std::size_t bit = std::size_t(x) * std::size_t(depth);
+                out[x] = std::uint8_t(scratch[bit / 8] >> (8 - depth - int(bit % 8)) & mask);
+            }
+        });
+    // An index past the end of the palette shows black rather than reading
+    // beyond it.
+    unsigned highest = 0;
+    for (int y = 0; y < s.height(); ++y) {
+        const std::uint8_t* row = picture.constRow(y);
+        for (int x = 0; x < s.width(); ++x) highest = row[x] > highest ? row[x] : highest;
+    }
+    if (highest >= palette.size()) palette.resize(highest + 1);
+    picture.setPalette(std::move(palette));
+    return picture;
+}
+
+}  // namespace
+
+WorkBitmap decodePng(std::span<const std::uint8_t> bytes, const std::string& name) {
+    png::Context owner(spng_ctx_new(0));
+    if (!owner) throw FileError(name, png::reasonFor(SPNG_EMEM));
+    Source s{owner.get(), name};
+    if (bytes.size() < 8) s.check(bytes.empty() ? SPNG_EOF : SPNG_ESIGNATURE);
+    s.check(spng_set_chunk_limits(s.ctx, kMaxChunkBytes, kMaxChunkCache));
+    s.check(spng_set_png_buffer(s.ctx, bytes.data(), bytes.size()));
+    s.check(spng_get_ihdr(s.ctx, &s.ihdr));
+    if (std::int64_t(s.ihdr.width) * std::int64_t(s.ihdr.height) > kMaxPixels)
+        throw FileError(name, "the picture is larger than 256 megapixels (" + std::to_string(s.ihdr.width) + " x " +
+                                  std::to_string(s.ihdr.height) + ")");
+    checkPixelDataCanFill(s, bytes);
+    if (s.ihdr.color_type == SPNG_COLOR_TYPE_INDEXED) return decodeIndexed(s);
+    spng_trns trns{};
+    const bool alpha = s.ihdr.color_type == SPNG_COLOR_TYPE_GRAYSCALE_ALPHA ||
+                       s.ihdr.color_type == SPNG_COLOR_TYPE_TRUECOLOR_ALPHA || spng_get_trns(s.ctx, &trns) == 0;
+    return alpha ? decodeTranslucent(s) : decodeOpaque(s);
+}
+
+WorkBitmap readPngFile(const std::string& path) {
+    const std::vector<std::uint8_t> bytes = readFileBytes(path);
+    return decodePng(bytes, path);
+}
+
+}  // namespace hueline
