@@ -296,7 +296,10 @@ QString PainterSurface::familyFor(const std::string& face, int pitchAndFamily) {
     const auto key = std::make_pair(face, pitchAndFamily);
     if (const auto it = cache.find(key); it != cache.end()) return it->second;
 
-    QString lower = QString::fromStdString(face).trimmed().toLower();
+    // Names sometimes end in stray bytes where the terminating zero was left out.
+    const std::string name(face.begin(), std::find_if(face.begin(), face.end(),
+                                                      [](char c) { return static_cast<unsigned char>(c) < 0x20; }));
+    QString lower = QString::fromStdString(name).trimmed().toLower();
     static const std::map<QString, QString> known = {
         {"arial", "Liberation Sans"},          {"helvetica", "Liberation Sans"},
         {"arial narrow", "Liberation Sans Narrow"}, {"tahoma", "Liberation Sans"},
@@ -318,8 +321,8 @@ QString PainterSurface::familyFor(const std::string& face, int pitchAndFamily) {
     QString family;
     if (const auto it = known.find(lower); it != known.end()) {
         family = it->second;
-    } else if (!lower.isEmpty() && QFontDatabase::hasFamily(QString::fromStdString(face))) {
-        family = QString::fromStdString(face);
+    } else if (!lower.isEmpty() && QFontDatabase::hasFamily(QString::fromStdString(name))) {
+        family = QString::fromStdString(name);
     } else {
         // By the family the metafile asks for: roman, modern (fixed), or swiss.
         switch (pitchAndFamily >> 4 & 7) {

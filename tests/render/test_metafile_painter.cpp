@@ -357,6 +357,8 @@ TEST_F(MetafilePainter, RealFilesTurnTextAndShowSymbolFonts) {
     EXPECT_GT(dark(0, 20, 21, 205), 100);
     EXPECT_EQ(dark(0, 215, 21, 330), 0);
 
+    // The tables' file names one face "Symbol" and a stray byte: the same family draws it.
+    EXPECT_EQ(PainterSurface::familyFor("Symbol\x11", 0x12), PainterSurface::familyFor("Symbol", 0x12));
     const std::string tables = "wmf/wmf2svg/symbol-font-tables.wmf";
     testing::RecordingSurface s;
     playMetafile(readFileBytes(kDir + tables), tables, PictureKind::Wmf, s);
