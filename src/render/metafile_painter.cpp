@@ -528,16 +528,43 @@ void PainterSurface::restore() {
     applyClip();
 }
 
+namespace {
+
+// Rows of a band of a picture width pixels wide: at most 16 megapixels
+// (64 MB of drawing buffer).
+int defaultBandRows(int width) { return int(std::clamp((16LL << 20) / std::max(width, 1), 1LL, 1LL << 30)); }
+
+// Copies the first rows of a drawing buffer into picture from row y0 on.
+void copyBand(const QImage& buffer, int rows, WorkBitmap& picture, int y0) {
+    const int w = picture.width();
+    for (int y = 0; y < rows; ++y) {
+        const std::uint8_t* in = buffer.constScanLine(y);
+        std::uint8_t* out = picture.row(y0 + y);
+        for (int x = 0; x < w; ++x) {
+            out[3 * x] = in[4 * x];
+            out[3 * x + 1] = in[4 * x + 1];
+            out[3 * x + 2] = in[4 * x + 2];
+        }
+    }
+}
+
+}  // namespace
+
 WorkBitmap renderMetafile(std::span<const std::uint8_t> bytes, const std::string& name, PictureKind kind,
                           std::chrono::milliseconds timeLimit) {
     const MetafileSize size = metafileNaturalSize(bytes, name, kind);
+    return renderMetafileInBands(bytes, name, kind, timeLimit, defaultBandRows(size.width));
+}
+
+WorkBitmap renderMetafileInBands(std::span<const std::uint8_t> bytes, const std::string& name, PictureKind kind,
+                                 std::chrono::milliseconds timeLimit, int bandRows) {
+    const MetafileSize size = metafileNaturalSize(bytes, name, kind);
     WorkBitmap picture(size.width, size.height);
     if (picture.empty()) return picture;
-    // Bands of at most 16 megapixels (64 MB of drawing buffer); each band
-    // plays the whole metafile, clipped to its rows, and all of them share
-    // one budget of time and work.
+    // Every band plays the whole metafile, clipped to its rows, and all of
+    // them share one budget of time and work.
     const int w = size.width, h = size.height;
-    const int band = std::clamp(int((16LL << 20) / w), 1, h);
+    const int band = std::clamp(bandRows, 1, h);
     QImage buffer(w, band, QImage::Format_RGB32);
     if (buffer.isNull()) throw FileError(name, "there is not enough memory to draw it");
     meta::PlayBudget budget(name, timeLimit);
@@ -551,15 +578,7 @@ WorkBitmap renderMetafile(std::span<const std::uint8_t> bytes, const std::string
             PainterSurface surface(painter, w, h);
             playMetafile(bytes, name, kind, surface, budget, {y0, y0 + rows, y0 / band, passes});
         }
-        for (int y = 0; y < rows; ++y) {
-            const std::uint8_t* in = buffer.constScanLine(y);
-            std::uint8_t* out = picture.row(y0 + y);
-            for (int x = 0; x < w; ++x) {
-                out[3 * x] = in[4 * x];
-                out[3 * x + 1] = in[4 * x + 1];
-                out[3 * x + 2] = in[4 * x + 2];
-            }
-        }
+        copyBand(buffer, rows, picture, y0);
     }
     return picture;
 }

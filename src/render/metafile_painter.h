@@ -81,5 +81,9 @@ QImage dibToImage(const meta::Dib& dib, bool withAlpha);
 // caller's progress scope says stop.
 WorkBitmap renderMetafile(std::span<const std::uint8_t> bytes, const std::string& name, PictureKind kind,
                           std::chrono::milliseconds timeLimit = kMaxMetafilePlayTime);
+// The same drawn in bands of bandRows rows (at least one): each band plays
+// the whole file, leaving out what cannot reach its rows.
+WorkBitmap renderMetafileInBands(std::span<const std::uint8_t> bytes, const std::string& name, PictureKind kind,
+                                 std::chrono::milliseconds timeLimit, int bandRows);
 
 }  // namespace hueline

@@ -2,6 +2,8 @@
 #include "imaging/metafile/budget.h"
 
 #include <algorithm>
+#include <array>
+#include <utility>
 #include <cmath>
 
 #include "imaging/picture/errors.h"
@@ -18,6 +20,30 @@ constexpr double kCrowdedRow = 2850;
 constexpr double kPixelsPerUnit = 500;
 constexpr double kCallUnits = 16;
 constexpr auto kProgressEvery = std::chrono::milliseconds(100);
+// Rows a call may touch past the points it is given: rounding to the
+// pixel grid and smoothed edges.
+constexpr double kEdgeRows = 3;
+
+// The topmost and bottommost row of some points.
+template <class Points>
+std::pair<double, double> rowsOf(const Points& points) {
+    double top = 1e300, bottom = -1e300;
+    for (const Point& p : points) top = std::min(top, p.y), bottom = std::max(bottom, p.y);
+    return {top, bottom};
+}
+
+// How far text may reach from its reference point in any direction: its
+// advances or a generous width per character, and a few ems for the
+// glyphs' height, overhang and alignment.
+double textReach(const TextRun& run) {
+    const double em = std::max(std::fabs(run.font.height), std::fabs(run.font.width));
+    double length = 0;
+    if (run.advances.empty())
+        length = double(run.text.size()) * (3 * em + std::fabs(run.charExtra));
+    else
+        for (double a : run.advances) length += std::fabs(a);
+    return length + 4 * em;
+}
 
 // Calls f(a, b) for every edge of path: each figure's lines, the control
 // polygon of its curves (which holds the curve), and its closing edge.
@@ -73,13 +99,17 @@ void PlayBudget::checkShape(std::uint64_t points) const {
 }
 
 void PlayBudget::charge(double units, std::size_t points) {
+    chargeUnclocked(units, points);
+    checkClock();
+}
+
+void PlayBudget::chargeUnclocked(double units, std::size_t points) {
     checkShape(points);
     filePoints_ += points;
     if (filePoints_ > kMaxFilePoints)
         refuse("its shapes have more than " + std::to_string(kMaxFilePoints) + " points together, the most a metafile may have");
     spent_ += std::isfinite(units) ? std::max(units, 0.0) : budget_;
     if (spent_ > budget_) refuse("drawing it would take longer than " + limitText() + ", the most a metafile may take");
-    checkClock();
 }
 
 void PlayBudget::atRecord(double fraction) {
@@ -126,16 +156,34 @@ double BudgetedSurface::thinLineCost(const Path& path) const {
     return pixels / 50 + kCallUnits;
 }
 
+bool BudgetedSurface::missesBand(double top, double bottom, double margin) const {
+    if (!budget_.banded()) return false;
+    // Anything not a number compares false, and is drawn.
+    const double m = margin + kEdgeRows;
+    return bottom + m < budget_.firstRow() || top - m >= budget_.endRow();
+}
+
 void BudgetedSurface::fillPath(const Path& path, FillRule rule, const Brush& brush, Mix mix, const Background& bg) {
+    if (const auto [top, bottom] = rowsOf(path.points); missesBand(top, bottom, 0)) return skip(path.points.size());
     run(areaCost(path, 0), path.points.size(), [&] { out_.fillPath(path, rule, brush, mix, bg); });
 }
 
 void BudgetedSurface::strokePath(const Path& path, const Pen& pen, Mix mix, const Background& bg) {
+    // Wide lines reach half their width past the points, joins as far as
+    // their miter limit allows.
+    const double reach = pen.width > 1 ? pen.width * std::max(pen.miterLimit, 2.0) : 0;
+    if (const auto [top, bottom] = rowsOf(path.points); missesBand(top, bottom, reach))
+        return skip(path.points.size());
     const double units = pen.width > 1 ? areaCost(path, pen.width) : thinLineCost(path);
     run(units, path.points.size(), [&] { out_.strokePath(path, pen, mix, bg); });
 }
 
 double BudgetedSurface::drawText(const TextRun& run) {
+    // Text whose advance moves the current position is always laid out.
+    if (!run.advanceUsed && missesBand(run.origin.y, run.origin.y, textReach(run))) {
+        skip(0);
+        return 0;
+    }
     const double h = std::isfinite(run.font.height) ? run.font.height : 0;
     const double glyph = std::min(h * h, visiblePixels(0, budget_.firstRow(), budget_.width(), budget_.endRow()));
     double advance = 0;
@@ -150,16 +198,19 @@ void BudgetedSurface::drawBitmap(const Dib& dib, const SourceRect& src, const De
     const double source = double(std::max(src.width, 0)) * double(std::max(src.height, 0));
     const double decoded = std::min(source, std::max(std::min(drawn, 1e12), kMaxDecodedBitmapPixels));
     const Point d{b.x + c.x - a.x, b.y + c.y - a.y};
+    if (const auto [top, bottom] = rowsOf(std::array{a, b, c, d}); missesBand(top, bottom, 0)) return skip(0);
     const double shown = visiblePixels(std::min({a.x, b.x, c.x, d.x}), std::min({a.y, b.y, c.y, d.y}),
                                        std::max({a.x, b.x, c.x, d.x}), std::max({a.y, b.y, c.y, d.y}));
     run(decoded / 50 + shown / kPixelsPerUnit + kCallUnits, 0, [&] { out_.drawBitmap(dib, src, dest, how); });
 }
 
 void BudgetedSurface::gradientRect(Point a, Point b, ColorValue from, ColorValue to, bool vertical) {
+    if (missesBand(std::min(a.y, b.y), std::max(a.y, b.y), 0)) return skip(2);
     run(visiblePixels(a.x, a.y, b.x, b.y) / 100 + kCallUnits, 2, [&] { out_.gradientRect(a, b, from, to, vertical); });
 }
 
 void BudgetedSurface::gradientTriangle(const GradientVertex& a, const GradientVertex& b, const GradientVertex& c) {
+    if (const auto [top, bottom] = rowsOf(std::array{a.at, b.at, c.at}); missesBand(top, bottom, 0)) return skip(3);
     const double px = visiblePixels(std::min({a.at.x, b.at.x, c.at.x}), std::min({a.at.y, b.at.y, c.at.y}),
                                     std::max({a.at.x, b.at.x, c.at.x}), std::max({a.at.y, b.at.y, c.at.y}));
     run(px / 100 + kCallUnits, 3, [&] { out_.gradientTriangle(a, b, c); });

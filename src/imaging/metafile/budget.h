@@ -37,6 +37,8 @@ public:
     // Charges a drawing call of so many points; throws FileError when it
     // would overrun the time or the points allowed.
     void charge(double units, std::size_t points);
+    // The same without reading the clock, for calls that draw nothing.
+    void chargeUnclocked(double units, std::size_t points);
     // Throws FileError for a shape of more points than a shape may have.
     void checkShape(std::uint64_t points) const;
     // Between records: reads the clock now and then and reports progress
@@ -47,6 +49,9 @@ public:
     int width() const { return width_; }
     int firstRow() const { return firstRow_; }
     int endRow() const { return endRow_; }
+    // Whether this play is one band of several, so that drawing wholly
+    // above or below its rows can be left out.
+    bool banded() const { return passes_ > 1; }
 
 private:
     [[noreturn]] void refuse(const std::string& why) const;
@@ -63,6 +68,8 @@ private:
 };
 
 // Passes drawing on to a surface, charging each call to the budget first.
+// When the play is one band of several, calls that cannot reach its rows
+// are charged for their points only and not drawn.
 class BudgetedSurface : public MetafileSurface {
 public:
     BudgetedSurface(MetafileSurface& out, PlayBudget& budget) : out_(out), budget_(budget) {}
@@ -86,6 +93,10 @@ public:
     // Pixels of the rectangle x0..x1, y0..y1 that the play draws.
     double visiblePixels(double x0, double y0, double x1, double y1) const;
 
+    // Whether drawing between rows top and bottom, grown by margin, lies
+    // wholly outside the band the play draws.
+    bool missesBand(double top, double bottom, double margin) const;
+
 private:
     template <class Draw>
     void run(double units, std::size_t points, Draw draw) {
@@ -93,6 +104,8 @@ private:
         draw();
         budget_.checkClock();
     }
+    // Charges a call left out because it misses the band.
+    void skip(std::size_t points) { budget_.chargeUnclocked(1, points); }
 
     MetafileSurface& out_;
     PlayBudget& budget_;

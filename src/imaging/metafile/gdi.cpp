@@ -757,6 +757,7 @@ void GdiContext::textOut(Point ref, std::u16string text, std::span<const int> dx
     run.align = s_.textAlign & 0x1E;
     run.charExtra = s_.charExtra * sx;
     run.glyphIndices = options & 0x10;
+    run.advanceUsed = updateCp;
     if (!dx.empty() && dx.size() >= run.text.size()) {
         run.advances.reserve(run.text.size());
         for (std::size_t i = 0; i < run.text.size(); ++i) run.advances.push_back(dx[i] * sx);

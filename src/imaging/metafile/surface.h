@@ -136,6 +136,7 @@ struct TextRun {
     std::vector<double> advances;  // per character, pixels; empty = the font's own
     double charExtra = 0;          // pixels added after each character when advances is empty
     bool glyphIndices = false;     // text holds the font's glyph numbers, not characters
+    bool advanceUsed = false;      // the caller moves its current position by the advance returned
 };
 
 // How a bitmap combines with the picture (the ternary raster operations
