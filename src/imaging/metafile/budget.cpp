@@ -32,17 +32,20 @@ std::pair<double, double> rowsOf(const Points& points) {
     return {top, bottom};
 }
 
-// How far text may reach from its reference point in any direction: its
-// advances or a generous width per character, and a few ems for the
-// glyphs' height, overhang and alignment.
+// How many rows text may reach above or below its reference point: along
+// its baseline its advances or a generous width per character, as far as
+// the baseline slopes; across it a few ems for the glyphs, their marks and
+// the alignment.
 double textReach(const TextRun& run) {
-    const double em = std::max(std::fabs(run.font.height), std::fabs(run.font.width));
+    const double height = std::fabs(run.font.height);
+    const double em = std::max(height, std::fabs(run.font.width));
     double length = 0;
     if (run.advances.empty())
         length = double(run.text.size()) * (3 * em + std::fabs(run.charExtra));
     else
         for (double a : run.advances) length += std::fabs(a);
-    return length + 4 * em;
+    const double slope = run.angle == 0 ? 0 : std::fabs(std::sin(run.angle * 3.14159265358979323846 / 180));
+    return length * std::min(slope, 1.0) + 6 * height;
 }
 
 // Calls f(a, b) for every edge of path: each figure's lines, the control
