@@ -363,68 +363,104 @@ QFont PainterSurface::fontFor(const meta::Font& f) {
     return font;
 }
 
+namespace {
+
+// A run of text ready to draw: its font, the characters or glyph numbers,
+// where each character goes and where the run starts.
+struct LaidOutText {
+    QFont font;
+    QString text;
+    QRawFont raw;  // for glyph numbers only
+    QList<quint32> glyphs;
+    std::vector<double> advances;  // empty: the font's own
+    double advance = 0;            // along the baseline, in pixels
+    double x0 = 0, baseline = 0, ascent = 0, descent = 0;
+};
+
+// Extra space after every character: the characters placed one by one, a
+// character outside the basic plane as one advance and a zero for its
+// second half.
+std::vector<double> spacedAdvances(const QString& text, const QFontMetricsF& m, double extra) {
+    std::vector<double> advances;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const bool pair = text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate();
+        advances.push_back(m.horizontalAdvance(text.mid(i, pair ? 2 : 1)) + extra);
+        if (pair) advances.push_back(0), ++i;
+    }
+    return advances;
+}
+
+// The advances of the run's characters, or none where the font places them.
+// Glyph numbers are drawn from the font as it is installed: the same glyphs
+// where it is the face the metafile was made with.
+void layOutAdvances(const meta::TextRun& run, const QFontMetricsF& m, LaidOutText& t) {
+    t.advances = run.advances;
+    if (run.glyphIndices && t.advances.size() < std::size_t(t.glyphs.size())) {
+        t.advances.clear();
+        for (const QPointF& a : t.raw.advancesForGlyphIndexes(t.glyphs)) t.advances.push_back(a.x() + run.charExtra);
+    }
+    if (t.advances.empty() && run.charExtra != 0) t.advances = spacedAdvances(t.text, m, run.charExtra);
+}
+
+// Where the run starts against its reference point, by its alignment. The
+// width of text the font places is only measured when something needs it.
+void placeRun(const meta::TextRun& run, const QFontMetricsF& m, LaidOutText& t) {
+    const bool measured = (run.align & 6) != meta::kAlignLeft || run.background.opaque || run.advanceUsed;
+    if (!t.advances.empty()) {
+        for (double a : t.advances) t.advance += a;
+    } else if (measured) {
+        t.advance = m.horizontalAdvance(t.text);
+    }
+    if ((run.align & 6) == meta::kAlignCenter) t.x0 = -t.advance / 2;
+    else if ((run.align & 6) == meta::kAlignRight) t.x0 = -t.advance;
+    t.ascent = m.ascent(), t.descent = m.descent();
+    t.baseline = t.ascent;
+    if ((run.align & 24) == meta::kAlignBaseline) t.baseline = 0;
+    else if ((run.align & 24) == meta::kAlignBottom) t.baseline = -t.descent;
+}
+
+LaidOutText layOut(const meta::TextRun& run) {
+    LaidOutText t;
+    t.font = PainterSurface::fontFor(run.font);
+    const QFontMetricsF m(t.font);
+    t.text = QString::fromUtf16(run.text.data(), qsizetype(run.text.size()));
+    if (run.glyphIndices) t.raw = QRawFont::fromFont(t.font);
+    for (char16_t g : run.text) t.glyphs.push_back(g);
+    layOutAdvances(run, m, t);
+    placeRun(run, m, t);
+    return t;
+}
+
+}  // namespace
+
 double PainterSurface::drawText(const meta::TextRun& run) {
     if (run.text.empty() || !haveGuiApplication()) return 0;
-    const QFont font = fontFor(run.font);
-    const QFontMetricsF m(font);
-    const QString text = QString::fromUtf16(run.text.data(), qsizetype(run.text.size()));
-    std::vector<double> advances = run.advances;
-    // Glyph numbers are drawn from the font as it is installed: the same
-    // glyphs where it is the face the metafile was made with.
-    const QRawFont raw = run.glyphIndices ? QRawFont::fromFont(font) : QRawFont();
-    QList<quint32> glyphs;
-    for (char16_t g : run.text) glyphs.push_back(g);
-    if (run.glyphIndices && advances.size() < std::size_t(glyphs.size())) {
-        advances.clear();
-        for (const QPointF& a : raw.advancesForGlyphIndexes(glyphs)) advances.push_back(a.x() + run.charExtra);
-    }
-    if (advances.empty() && run.charExtra != 0) {
-        // Extra space after every character: place them one by one.
-        for (qsizetype i = 0; i < text.size(); ++i) {
-            const bool pair = text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate();
-            advances.push_back(m.horizontalAdvance(text.mid(i, pair ? 2 : 1)) + run.charExtra);
-            if (pair) advances.push_back(0), ++i;
-        }
-    }
-    double advance = 0;
-    if (!advances.empty()) {
-        for (double a : advances) advance += a;
-    } else {
-        advance = m.horizontalAdvance(text);
-    }
-    double x0 = 0;
-    if ((run.align & 6) == meta::kAlignCenter) x0 = -advance / 2;
-    else if ((run.align & 6) == meta::kAlignRight) x0 = -advance;
-    double baseline = m.ascent();
-    if ((run.align & 24) == meta::kAlignBaseline) baseline = 0;
-    else if ((run.align & 24) == meta::kAlignBottom) baseline = -m.descent();
-
+    const LaidOutText t = layOut(run);
     p_.save();
     p_.translate(run.origin.x, run.origin.y);
     if (run.angle != 0 && std::isfinite(run.angle)) p_.rotate(-run.angle);
     p_.setCompositionMode(QPainter::CompositionMode_SourceOver);
     if (run.background.opaque)
-        p_.fillRect(QRectF(x0, baseline - m.ascent(), std::fabs(advance), m.ascent() + m.descent()),
+        p_.fillRect(QRectF(t.x0, t.baseline - t.ascent, std::fabs(t.advance), t.ascent + t.descent),
                     qcolor(run.background.color));
-    p_.setFont(font);
+    p_.setFont(t.font);
     p_.setPen(qcolor(run.color));
-    if (run.glyphIndices) {
-        p_.drawGlyphRun(QPointF(0, 0), glyphRun(raw, glyphs, advances, x0, baseline));
-    } else if (!advances.empty()) {
-        double x = x0;
-        for (std::size_t i = 0; i < run.text.size() && i < advances.size(); ++i) {
-            // A character outside the basic plane is drawn from both its halves.
-            const bool pair = QChar::isHighSurrogate(run.text[i]) && i + 1 < run.text.size() &&
-                              QChar::isLowSurrogate(run.text[i + 1]);
-            p_.drawText(QPointF(x, baseline), QString::fromUtf16(run.text.data() + i, pair ? 2 : 1));
-            x += advances[i];
-            if (pair && ++i < advances.size()) x += advances[i];
-        }
-    } else {
-        p_.drawText(QPointF(x0, baseline), text);
-    }
+    if (run.glyphIndices) p_.drawGlyphRun(QPointF(0, 0), glyphRun(t.raw, t.glyphs, t.advances, t.x0, t.baseline));
+    else if (!t.advances.empty()) drawCharacters(run.text, t.advances, t.x0, t.baseline);
+    else p_.drawText(QPointF(t.x0, t.baseline), t.text);
     p_.restore();
-    return advance;
+    return t.advance;
+}
+
+void PainterSurface::drawCharacters(const std::u16string& text, const std::vector<double>& advances, double x,
+                                    double baseline) {
+    for (std::size_t i = 0; i < text.size() && i < advances.size(); ++i) {
+        // A character outside the basic plane is drawn from both its halves.
+        const bool pair = QChar::isHighSurrogate(text[i]) && i + 1 < text.size() && QChar::isLowSurrogate(text[i + 1]);
+        p_.drawText(QPointF(x, baseline), QString::fromUtf16(text.data() + i, pair ? 2 : 1));
+        x += advances[i];
+        if (pair && ++i < advances.size()) x += advances[i];
+    }
 }
 
 void PainterSurface::drawBitmap(const meta::Dib& dib, const meta::SourceRect& src, const meta::DestQuad& dest,

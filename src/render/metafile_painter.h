@@ -60,6 +60,8 @@ private:
     bool applyMix(meta::Mix mix);
     void applyClip();
     const QImage* pattern(const meta::Brush& brush);
+    // Draws text character by character at the given advances.
+    void drawCharacters(const std::u16string& text, const std::vector<double>& advances, double x, double baseline);
 
     QPainter& p_;
     int width_, height_;

@@ -181,7 +181,9 @@ public:
     virtual void fillPath(const Path& path, FillRule rule, const Brush& brush, Mix mix, const Background& bg) = 0;
     // Draws the outline of path with pen.
     virtual void strokePath(const Path& path, const Pen& pen, Mix mix, const Background& bg) = 0;
-    // Draws one run of text; gives its advance along the baseline in pixels.
+    // Draws one run of text; gives its advance along the baseline in pixels
+    // (a surface may give 0 for a run that does not use it and needs no
+    // measuring to be drawn).
     virtual double drawText(const TextRun& run) = 0;
     // Draws part of a bitmap stretched onto a parallelogram.
     virtual void drawBitmap(const Dib& dib, const SourceRect& src, const DestQuad& dest, const Blit& how) = 0;
