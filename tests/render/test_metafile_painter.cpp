@@ -240,6 +240,42 @@ TEST_F(MetafilePainter, TallPicturesAreDrawnInBands) {
     EXPECT_EQ(inkIn(b, 0, 3980, 4200, 4200), 4200 * 10 + 100 * 50);
 }
 
+// Bands of a few rows leave out what misses them, but nothing that reaches
+// them: a fill whose corners lie in other bands, a wide line whose points
+// lie beside the band, text whose reference point is above it.
+TEST_F(MetafilePainter, ThinBandsDrawTheSamePictureAsOne) {
+    EmfBuilder e(20000, 10000, 200, 100, 200, 100);
+    e.rec(39, {1, 0, 0x000000, 0});
+    e.rec(37, {1});
+    e.rec(37, {std::int32_t(0x80000008)});  // no outline
+    e.rec(43, {10, 2, 30, 98});
+    e.rec(38, {2, 0, 20, 0, 0x0000FF});  // red pen 20 pixels wide
+    e.rec(37, {2});
+    e.rec(27, {50, 50});
+    e.rec(54, {150, 50});
+    Bytes font;
+    font.u32(3).i32(-20).i32(0).i32(0).i32(0).i32(400).u32(0).u32(0);
+    for (char c : std::string("Arial")) font.u16(std::uint8_t(c));
+    for (int i = 5; i < 32; ++i) font.u16(0);
+    e.rec(82, font);
+    e.rec(37, {3});
+    e.rec(18, {1});  // transparent background
+    Bytes text;
+    text.i32(0).i32(0).i32(200).i32(100).u32(1).f32(1).f32(1);
+    text.i32(160).i32(30).u32(4).u32(76).u32(0).i32(0).i32(0).i32(0).i32(0).u32(0);
+    for (char16_t c : std::u16string(u"HHHH")) text.u16(c);
+    e.rec(84, text);
+    const std::vector<std::uint8_t> bytes = e.build();
+    const WorkBitmap whole = renderMetafileInBands(bytes, "bands.emf", PictureKind::Emf, kMaxMetafilePlayTime, 100);
+    const WorkBitmap thin = renderMetafileInBands(bytes, "bands.emf", PictureKind::Emf, kMaxMetafilePlayTime, 4);
+    ASSERT_EQ(thin.height(), 100);
+    EXPECT_EQ(at(whole, 20, 50), kBlack);
+    EXPECT_EQ(at(whole, 100, 42), makeColor(255, 0, 0));
+    EXPECT_GT(inkIn(whole, 160, 30, 200, 50), 100);
+    for (int y = 0; y < 100; ++y)
+        for (int x = 0; x < 200; ++x) ASSERT_EQ(at(thin, x, y), at(whole, x, y)) << x << ", " << y;
+}
+
 // The most memory the process has held so far, in megabytes.
 long peakMegabytes() {
     rusage u{};

@@ -5,6 +5,7 @@
 #include <array>
 #include <utility>
 #include <cmath>
+#include <numbers>
 
 #include "imaging/picture/errors.h"
 #include "imaging/picture/progress.h"
@@ -23,6 +24,9 @@ constexpr auto kProgressEvery = std::chrono::milliseconds(100);
 // Rows a call may touch past the points it is given: rounding to the
 // pixel grid and smoothed edges.
 constexpr double kEdgeRows = 3;
+// Small fonts are drawn larger than they ask for; text is placed as if
+// its characters were at least this many pixels high.
+constexpr double kSmallestEm = 24;
 
 // The topmost and bottommost row of some points.
 template <class Points>
@@ -33,19 +37,18 @@ std::pair<double, double> rowsOf(const Points& points) {
 }
 
 // How many rows text may reach above or below its reference point: along
-// its baseline its advances or a generous width per character, as far as
-// the baseline slopes; across it a few ems for the glyphs, their marks and
-// the alignment.
+// its baseline its advances or a generous width per character and a few
+// characters more, as far as the baseline slopes; across it a few
+// characters for the glyphs, their marks and the alignment.
 double textReach(const TextRun& run) {
-    const double height = std::fabs(run.font.height);
-    const double em = std::max(height, std::fabs(run.font.width));
+    const double em = std::max({std::fabs(run.font.height), std::fabs(run.font.width), kSmallestEm});
     double length = 0;
     if (run.advances.empty())
         length = double(run.text.size()) * (3 * em + std::fabs(run.charExtra));
     else
         for (double a : run.advances) length += std::fabs(a);
-    const double slope = run.angle == 0 ? 0 : std::fabs(std::sin(run.angle * 3.14159265358979323846 / 180));
-    return length * std::min(slope, 1.0) + 6 * height;
+    const double slope = run.angle == 0 ? 0 : std::fabs(std::sin(run.angle * std::numbers::pi / 180));
+    return (length + 6 * em) * std::min(slope, 1.0) + 6 * em;
 }
 
 // Calls f(a, b) for every edge of path: each figure's lines, the control

@@ -525,6 +525,19 @@ void GdiContext::roundRect(double l, double t, double r, double b, double w, dou
     emit(d, true, true);
 }
 
+namespace {
+
+// The angle an arc turns through from parameter ts to te, in its drawing
+// direction: more than none and at most a full turn, negative clockwise.
+double arcSweep(double ts, double te, bool clockwise) {
+    double sweep = clockwise ? ts - te : te - ts;
+    while (sweep <= 1e-12) sweep += 2 * kPi;
+    while (sweep > 2 * kPi + 1e-12) sweep -= 2 * kPi;
+    return clockwise ? -sweep : sweep;
+}
+
+}  // namespace
+
 void GdiContext::arc(ArcKind kind, double l, double t, double r, double b, Point start, Point end) {
     if (l > r) std::swap(l, r);
     if (t > b) std::swap(t, b);
@@ -538,10 +551,7 @@ void GdiContext::arc(ArcKind kind, double l, double t, double r, double b, Point
         return std::atan2(rx * std::sin(phi), ry * std::cos(phi));
     };
     const double ts = param(start), te = param(end);
-    double sweep = s_.clockwise ? ts - te : te - ts;
-    while (sweep <= 1e-12) sweep += 2 * kPi;
-    while (sweep > 2 * kPi + 1e-12) sweep -= 2 * kPi;
-    if (s_.clockwise) sweep = -sweep;
+    const double sweep = arcSweep(ts, te, s_.clockwise);
     const Point endPoint{c.x + rx * std::cos(te), c.y - ry * std::sin(te)};
 
     Path d;
@@ -713,7 +723,6 @@ void GdiContext::fillRegion(std::span<const IntRect> rects, const LogBrush& brus
 void GdiContext::textOut(Point ref, std::u16string text, std::span<const int> dx, int options,
                          std::optional<IntRect> rect) {
     const bool updateCp = s_.textAlign & 1;
-    const Point at = updateCp ? s_.cp : ref;
     if (rect && (options & 2)) {
         surface_.fillPath(rectPath(rect->left, rect->top, rect->right, rect->bottom), FillRule::Winding,
                           Brush{BrushStyle::Solid, s_.bkColor & 0xFFFFFF, 0, nullptr}, Mix::Copy, background());
@@ -728,58 +737,84 @@ void GdiContext::textOut(Point ref, std::u16string text, std::span<const int> dx
         text = symbolFaceText(face, text, &symbolDx);
         dx = symbolDx;
     }
-
-    const double sx = scaleX(), sy = scaleY();
     TextRun run;
+    if (!deviceFont(run.font)) return;
     run.text = std::move(text);
-    run.origin = toDevice(at);
-    const LogFont& f = s_.font;
-    if (f.height == 0) {
-        run.font.height = 12;
-        run.font.cellHeight = true;
-    } else {
-        run.font.height = std::fabs(double(f.height)) * sy;
-        run.font.cellHeight = f.height > 0;
-    }
-    if (!std::isfinite(run.font.height) || run.font.height < 0.5) return;
-    run.font.height = std::min(run.font.height, 20000.0);
-    run.font.width = std::min(std::fabs(double(f.width)) * sx, 20000.0);
-    run.font.weight = f.weight;
-    run.font.italic = f.italic;
-    run.font.underline = f.underline;
-    run.font.strikeOut = f.strikeOut;
-    run.font.charset = f.charset;
-    run.font.pitchAndFamily = f.pitchAndFamily;
-    run.font.face = f.face;
-    run.angle = pictureAngle(transform_, f.escapement);
+    run.origin = toDevice(updateCp ? s_.cp : ref);
+    run.angle = pictureAngle(transform_, s_.font.escapement);
     run.color = s_.textColor & 0xFFFFFF;
     run.background = background();
     run.align = s_.textAlign & 0x1E;
-    run.charExtra = s_.charExtra * sx;
+    run.charExtra = s_.charExtra * scaleX();
     run.glyphIndices = options & 0x10;
     run.advanceUsed = updateCp;
     if (!dx.empty() && dx.size() >= run.text.size()) {
         run.advances.reserve(run.text.size());
-        for (std::size_t i = 0; i < run.text.size(); ++i) run.advances.push_back(dx[i] * sx);
+        for (std::size_t i = 0; i < run.text.size(); ++i) run.advances.push_back(dx[i] * scaleX());
     }
+    const double advance = drawTextRun(run, (options & 4) ? rect : std::nullopt);
+    if (updateCp) advanceCurrentPosition(advance);
+}
 
-    const bool clipped = rect && (options & 4);
-    if (clipped) {
-        surface_.save();
-        surface_.clip(ClipOp::Intersect, rectPath(rect->left, rect->top, rect->right, rect->bottom),
-                      FillRule::Winding);
+bool GdiContext::deviceFont(Font& font) const {
+    const LogFont& f = s_.font;
+    if (f.height == 0) {
+        font.height = 12;
+        font.cellHeight = true;
+    } else {
+        font.height = std::fabs(double(f.height)) * scaleY();
+        font.cellHeight = f.height > 0;
     }
+    if (!std::isfinite(font.height) || font.height < 0.5) return false;
+    font.height = std::min(font.height, 20000.0);
+    font.width = std::min(std::fabs(double(f.width)) * scaleX(), 20000.0);
+    font.weight = f.weight;
+    font.italic = f.italic;
+    font.underline = f.underline;
+    font.strikeOut = f.strikeOut;
+    font.charset = f.charset;
+    font.pitchAndFamily = f.pitchAndFamily;
+    font.face = f.face;
+    return true;
+}
+
+double GdiContext::drawTextRun(const TextRun& run, std::optional<IntRect> clipRect) {
+    if (!clipRect) return surface_.drawText(run);
+    surface_.save();
+    surface_.clip(ClipOp::Intersect, rectPath(clipRect->left, clipRect->top, clipRect->right, clipRect->bottom),
+                  FillRule::Winding);
     const double advance = surface_.drawText(run);
-    if (clipped) surface_.restore();
+    surface_.restore();
+    return advance;
+}
 
-    if (updateCp && sx > 0 && std::isfinite(advance)) {
-        const int h = s_.textAlign & 6;
-        if (h == kAlignLeft) s_.cp.x += advance / sx;
-        else if (h == kAlignRight) s_.cp.x -= advance / sx;
-    }
+void GdiContext::advanceCurrentPosition(double advance) {
+    const double sx = scaleX();
+    if (!(sx > 0) || !std::isfinite(advance)) return;
+    const int h = s_.textAlign & 6;
+    if (h == kAlignLeft) s_.cp.x += advance / sx;
+    else if (h == kAlignRight) s_.cp.x -= advance / sx;
 }
 
 // ---------------------------------------------------------------- bitmaps
+
+namespace {
+
+// The raster operations that combine a bitmap with the picture.
+BlitMode blitModeOf(int code) {
+    switch (code) {
+    case 0xEE: return BlitMode::SrcPaint;
+    case 0x88: return BlitMode::SrcAnd;
+    case 0x66: return BlitMode::SrcInvert;
+    case 0x44: return BlitMode::SrcErase;
+    case 0x33: return BlitMode::NotSrcCopy;
+    case 0x11: return BlitMode::NotSrcErase;
+    case 0xBB: return BlitMode::MergePaint;
+    default: return BlitMode::SrcCopy;
+    }
+}
+
+}  // namespace
 
 void GdiContext::blit(const Dib* dib, double x, double y, double w, double h, SourceRect src, std::uint32_t rop,
                       bool pixelSize) {
@@ -791,39 +826,33 @@ void GdiContext::blit(const Dib* dib, double x, double y, double w, double h, So
     }
     const int code = int(rop >> 16 & 0xFF);
     const bool usesSource = ((code >> 2) ^ code) & 0x33;
-    if (!dib || !usesSource) {
-        Brush brush;
-        Mix m = Mix::Copy;
-        switch (code) {
-        case 0x00: m = Mix::Black; break;
-        case 0xFF: m = Mix::White; break;
-        case 0x55: m = Mix::Invert; break;
-        case 0x5A: brush = deviceBrush(s_.brush), m = Mix::Xor; break;
-        case 0xAA: return;
-        case 0xF0: case 0xFB: brush = deviceBrush(s_.brush); break;
-        default:
-            if (!dib) return;
-            brush = deviceBrush(s_.brush);
-            break;
-        }
-        if (brush.style == BrushStyle::Null) return;
-        surface_.fillPath(rectPath(x, y, x + w, y + h), FillRule::Winding, brush, m, background());
-        return;
-    }
-    BlitMode mode;
+    if (!dib || !usesSource) return fillForBlit(dib != nullptr, code, x, y, w, h);
+    blitPart(*dib, x, y, w, h, src, blitModeOf(code));
+}
+
+void GdiContext::fillForBlit(bool haveBitmap, int code, double x, double y, double w, double h) {
+    Brush brush;
+    Mix m = Mix::Copy;
     switch (code) {
-    case 0xEE: mode = BlitMode::SrcPaint; break;
-    case 0x88: mode = BlitMode::SrcAnd; break;
-    case 0x66: mode = BlitMode::SrcInvert; break;
-    case 0x44: mode = BlitMode::SrcErase; break;
-    case 0x33: mode = BlitMode::NotSrcCopy; break;
-    case 0x11: mode = BlitMode::NotSrcErase; break;
-    case 0xBB: mode = BlitMode::MergePaint; break;
-    default: mode = BlitMode::SrcCopy; break;
+    case 0x00: m = Mix::Black; break;
+    case 0xFF: m = Mix::White; break;
+    case 0x55: m = Mix::Invert; break;
+    case 0x5A: brush = deviceBrush(s_.brush), m = Mix::Xor; break;
+    case 0xAA: return;
+    case 0xF0: case 0xFB: brush = deviceBrush(s_.brush); break;
+    default:
+        if (!haveBitmap) return;
+        brush = deviceBrush(s_.brush);
+        break;
     }
+    if (brush.style == BrushStyle::Null) return;
+    surface_.fillPath(rectPath(x, y, x + w, y + h), FillRule::Winding, brush, m, background());
+}
+
+void GdiContext::blitPart(const Dib& dib, double x, double y, double w, double h, SourceRect src, BlitMode mode) {
     // Only the part of the source rectangle that lies on the bitmap is drawn,
     // onto the matching part of the destination.
-    const int bw = dib->width, bh = std::abs(dib->height);
+    const int bw = dib.width, bh = std::abs(dib.height);
     if (src.width == 0 || src.height == 0 || w == 0 || h == 0) return;
     double x0 = src.x, y0 = src.y, x1 = double(src.x) + src.width, y1 = double(src.y) + src.height;
     const double fx = w / (x1 - x0), fy = h / (y1 - y0);
@@ -839,7 +868,7 @@ void GdiContext::blit(const Dib* dib, double x, double y, double w, double h, So
     DestQuad q{toDevice({dx0, dy0}), toDevice({dx0 + dw, dy0}), toDevice({dx0, dy0 + dh})};
     Blit how{mode, 255, false};
     how.smooth = s_.halftone;
-    surface_.drawBitmap(*dib, s, q, how);
+    surface_.drawBitmap(dib, s, q, how);
 }
 
 void GdiContext::alphaBlend(const Dib& dib, double x, double y, double w, double h, SourceRect src,

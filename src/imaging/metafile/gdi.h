@@ -284,6 +284,19 @@ private:
     void appendArc(Path& p, Point c, double rx, double ry, double t0, double sweep, bool startFigure) const;
     Path regionPath(std::span<const IntRect> rects, bool logical) const;
     void clipWith(const Path& devicePath, int mode, FillRule rule);
+    // The font selected, in pixels; false when it is too small to draw.
+    bool deviceFont(Font& font) const;
+    // Draws a run, clipped to a logical rectangle when one is given; gives
+    // the surface's advance.
+    double drawTextRun(const TextRun& run, std::optional<IntRect> clipRect);
+    // What a raster operation that does not use the bitmap does to the
+    // logical rectangle: a fill with the brush or a colour-free mix.
+    void fillForBlit(bool haveBitmap, int code, double x, double y, double w, double h);
+    // The part of the source rectangle that lies on the bitmap, drawn onto
+    // the matching part of the logical destination.
+    void blitPart(const Dib& dib, double x, double y, double w, double h, SourceRect src, BlitMode mode);
+    // Moves the current position along by a run's advance in pixels.
+    void advanceCurrentPosition(double advance);
 
     WorkLimit limit_;
     MetafileSurface& surface_;  // the limited surface

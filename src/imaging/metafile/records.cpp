@@ -11,38 +11,57 @@
 
 namespace hueline::meta {
 
+namespace {
+
+// What a bitmap's info header says, and the size of its colour table.
+struct DibHeader {
+    std::uint32_t infoSize = 0, compression = 0;
+    std::int64_t width = 0, height = 0;
+    int bitCount = 0;
+    std::uint64_t entryBytes = 4, colors = 0, masks = 0;
+    std::uint64_t tableEnd() const { return infoSize + masks + colors * entryBytes; }
+};
+
+// Reads the info header, the old core one or a newer one; false for a
+// header, depth, size or compression the player does not draw.
+bool readDibHeader(const Record& h, DibHeader& d) {
+    d.infoSize = h.u32(0);
+    if (d.infoSize < 12 || !h.fits(0, d.infoSize)) return false;
+    std::uint32_t colorsUsed = 0;
+    if (d.infoSize < 40) {
+        // The old core header: 16-bit sizes and three-byte colour entries.
+        d.width = h.u16(4), d.height = h.i16(6), d.bitCount = h.u16(10);
+        d.entryBytes = 3;
+    } else {
+        d.width = h.i32(4), d.height = h.i32(8), d.bitCount = h.u16(14);
+        d.compression = h.u32(16), colorsUsed = h.u32(32);
+    }
+    const int bits = d.bitCount;
+    if (d.width <= 0 || d.height == 0 || d.height == INT32_MIN) return false;
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) return false;
+    const std::int64_t rows = std::llabs(d.height);
+    if (d.width > kMaxPixels || rows > kMaxPixels || d.width * rows > kMaxPixels) return false;
+    if (d.compression == 4 || d.compression == 5 || d.compression > 6) return false;  // embedded JPEG or PNG
+    d.colors = colorsUsed;
+    if (bits <= 8) {
+        if (d.colors == 0 || d.colors > (1u << bits)) d.colors = 1u << bits;
+    } else if (d.colors > 256) {
+        return false;
+    }
+    if (d.infoSize == 40 && (d.compression == 3 || d.compression == 6)) d.masks = d.compression == 3 ? 12 : 16;
+    return true;
+}
+
+}  // namespace
+
 bool describeDib(std::span<const std::uint8_t> header, std::span<const std::uint8_t> bits, Dib& dib) {
     const Record h(header);
-    const std::uint32_t infoSize = h.u32(0);
-    if (infoSize < 12 || !h.fits(0, infoSize)) return false;
-    std::int64_t width, height;
-    int bitCount;
-    std::uint32_t compression = 0, colorsUsed = 0;
-    std::uint64_t entryBytes = 4;
-    if (infoSize < 40) {
-        // The old core header: 16-bit sizes and three-byte colour entries.
-        width = h.u16(4), height = h.i16(6), bitCount = h.u16(10);
-        entryBytes = 3;
-    } else {
-        width = h.i32(4), height = h.i32(8), bitCount = h.u16(14);
-        compression = h.u32(16), colorsUsed = h.u32(32);
-    }
-    if (width <= 0 || height == 0 || height == INT32_MIN) return false;
-    if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 16 && bitCount != 24 && bitCount != 32)
-        return false;
-    const std::int64_t rows = std::llabs(height);
-    if (width > kMaxPixels || rows > kMaxPixels || width * rows > kMaxPixels) return false;
-    if (compression == 4 || compression == 5 || compression > 6) return false;  // embedded JPEG or PNG
-
-    std::uint64_t colors = colorsUsed;
-    if (bitCount <= 8) {
-        if (colors == 0 || colors > (1u << bitCount)) colors = 1u << bitCount;
-    } else if (colors > 256) {
-        return false;
-    }
-    std::uint64_t masks = 0;
-    if (infoSize == 40 && (compression == 3 || compression == 6)) masks = compression == 3 ? 12 : 16;
-    const std::uint64_t headerBytes = infoSize + masks + colors * entryBytes;
+    DibHeader d;
+    if (!readDibHeader(h, d)) return false;
+    const std::uint32_t infoSize = d.infoSize, compression = d.compression;
+    const std::int64_t width = d.width, height = d.height, rows = std::llabs(d.height);
+    const int bitCount = d.bitCount;
+    const std::uint64_t entryBytes = d.entryBytes, masks = d.masks, headerBytes = d.tableEnd();
     if (headerBytes > header.size()) {
         // A colour table cut short: keep what is there only if the table
         // was merely declared longer than the bit depth needs.

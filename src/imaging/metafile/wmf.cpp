@@ -374,6 +374,26 @@ bool bitmap16ToDib(std::span<const std::uint8_t> bm, Dib& dib) {
     return describeDib(header.b, bits, dib);
 }
 
+namespace {
+
+// A bit blit's bitmap is the source area as it was recorded: when the
+// source rectangle does not fit in it, the whole bitmap fills the
+// destination.
+SourceRect recordedSource(const Dib& dib, int xs, int ys, int ws, int hs) {
+    const int bw = dib.width, bh = std::abs(dib.height);
+    if (xs >= 0 && ys >= 0 && ws > 0 && hs > 0 && xs <= bw - ws && ys <= bh - hs) return SourceRect{xs, ys, ws, hs};
+    return SourceRect{0, 0, bw, bh};
+}
+
+// A source rectangle, its rows counted from the bitmap's bottom when
+// fromBottom and the bitmap is stored bottom-up.
+SourceRect sourceRect(const Dib& dib, int xs, int ys, int ws, int hs, bool fromBottom) {
+    if (fromBottom && dib.height > 0) ys = dib.height - ys - hs;
+    return SourceRect{xs, ys, ws, hs};
+}
+
+}  // namespace
+
 void WmfPlayer::dibBlit(WmfRecord t) {
     using enum WmfRecord;
     const Record& r = *rec_;
@@ -388,17 +408,9 @@ void WmfPlayer::dibBlit(WmfRecord t) {
         const auto rest = r.bytes(o, r.size() - o);
         return t == BitBlt || t == StretchBlt ? bitmap16ToDib(rest, dib) : describePackedDib(rest, dib);
     };
-    // A bit blit's bitmap is the source area as it was recorded: when the
-    // source rectangle does not fit in it, the whole bitmap fills the
-    // destination.
-    auto blitSource = [&](int xs, int ys, int ws, int hs) {
-        const int bw = dib.width, bh = std::abs(dib.height);
-        if (xs >= 0 && ys >= 0 && ws > 0 && hs > 0 && xs <= bw - ws && ys <= bh - hs) return SourceRect{xs, ys, ws, hs};
-        return SourceRect{0, 0, bw, bh};
-    };
+    auto blitSource = [&](int xs, int ys, int ws, int hs) { return recordedSource(dib, xs, ys, ws, hs); };
     auto srcRect = [&](int xs, int ys, int ws, int hs, bool fromBottom) {
-        if (fromBottom && dib.height > 0) ys = dib.height - ys - hs;
-        return SourceRect{xs, ys, ws, hs};
+        return sourceRect(dib, xs, ys, ws, hs, fromBottom);
     };
     switch (t) {
     case DibBitBlt:
