@@ -135,13 +135,18 @@ TEST_F(MetafilePainter, BitmapsAreStretchedOntoTheirRectangle) {
     EXPECT_EQ(inkIn(b, 0, 0, 100, 50), 300);
 }
 
-TEST_F(MetafilePainter, TextIsDrawnWhereItsAlignmentPutsIt) {
-    EmfBuilder e(20000, 10000, 200, 100, 200, 100);
+// The body of a record that makes font handle an Arial 20 pixels high.
+Bytes arialFont(std::uint32_t handle) {
     Bytes font;
-    font.u32(1).i32(-20).i32(0).i32(0).i32(0).i32(400).u32(0).u32(0);
+    font.u32(handle).i32(-20).i32(0).i32(0).i32(0).i32(400).u32(0).u32(0);
     for (char c : std::string("Arial")) font.u16(std::uint8_t(c));
     for (int i = 5; i < 32; ++i) font.u16(0);
-    e.rec(82, font);
+    return font;
+}
+
+TEST_F(MetafilePainter, TextIsDrawnWhereItsAlignmentPutsIt) {
+    EmfBuilder e(20000, 10000, 200, 100, 200, 100);
+    e.rec(82, arialFont(1));
     e.rec(37, {1});
     e.rec(18, {1});  // transparent background
     auto text = [&](int x, int y, const std::u16string& s) {
@@ -253,11 +258,7 @@ TEST_F(MetafilePainter, ThinBandsDrawTheSamePictureAsOne) {
     e.rec(37, {2});
     e.rec(27, {50, 50});
     e.rec(54, {150, 50});
-    Bytes font;
-    font.u32(3).i32(-20).i32(0).i32(0).i32(0).i32(400).u32(0).u32(0);
-    for (char c : std::string("Arial")) font.u16(std::uint8_t(c));
-    for (int i = 5; i < 32; ++i) font.u16(0);
-    e.rec(82, font);
+    e.rec(82, arialFont(3));
     e.rec(37, {3});
     e.rec(18, {1});  // transparent background
     Bytes text;
