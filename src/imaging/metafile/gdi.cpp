@@ -344,27 +344,7 @@ void GdiContext::moveTo(Point p) {
     figureOpen_ = false;
 }
 
-void GdiContext::lineTo(Point p) {
-    if (inPath_) {
-        if (!figureOpen_) path_.moveTo(toDevice(s_.cp));
-        path_.lineTo(toDevice(p));
-        figureOpen_ = true;
-    } else {
-        Path d;
-        d.moveTo(toDevice(s_.cp));
-        d.lineTo(toDevice(p));
-        emit(d, false, true);
-    }
-    s_.cp = p;
-}
-
-void GdiContext::polyline(std::span<const Point> pts) {
-    if (pts.size() < 2) return;
-    Path d;
-    d.moveTo(toDevice(pts[0]));
-    for (std::size_t i = 1; i < pts.size(); ++i) d.lineTo(toDevice(pts[i]));
-    emit(d, false, true);
-}
+void GdiContext::lineTo(Point p) { polylineTo(std::span<const Point>(&p, 1)); }
 
 void GdiContext::polylineTo(std::span<const Point> pts) {
     if (pts.empty()) return;
@@ -379,15 +359,6 @@ void GdiContext::polylineTo(std::span<const Point> pts) {
         emit(d, false, true);
     }
     s_.cp = pts.back();
-}
-
-void GdiContext::polygon(std::span<const Point> pts) {
-    if (pts.size() < 2) return;
-    Path d;
-    d.moveTo(toDevice(pts[0]));
-    for (std::size_t i = 1; i < pts.size(); ++i) d.lineTo(toDevice(pts[i]));
-    d.close();
-    emit(d, true, true);
 }
 
 namespace {
@@ -411,6 +382,16 @@ Path figuresOf(std::span<const Point> pts, std::span<const std::uint32_t> counts
 }
 
 }  // namespace
+
+void GdiContext::polyline(std::span<const Point> pts) {
+    const std::uint32_t n[1] = {std::uint32_t(pts.size())};
+    if (pts.size() >= 2) polyPolyline(pts, n);
+}
+
+void GdiContext::polygon(std::span<const Point> pts) {
+    const std::uint32_t n[1] = {std::uint32_t(pts.size())};
+    if (pts.size() >= 2) polyPolygon(pts, n);
+}
 
 void GdiContext::polyPolygon(std::span<const Point> pts, std::span<const std::uint32_t> counts) {
     emit(figuresOf(pts, counts, true, [this](const Point& p) { return toDevice(p); }), true, true);

@@ -55,40 +55,30 @@ bool readDibHeader(const Record& h, DibHeader& d) {
 }  // namespace
 
 bool describeDib(std::span<const std::uint8_t> header, std::span<const std::uint8_t> bits, Dib& dib) {
-    const Record h(header);
     DibHeader d;
-    if (!readDibHeader(h, d)) return false;
-    const std::uint32_t infoSize = d.infoSize, compression = d.compression;
-    const std::int64_t width = d.width, height = d.height, rows = std::llabs(d.height);
-    const int bitCount = d.bitCount;
-    const std::uint64_t entryBytes = d.entryBytes, masks = d.masks, headerBytes = d.tableEnd();
-    if (headerBytes > header.size()) {
-        // A colour table cut short: keep what is there only if the table
-        // was merely declared longer than the bit depth needs.
-        if (bitCount > 8 || infoSize + masks + entryBytes * 2 > header.size()) return false;
-    }
-    const std::uint64_t keepHeader = std::min<std::uint64_t>(headerBytes, header.size());
-
-    const std::uint64_t stride = (std::uint64_t(width) * std::uint64_t(bitCount) + 31) / 32 * 4;
-    const bool rle = compression == 1 || compression == 2;
-    std::uint64_t keepBits = bits.size();
-    if (!rle) {
-        if (stride * std::uint64_t(rows) > bits.size()) return false;
-        keepBits = stride * std::uint64_t(rows);
-    } else if (bits.size() < 2) {
+    if (!readDibHeader(Record(header), d)) return false;
+    const std::uint64_t headerBytes = d.tableEnd();
+    // A colour table cut short: keep what is there only if the table was
+    // merely declared longer than the bit depth needs.
+    if (headerBytes > header.size() && (d.bitCount > 8 || d.infoSize + d.masks + d.entryBytes * 2 > header.size()))
         return false;
-    }
-    dib.width = int(width);
-    dib.height = int(height);
-    dib.bitCount = bitCount;
+    const std::uint64_t keepHeader = std::min<std::uint64_t>(headerBytes, header.size());
+    const std::uint64_t stride = (std::uint64_t(d.width) * std::uint64_t(d.bitCount) + 31) / 32 * 4;
+    const std::uint64_t rows = std::uint64_t(std::llabs(d.height));
+    const bool rle = d.compression == 1 || d.compression == 2;
+    if (rle ? bits.size() < 2 : stride * rows > bits.size()) return false;
+    const std::uint64_t keepBits = rle ? bits.size() : stride * rows;
+    dib.width = int(d.width);
+    dib.height = int(d.height);
+    dib.bitCount = d.bitCount;
     dib.bytes.clear();
     dib.bytes.reserve(std::size_t(keepHeader + keepBits));
     dib.bytes.insert(dib.bytes.end(), header.begin(), header.begin() + std::ptrdiff_t(keepHeader));
     dib.bytes.insert(dib.bytes.end(), bits.begin(), bits.begin() + std::ptrdiff_t(keepBits));
     // A shortened colour table is declared as such, so that the decoder
     // does not read pixel bits as colours.
-    if (keepHeader < headerBytes && infoSize >= 40) {
-        const std::uint32_t fitting = std::uint32_t((keepHeader - infoSize - masks) / entryBytes);
+    if (keepHeader < headerBytes && d.infoSize >= 40) {
+        const std::uint32_t fitting = std::uint32_t((keepHeader - d.infoSize - d.masks) / d.entryBytes);
         for (int i = 0; i < 4; ++i) dib.bytes[32 + i] = std::uint8_t(fitting >> (8 * i));
     }
     return true;
