@@ -13,9 +13,7 @@
 #include <QTransform>
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
-#include <cstring>
 #include <map>
 
 #include "imaging/codecs/bmp_codec.h"
@@ -572,24 +570,18 @@ namespace {
 // (64 MB of drawing buffer).
 int defaultBandRows(int width) { return int(std::clamp((16LL << 20) / std::max(width, 1), 1LL, 1LL << 30)); }
 
-// One row of 32-bit pixels (blue, green, red, unused) as 24-bit ones:
-// four pixels at a time in three words, the rest one by one.
-void packRow(const std::uint8_t* in, std::uint8_t* out, int width) {
-    static_assert(std::endian::native == std::endian::little, "pixels are packed as little-endian words");
-    int x = 0;
-    for (; x + 4 <= width; x += 4, in += 16, out += 12) {
-        std::uint32_t p[4];
-        std::memcpy(p, in, 16);
-        const std::uint32_t words[3] = {(p[0] & 0xFFFFFF) | p[1] << 24, (p[1] >> 8 & 0xFFFF) | p[2] << 16,
-                                        (p[2] >> 16 & 0xFF) | p[3] << 8};
-        std::memcpy(out, words, 12);
-    }
-    for (; x < width; ++x, in += 4, out += 3) out[0] = in[0], out[1] = in[1], out[2] = in[2];
-}
-
 // Copies the first rows of a drawing buffer into picture from row y0 on.
 void copyBand(const QImage& buffer, int rows, WorkBitmap& picture, int y0) {
-    for (int y = 0; y < rows; ++y) packRow(buffer.constScanLine(y), picture.row(y0 + y), picture.width());
+    const int w = picture.width();
+    for (int y = 0; y < rows; ++y) {
+        const std::uint8_t* in = buffer.constScanLine(y);
+        std::uint8_t* out = picture.row(y0 + y);
+        for (int x = 0; x < w; ++x) {
+            out[3 * x] = in[4 * x];
+            out[3 * x + 1] = in[4 * x + 1];
+            out[3 * x + 2] = in[4 * x + 2];
+        }
+    }
 }
 
 }  // namespace
