@@ -610,13 +610,13 @@ WorkBitmap readBmpFile(const std::string& path) {
     while (got < head.size()) {
         const ssize_t n = ::pread(f.fd(), head.data() + got, head.size() - got, off_t(got));
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return decodeBmp(readFileBytes(path), path);
+        if (n <= 0) return decodeBmp(readFileToPictureMemory(path), path);
         got += std::size_t(n);
     }
     const FileHeader fh = parseFileHeader(head, path);
     const DibLayout layout = parseLayout(head, kFileHeaderSize, fh.pixelOffset, f.size(), path, false);
     checkFileSize(fh, path);
-    if (!storedAsIs(layout)) return decodeBmp(readFileBytes(path), path);
+    if (!storedAsIs(layout)) return decodeBmp(readFileToPictureMemory(path), path);
     WorkBitmap out = pictureFor(layout, path);
     readRowsInto(f.fd(), layout, out, path);
     checkAllIndices(out, layout, path);

@@ -393,7 +393,7 @@ std::vector<std::uint8_t> encodeJpeg(const WorkBitmap& picture, int quality) {
 }
 
 WorkBitmap readJpegFile(const std::string& path, std::string* damage) {
-    const std::vector<std::uint8_t> bytes = readFileBytes(path);
+    const PictureBytes bytes = readFileToPictureMemory(path);
     return decodeJpeg(bytes, path, damage);
 }
 

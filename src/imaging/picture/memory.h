@@ -57,6 +57,8 @@ public:
     const std::uint8_t* end() const { return data() + size_; }
     std::uint8_t& operator[](std::size_t i) { return data()[i]; }
     const std::uint8_t& operator[](std::size_t i) const { return data()[i]; }
+    // Keeps the first size bytes only (a file that was shorter than told).
+    void shrink(std::size_t size) { size_ = size < size_ ? size : size_; }
 
     friend bool operator==(const PictureBytes& a, const PictureBytes& b) {
         return a.size_ == b.size_ && (a.size_ == 0 || std::memcmp(a.data(), b.data(), a.size_) == 0);
