@@ -370,7 +370,10 @@ WorkBitmap decodeJpegToCover(std::span<const std::uint8_t> bytes, const std::str
 
 namespace {
 
-std::vector<std::uint8_t> encode(const WorkBitmap& picture, int quality, const std::string* fileName) {
+// Encodes the picture and hands the bytes, still in libjpeg's buffer, to
+// use: a file is written from there without a copy.
+template <class Use>
+auto encode(const WorkBitmap& picture, int quality, const std::string* fileName, Use use) {
     if (picture.empty()) throw UserError("There is no picture to save.");
     const WorkBitmap rgb = picture.to24();
     const int width = rgb.width(), height = rgb.height();
@@ -383,13 +386,14 @@ std::vector<std::uint8_t> encode(const WorkBitmap& picture, int quality, const s
         if (fileName) throw FileError(*fileName, e.err.message);
         throw UserError(std::string("The picture could not be encoded as JPEG: ") + e.err.message);
     }
-    return std::vector<std::uint8_t>(e.output, e.output + e.outputSize);
+    return use(std::span<const std::uint8_t>(e.output, std::size_t(e.outputSize)));
 }
 
 }  // namespace
 
 std::vector<std::uint8_t> encodeJpeg(const WorkBitmap& picture, int quality) {
-    return encode(picture, quality, nullptr);
+    return encode(picture, quality, nullptr,
+                  [](std::span<const std::uint8_t> bytes) { return std::vector<std::uint8_t>(bytes.begin(), bytes.end()); });
 }
 
 WorkBitmap readJpegFile(const std::string& path, std::string* damage) {
@@ -398,8 +402,7 @@ WorkBitmap readJpegFile(const std::string& path, std::string* damage) {
 }
 
 void writeJpegFile(const WorkBitmap& picture, const std::string& path) {
-    const std::vector<std::uint8_t> bytes = encode(picture, 90, &path);
-    writeFileAtomically(path, bytes);
+    encode(picture, 90, &path, [&](std::span<const std::uint8_t> bytes) { writeFileAtomically(path, bytes); });
 }
 
 }  // namespace hueline
