@@ -24,7 +24,7 @@ namespace fs = std::filesystem;
 // private folder that is removed when the program ends.
 struct BmpFiles {
     WorkBitmap picture;
-    std::vector<std::uint8_t> bmp;
+    PictureBytes bmp;
     fs::path folder, bmpFile, outFile;
     ~BmpFiles() {
         std::error_code ec;
@@ -73,7 +73,7 @@ HUELINE_BENCH_ALL(Bmp_ReadFile);
 void Bmp_EncodeToMemory(benchmark::State& state) {
     const BmpFiles& f = filesFor(state);
     for (auto _ : state) {
-        std::vector<std::uint8_t> bytes = encodeBmp(f.picture);
+        PictureBytes bytes = encodeBmp(f.picture);
         benchmark::DoNotOptimize(bytes.data());
     }
     reportPixels(state, f.picture.width(), f.picture.height());

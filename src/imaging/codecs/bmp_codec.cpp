@@ -511,7 +511,7 @@ WorkBitmap iconMaskOf(std::span<const std::uint8_t> dib, const std::string& name
     return mask;
 }
 
-std::vector<std::uint8_t> encodeBmp(const WorkBitmap& picture) {
+PictureBytes encodeBmp(const WorkBitmap& picture) {
     if (picture.empty()) throw UserError("the picture is empty, so there is nothing to save");
     const int w = picture.width(), h = picture.height();
     const PixelFormat f = picture.format();
@@ -545,53 +545,56 @@ std::vector<std::uint8_t> encodeBmp(const WorkBitmap& picture) {
     const std::uint64_t imageSize = std::uint64_t(stride) * std::uint64_t(h);
     if (offset + imageSize > 0xFFFFFFFFull) throw UserError("the picture is too large for a BMP file");
 
-    std::vector<std::uint8_t> out;
-    out.reserve(offset + std::size_t(imageSize));
-    out.push_back('B');
-    out.push_back('M');
-    put32(out, std::uint32_t(offset + imageSize));
-    put32(out, 0);
-    put32(out, offset);
+    // The headers, masks and palette first, then the rows straight into
+    // the file's bytes.
+    std::vector<std::uint8_t> head;
+    head.reserve(offset);
+    head.push_back('B');
+    head.push_back('M');
+    put32(head, std::uint32_t(offset + imageSize));
+    put32(head, 0);
+    put32(head, offset);
 
-    put32(out, headerSize);
-    put32(out, std::uint32_t(w));
-    put32(out, std::uint32_t(h));  // positive: bottom-up rows
-    put16(out, 1);
-    put16(out, std::uint32_t(bpp));
-    put32(out, compression);
-    put32(out, std::uint32_t(imageSize));
-    put32(out, 3780);  // 96 pixels per inch
-    put32(out, 3780);
-    put32(out, std::uint32_t(palette.size()));
-    put32(out, 0);
+    put32(head, headerSize);
+    put32(head, std::uint32_t(w));
+    put32(head, std::uint32_t(h));  // positive: bottom-up rows
+    put16(head, 1);
+    put16(head, std::uint32_t(bpp));
+    put32(head, compression);
+    put32(head, std::uint32_t(imageSize));
+    put32(head, 3780);  // 96 pixels per inch
+    put32(head, 3780);
+    put32(head, std::uint32_t(palette.size()));
+    put32(head, 0);
     if (headerSize == kV4HeaderSize) {
-        put32(out, masks.red);
-        put32(out, masks.green);
-        put32(out, masks.blue);
-        put32(out, masks.alpha);
-        put32(out, 0x73524742);                     // colour space: sRGB
-        out.insert(out.end(), kV4HeaderSize - 60, 0);  // end points and gamma, unused for sRGB
+        put32(head, masks.red);
+        put32(head, masks.green);
+        put32(head, masks.blue);
+        put32(head, masks.alpha);
+        put32(head, 0x73524742);                       // colour space: sRGB
+        head.insert(head.end(), kV4HeaderSize - 60, 0);  // end points and gamma, unused for sRGB
     } else if (maskBytes) {
-        put32(out, masks.red);
-        put32(out, masks.green);
-        put32(out, masks.blue);
+        put32(head, masks.red);
+        put32(head, masks.green);
+        put32(head, masks.blue);
     }
     for (const PaletteEntry& e : palette) {
-        out.push_back(e.blue);
-        out.push_back(e.green);
-        out.push_back(e.red);
-        out.push_back(0);
+        head.push_back(e.blue);
+        head.push_back(e.green);
+        head.push_back(e.red);
+        head.push_back(0);
     }
 
+    PictureBytes out(offset + std::size_t(imageSize));
+    std::memcpy(out.data(), head.data(), head.size());
     // Rows bottom-up, the bits past the last pixel and the padding zero.
-    // (Appended row by row into the reserved space: no zero-fill first.)
     const std::size_t used = (std::size_t(w) * std::size_t(bpp) + 7) / 8;
     const int restBits = int(std::size_t(w) * std::size_t(bpp) % 8);
-    for (int y = h - 1; y >= 0; --y) {
-        const std::uint8_t* row = picture.constRow(y);
-        out.insert(out.end(), row, row + used);
-        if (restBits) out.back() &= std::uint8_t(0xFF00 >> restBits);
-        out.insert(out.end(), stride - used, 0);
+    std::uint8_t* to = out.data() + offset;
+    for (int y = h - 1; y >= 0; --y, to += stride) {
+        std::memcpy(to, picture.constRow(y), used);
+        if (restBits) to[used - 1] &= std::uint8_t(0xFF00 >> restBits);
+        std::memset(to + used, 0, stride - used);
     }
     return out;
 }
@@ -607,13 +610,13 @@ WorkBitmap readBmpFile(const std::string& path) {
     while (got < head.size()) {
         const ssize_t n = ::pread(f.fd(), head.data() + got, head.size() - got, off_t(got));
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return decodeBmp(readFileBytes(path), path);
+        if (n <= 0) return decodeBmp(readFileToPictureMemory(path), path);
         got += std::size_t(n);
     }
     const FileHeader fh = parseFileHeader(head, path);
     const DibLayout layout = parseLayout(head, kFileHeaderSize, fh.pixelOffset, f.size(), path, false);
     checkFileSize(fh, path);
-    if (!storedAsIs(layout)) return decodeBmp(readFileBytes(path), path);
+    if (!storedAsIs(layout)) return decodeBmp(readFileToPictureMemory(path), path);
     WorkBitmap out = pictureFor(layout, path);
     readRowsInto(f.fd(), layout, out, path);
     checkAllIndices(out, layout, path);
@@ -621,7 +624,7 @@ WorkBitmap readBmpFile(const std::string& path) {
 }
 
 void writeBmpFile(const WorkBitmap& picture, const std::string& path) {
-    std::vector<std::uint8_t> bytes;
+    PictureBytes bytes;
     try {
         bytes = encodeBmp(picture);
     } catch (const FileError&) {

@@ -35,8 +35,8 @@ WorkBitmap iconMaskOf(std::span<const std::uint8_t> dib, const std::string& name
 // their palette, 16 and 32 bits with their masks, 24 bits; bottom-up rows
 // padded to 4 bytes. The 40-byte header, with bit-field masks after it when
 // the masks are not the default ones, or the 108-byte one when they include
-// alpha. Throws UserError for an empty picture, which BMP cannot hold.
-std::vector<std::uint8_t> encodeBmp(const WorkBitmap& picture);
+// alpha. The bytes are built in picture memory. Throws UserError for an empty picture, which BMP cannot hold.
+PictureBytes encodeBmp(const WorkBitmap& picture);
 
 // Reads a BMP file; throws FileError naming the file and the reason.
 WorkBitmap readBmpFile(const std::string& path);

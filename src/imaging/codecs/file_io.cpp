@@ -286,6 +286,25 @@ void writeNamed(const Destination& d, std::span<const std::uint8_t> bytes, const
     }
 }
 
+// Reads up to size bytes of the file into to, reporting progress between
+// chunks; returns how many there were (fewer when the file shrank while
+// it was read).
+std::size_t readAll(const ReadableFile& f, std::uint8_t* to, std::size_t size, const std::string& path) {
+    constexpr std::size_t kChunk = 4u << 20;
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::read(f.fd(), to + done, std::min(kChunk, size - done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            throw FileError(path, reasonFor(errno));
+        }
+        if (n == 0) break;
+        done += std::size_t(n);
+        reportProgress(double(done) / double(size));
+    }
+    return done;
+}
+
 }  // namespace
 
 ReadableFile::~ReadableFile() {
@@ -313,19 +332,14 @@ ReadableFile openRegularFile(const std::string& path) {
 std::vector<std::uint8_t> readFileBytes(const std::string& path) {
     const ReadableFile f = openRegularFile(path);
     std::vector<std::uint8_t> bytes(std::size_t(f.size()));
-    constexpr std::size_t kChunk = 4u << 20;  // progress is told between chunks
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::read(f.fd(), bytes.data() + done, std::min(kChunk, bytes.size() - done));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            throw FileError(path, reasonFor(errno));
-        }
-        if (n == 0) break;  // the file shrank while we read it
-        done += std::size_t(n);
-        reportProgress(double(done) / double(bytes.size()));
-    }
-    bytes.resize(done);
+    bytes.resize(readAll(f, bytes.data(), bytes.size(), path));
+    return bytes;
+}
+
+PictureBytes readFileToPictureMemory(const std::string& path) {
+    const ReadableFile f = openRegularFile(path);
+    PictureBytes bytes(std::size_t(f.size()));
+    bytes.shrink(readAll(f, bytes.data(), bytes.size(), path));
     return bytes;
 }
 

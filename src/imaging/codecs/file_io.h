@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "imaging/picture/memory.h"
+
 namespace hueline {
 
 // The largest picture file the program reads at all.
@@ -41,6 +43,9 @@ ReadableFile openRegularFile(const std::string& path);
 // Throws FileError as openRegularFile does, or with the reason of a read
 // that fails.
 std::vector<std::uint8_t> readFileBytes(const std::string& path);
+// The same into picture memory, for the readers of picture files: a photo
+// opened again and again reuses the pages it was read into last time.
+PictureBytes readFileToPictureMemory(const std::string& path);
 
 // Writes bytes so that the file of that name holds either its old content
 // or all of the new one, whatever happens:

@@ -211,16 +211,24 @@ bool finishDecompress(Decoder* d) {
 
 // ---- encoding ------------------------------------------------------------
 
+// The file is made in a block of picture memory (saving a photo again
+// reuses its pages). Should the file outgrow it (noise at the best
+// quality), libjpeg moves it to memory of its own, taken with malloc.
 struct Encoder {
+    explicit Encoder(std::size_t room) : block(room), output(block.data()), outputSize(room) {}
+    ~Encoder() {
+        if (created) jpeg_destroy_compress(&cinfo);
+        if (output != block.data()) std::free(output);
+    }
+    Encoder(const Encoder&) = delete;
+    Encoder& operator=(const Encoder&) = delete;
+
     jpeg_compress_struct cinfo{};
     ErrorManager err{};
     bool created = false;
-    unsigned char* output = nullptr;  // grown by libjpeg with malloc
-    unsigned long outputSize = 0;
-    ~Encoder() {
-        if (created) jpeg_destroy_compress(&cinfo);
-        std::free(output);
-    }
+    PictureBytes block;
+    unsigned char* output;
+    unsigned long outputSize;
 };
 
 // Compresses 24-bit rows (Blue, Green, Red) as an RGB JFIF file. Each row
@@ -370,7 +378,10 @@ WorkBitmap decodeJpegToCover(std::span<const std::uint8_t> bytes, const std::str
 
 namespace {
 
-std::vector<std::uint8_t> encode(const WorkBitmap& picture, int quality, const std::string* fileName) {
+// Encodes the picture and hands the bytes, still in libjpeg's buffer, to
+// use: a file is written from there without a copy.
+template <class Use>
+auto encode(const WorkBitmap& picture, int quality, const std::string* fileName, Use use) {
     if (picture.empty()) throw UserError("There is no picture to save.");
     const WorkBitmap rgb = picture.to24();
     const int width = rgb.width(), height = rgb.height();
@@ -378,28 +389,30 @@ std::vector<std::uint8_t> encode(const WorkBitmap& picture, int quality, const s
     for (int y = 0; y < height; ++y) rows[std::size_t(y)] = rgb.constRow(y);
     std::vector<std::uint8_t> rgbRow(std::size_t(width) * 3);
 
-    Encoder e;
+    // Room for a byte and a half a pixel and the headers: a photo at the
+    // usual qualities takes well under half of that.
+    Encoder e(std::size_t(width) * std::size_t(height) * 3 / 2 + 4096);
     if (!compressRows(&e, rows.data(), width, height, quality, rgbRow.data())) {
         if (fileName) throw FileError(*fileName, e.err.message);
         throw UserError(std::string("The picture could not be encoded as JPEG: ") + e.err.message);
     }
-    return std::vector<std::uint8_t>(e.output, e.output + e.outputSize);
+    return use(std::span<const std::uint8_t>(e.output, std::size_t(e.outputSize)));
 }
 
 }  // namespace
 
 std::vector<std::uint8_t> encodeJpeg(const WorkBitmap& picture, int quality) {
-    return encode(picture, quality, nullptr);
+    return encode(picture, quality, nullptr,
+                  [](std::span<const std::uint8_t> bytes) { return std::vector<std::uint8_t>(bytes.begin(), bytes.end()); });
 }
 
 WorkBitmap readJpegFile(const std::string& path, std::string* damage) {
-    const std::vector<std::uint8_t> bytes = readFileBytes(path);
+    const PictureBytes bytes = readFileToPictureMemory(path);
     return decodeJpeg(bytes, path, damage);
 }
 
 void writeJpegFile(const WorkBitmap& picture, const std::string& path) {
-    const std::vector<std::uint8_t> bytes = encode(picture, 90, &path);
-    writeFileAtomically(path, bytes);
+    encode(picture, 90, &path, [&](std::span<const std::uint8_t> bytes) { writeFileAtomically(path, bytes); });
 }
 
 }  // namespace hueline

@@ -212,7 +212,7 @@ WorkBitmap decodePng(std::span<const std::uint8_t> bytes, const std::string& nam
 }
 
 WorkBitmap readPngFile(const std::string& path) {
-    const std::vector<std::uint8_t> bytes = readFileBytes(path);
+    const PictureBytes bytes = readFileToPictureMemory(path);
     return decodePng(bytes, path);
 }
 

@@ -113,7 +113,10 @@ void fileRow(const WorkBitmap& picture, Layout layout, int y, std::uint8_t* out,
     }
 }
 
-std::vector<std::uint8_t> encode(const WorkBitmap& source, const std::string* fileName) {
+// Encodes the picture and hands the bytes, still in libspng's buffer, to
+// use: a file is written from there without a copy.
+template <class Use>
+auto encode(const WorkBitmap& source, const std::string* fileName, Use use) {
     if (source.empty()) throw UserError("There is no picture to save.");
     const WorkBitmap picture = isIndexed(source.format()) ? source : source.to24();
     Layout layout = Layout::Indexed;
@@ -155,16 +158,18 @@ std::vector<std::uint8_t> encode(const WorkBitmap& source, const std::string* fi
         static_cast<std::uint8_t*>(spng_get_png_buffer(t.ctx, &size, &error)), &std::free);
     t.check(error);
     if (!bytes) t.check(SPNG_EINTERNAL);
-    return std::vector<std::uint8_t>(bytes.get(), bytes.get() + size);
+    return use(std::span<const std::uint8_t>(bytes.get(), size));
 }
 
 }  // namespace
 
-std::vector<std::uint8_t> encodePng(const WorkBitmap& picture) { return encode(picture, nullptr); }
+std::vector<std::uint8_t> encodePng(const WorkBitmap& picture) {
+    return encode(picture, nullptr,
+                  [](std::span<const std::uint8_t> bytes) { return std::vector<std::uint8_t>(bytes.begin(), bytes.end()); });
+}
 
 void writePngFile(const WorkBitmap& picture, const std::string& path) {
-    const std::vector<std::uint8_t> bytes = encode(picture, &path);
-    writeFileAtomically(path, bytes);
+    encode(picture, &path, [&](std::span<const std::uint8_t> bytes) { writeFileAtomically(path, bytes); });
 }
 
 }  // namespace hueline

@@ -15,6 +15,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace hueline {
 
@@ -36,6 +37,36 @@ private:
 
     std::uint8_t* data_ = nullptr;
     std::size_t mapped_ = 0;  // bytes mapped for a big block; 0 for one from the heap
+};
+
+// The bytes of a file built in memory, in picture memory: a big file made
+// again and again (a photo saved after each change) reuses the pages of
+// the last one instead of faulting in fresh ones. Sized once, not cleared.
+class PictureBytes {
+public:
+    PictureBytes() = default;
+    explicit PictureBytes(std::size_t size) : memory_(size), size_(size) {}
+
+    std::uint8_t* data() { return memory_.data(); }
+    const std::uint8_t* data() const { return memory_.data(); }
+    std::size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    std::uint8_t* begin() { return data(); }
+    std::uint8_t* end() { return data() + size_; }
+    const std::uint8_t* begin() const { return data(); }
+    const std::uint8_t* end() const { return data() + size_; }
+    std::uint8_t& operator[](std::size_t i) { return data()[i]; }
+    const std::uint8_t& operator[](std::size_t i) const { return data()[i]; }
+    // Keeps the first size bytes only (a file that was shorter than told).
+    void shrink(std::size_t size) { size_ = size < size_ ? size : size_; }
+
+    friend bool operator==(const PictureBytes& a, const PictureBytes& b) {
+        return a.size_ == b.size_ && (a.size_ == 0 || std::memcmp(a.data(), b.data(), a.size_) == 0);
+    }
+
+private:
+    PictureMemory memory_;
+    std::size_t size_ = 0;
 };
 
 // What the cache holds now.

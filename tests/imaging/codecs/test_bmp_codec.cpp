@@ -503,7 +503,7 @@ TEST(BmpWrite, EveryFormatReadsBackTheSame) {
             SCOPED_TRACE(::testing::Message() << bitsPerPixel(c.format) << " bits, masks " << (c.masks != nullptr)
                                               << ", width " << w);
             const WorkBitmap original = fixture(w, 4, c.format, c.masks);
-            const std::vector<std::uint8_t> file = encodeBmp(original);
+            const PictureBytes file = encodeBmp(original);
             const WorkBitmap back = decodeBmp(file, "w.bmp");
             EXPECT_TRUE(back == original);
             EXPECT_EQ(back.format(), c.format);
@@ -536,7 +536,7 @@ TEST(BmpWrite, UnusedBitsAndShortPalettes) {
     WorkBitmap p(3, 1, PixelFormat::Bits1);
     p.setPalette({{0, 0, 0}, {255, 255, 255}});
     p.row(0)[0] = 0xFF;
-    const std::vector<std::uint8_t> f = encodeBmp(p);
+    const PictureBytes f = encodeBmp(p);
     EXPECT_EQ(f[f.size() - 4], 0xE0);
 
     // A palette shorter than an index in use is filled up with black, the

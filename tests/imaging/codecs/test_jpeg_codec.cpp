@@ -349,6 +349,21 @@ TEST(JpegWrite, AnEmptyPictureIsNotSaved) {
     EXPECT_EQ(readFileBytes(path), before);
 }
 
+TEST(JpegWrite, NoiseAtTheBestQualityIsWrittenWhole) {
+    // Two bytes a pixel: past the byte and a half the encoder starts with.
+    WorkBitmap noise = WorkBitmap::uninitialized24(256, 256);
+    std::uint32_t seed = 12345;
+    for (int y = 0; y < noise.height(); ++y)
+        for (int i = 0; i < noise.width() * 3; ++i)
+            noise.row(y)[i] = std::uint8_t((seed = seed * 1664525u + 1013904223u) >> 24);
+    const std::vector<std::uint8_t> bytes = encodeJpeg(noise, 100);
+    ASSERT_GT(bytes.size(), std::size_t(256 * 256 * 3 / 2 + 4096));
+    std::string damage = "not read";
+    const WorkBitmap back = decodeJpeg(bytes, "noise.jpg", &damage);
+    EXPECT_EQ(damage, "");  // the whole file, up to its end marker
+    EXPECT_EQ(back.height(), 256);
+}
+
 namespace {
 
 // A baseline JPEG of a picture that is nowhere near flat gray.

@@ -85,7 +85,7 @@ TEST(FailurePaths, TheLivedInWorkspaceHasDistinctPictures) {
 
 TEST(FailurePaths, OpeningABrokenOrMissingFileChangesNothing) {
     Workspace ws = livedIn();
-    const std::vector<std::uint8_t> goodBmp = encodeBmp(colourful());
+    const PictureBytes goodBmp = encodeBmp(colourful());
     const std::vector<std::uint8_t> goodJpeg = encodeJpeg(colourful());
     const std::vector<std::uint8_t> shortBmp(goodBmp.begin(), goodBmp.begin() + 60);
     const std::vector<std::uint8_t> headerOnlyJpeg(goodJpeg.begin(), goodJpeg.begin() + 20);
