@@ -157,15 +157,9 @@ Options parseArguments(int argc, char** argv) {
         else if (isOption(a, "--files-from")) {
             o.filesFrom = optionValue(a, 12, i, argc, argv);
             if (o.filesFrom->empty()) throw batch::UsageError("--files-from needs a file name ('-' for standard input)");
-        }
-        else if (a == "--format" || a.compare(0, 9, "--format=") == 0) {
-            std::string value;
-            if (a == "--format") {
-                if (i + 1 >= argc) throw batch::UsageError("--format needs a value: jpg, bmp or png");
-                value = argv[++i];
-            } else {
-                value = a.substr(9);
-            }
+        } else if (isOption(a, "--format")) {
+            if (a == "--format" && i + 1 >= argc) throw batch::UsageError("--format needs a value: jpg, bmp or png");
+            const std::string value = optionValue(a, 8, i, argc, argv);
             if (value != "jpg" && value != "bmp" && value != "png")
                 throw batch::UsageError("--format must be jpg, bmp or png, not '" + value + "'");
             o.format = savedKindFromName("." + value);

@@ -20,6 +20,7 @@
 #include "imaging/picture/errors.h"
 #include "imaging/metafile/dib_sample.h"
 #include "imaging/metafile/player.h"
+#include "imaging/metafile/symbol_fonts.h"
 
 namespace hueline {
 
@@ -296,9 +297,7 @@ QString PainterSurface::familyFor(const std::string& face, int pitchAndFamily) {
     const auto key = std::make_pair(face, pitchAndFamily);
     if (const auto it = cache.find(key); it != cache.end()) return it->second;
 
-    // Names sometimes end in stray bytes where the terminating zero was left out.
-    const std::string name(face.begin(), std::find_if(face.begin(), face.end(),
-                                                      [](char c) { return static_cast<unsigned char>(c) < 0x20; }));
+    const std::string name(meta::faceNameOf(face));
     QString lower = QString::fromStdString(name).trimmed().toLower();
     static const std::map<QString, QString> known = {
         {"arial", "Liberation Sans"},          {"helvetica", "Liberation Sans"},

@@ -107,14 +107,15 @@ char32_t codeOf(char16_t c) {
 
 }  // namespace
 
+std::string_view faceNameOf(std::string_view stored) {
+    const auto end = std::find_if(stored.begin(), stored.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; });
+    return stored.substr(0, std::size_t(end - stored.begin()));
+}
+
 SymbolFace symbolFaceOf(std::string_view face) {
-    // Names are sometimes padded, or end in stray bytes where the
-    // terminating zero was left out.
+    // Names are sometimes padded with spaces as well.
     std::string name;
-    for (char c : face) {
-        if (static_cast<unsigned char>(c) < 0x20) break;
-        name.push_back(char(std::tolower(static_cast<unsigned char>(c))));
-    }
+    for (char c : faceNameOf(face)) name.push_back(char(std::tolower(static_cast<unsigned char>(c))));
     const auto first = name.find_first_not_of(' ');
     if (first == std::string::npos) return SymbolFace::None;
     name = name.substr(first, name.find_last_not_of(' ') - first + 1);

@@ -13,6 +13,10 @@ namespace hueline::meta {
 
 enum class SymbolFace : std::uint8_t { None, Symbol, MtExtra, Wingdings, Webdings };
 
+// A face name as a metafile stores it, up to the first control byte: names
+// sometimes end in stray bytes where the terminating zero was left out.
+std::string_view faceNameOf(std::string_view stored);
+
 // The symbol font a face name stands for, whatever its case and with any
 // spaces or control bytes around it; None for text fonts.
 SymbolFace symbolFaceOf(std::string_view face);
