@@ -21,6 +21,7 @@
 #include "imaging/metafile/dib_sample.h"
 #include "imaging/metafile/player.h"
 #include "imaging/metafile/symbol_fonts.h"
+#include "render/clip_region.h"
 
 namespace hueline {
 
@@ -47,9 +48,10 @@ QPainterPath toQPath(const meta::Path& path, meta::FillRule rule) {
     return q;
 }
 
-// The area inside a path at whole pixels. Axis-aligned rectangles, the
-// common case, stay exact rectangles.
-QRegion regionOf(const meta::Path& path, meta::FillRule rule) {
+// The area inside a path at whole pixels, on window (rectangles beyond
+// it are kept whole). Axis-aligned rectangles, the common case, stay
+// exact rectangles.
+QRegion regionOf(const meta::Path& path, meta::FillRule rule, const QRect& window) {
     std::vector<QRegion> parts;
     std::size_t at = 0, i = 0;
     const auto& v = path.verbs;
@@ -78,7 +80,8 @@ QRegion regionOf(const meta::Path& path, meta::FillRule rule) {
             one.points.assign(path.points.begin() + std::ptrdiff_t(figureStart),
                               path.points.begin() + std::ptrdiff_t(figureStart + count));
             const QPolygonF poly = toQPath(one, rule).toFillPolygon();
-            figure = QRegion(poly.toPolygon(), rule == meta::FillRule::Winding ? Qt::WindingFill : Qt::OddEvenFill);
+            figure = polygonRegion(poly.toPolygon(), rule == meta::FillRule::Winding ? Qt::WindingFill : Qt::OddEvenFill,
+                                   window);
         }
         parts.push_back(std::move(figure));
         at = figureStart + count;
@@ -138,6 +141,22 @@ QImage decodeForDrawing(const meta::Dib& dib, QRectF& from, const meta::DestQuad
     const double kx = double(w) / part.width(), ky = double(h) / part.height();
     from = QRectF((from.x() - part.x()) * kx, (from.y() - part.y()) * ky, from.width() * kx, from.height() * ky);
     return dibToImage(small, alpha);
+}
+
+// The tile a pattern brush's bitmap fills a picture of width x height
+// with: no more of it than can show there (meta::patternTile), a huge
+// one picked down.
+QImage patternImage(const meta::Dib& dib, int width, int height) {
+    const meta::PatternTile tile = meta::patternTile(dib, width, height);
+    meta::Dib part;
+    if (tile.scale == 1 && (tile.width < dib.width || tile.height < std::abs(dib.height)) &&
+        meta::sampleDib(dib, {0, 0, tile.width, tile.height}, tile.width, tile.height, part))
+        return dibToImage(part, false);
+    QRectF whole(0, 0, dib.width, std::abs(dib.height));
+    const meta::DestQuad drawn{{0, 0}, {whole.width() * tile.scale, 0}, {0, whole.height() * tile.scale}};
+    const QImage img = decodeForDrawing(dib, whole, drawn, false, false);
+    if (img.width() <= tile.width && img.height() <= tile.height) return img;
+    return img.copy(0, 0, std::min(img.width(), tile.width), std::min(img.height(), tile.height));
 }
 
 // Glyphs of a font placed one after another along the baseline.
@@ -224,17 +243,13 @@ bool PainterSurface::applyMix(meta::Mix mix) {
 
 const QImage* PainterSurface::pattern(const meta::Brush& brush) {
     if (!brush.pattern) return nullptr;
+    // Tiles of brushes gone (their objects deleted) are let go; a bitmap
+    // made later at the same address is a new pattern.
+    std::erase_if(patterns_, [](const auto& p) { return p.second.dib.expired(); });
     const auto it = patterns_.find(brush.pattern.get());
-    if (it != patterns_.end()) return it->second.isNull() ? nullptr : &it->second;
-    // The brush keeps its bitmap alive while its decoded image is cached.
-    keepPatterns_.push_back(brush.pattern);
-    // A huge pattern is tiled at no more than the cap's size.
-    const meta::Dib& dib = *brush.pattern;
-    QRectF whole(0, 0, dib.width, std::abs(dib.height));
-    const double scale = std::sqrt(meta::kMaxDecodedBitmapPixels / (whole.width() * whole.height()));
-    const meta::DestQuad drawn{{0, 0}, {whole.width() * scale, 0}, {0, whole.height() * scale}};
-    const QImage& img = patterns_[brush.pattern.get()] = decodeForDrawing(dib, whole, drawn, false, false);
-    return img.isNull() ? nullptr : &img;
+    if (it != patterns_.end()) return it->second.tile.isNull() ? nullptr : &it->second.tile;
+    const Pattern& made = patterns_[brush.pattern.get()] = {brush.pattern, patternImage(*brush.pattern, width_, height_)};
+    return made.tile.isNull() ? nullptr : &made.tile;
 }
 
 void PainterSurface::fillPath(const meta::Path& path, meta::FillRule rule, const meta::Brush& brush, meta::Mix mix,
@@ -525,9 +540,11 @@ void PainterSurface::applyClip() {
 }
 
 void PainterSurface::clip(meta::ClipOp op, const meta::Path& path, meta::FillRule rule) {
-    const QRegion r = regionOf(path, rule);
     // Everything that can be drawn on, with room for strokes past the edge.
-    const QRegion all(-16, -16, width_ + 32, height_ + 32);
+    const QRect window(-meta::kClipMargin, -meta::kClipMargin, width_ + 2 * meta::kClipMargin,
+                       height_ + 2 * meta::kClipMargin);
+    const QRegion r = regionOf(path, rule, window);
+    const QRegion all(window);
     const QRegion current = clip_.active ? clip_.region : all;
     switch (op) {
     case meta::ClipOp::Replace: clip_.region = r; break;
@@ -587,13 +604,14 @@ void copyBand(const QImage& buffer, int rows, WorkBitmap& picture, int y0) {
 
 WorkBitmap renderMetafile(std::span<const std::uint8_t> bytes, const std::string& name, PictureKind kind,
                           std::chrono::milliseconds timeLimit) {
-    const MetafileSize size = metafileNaturalSize(bytes, name, kind);
-    return renderMetafileInBands(bytes, name, kind, timeLimit, defaultBandRows(size.width));
+    const MetafileHeader header = readMetafileHeader(bytes, name, kind);
+    return renderMetafileInBands(bytes, header, timeLimit, defaultBandRows(header.size.width));
 }
 
-WorkBitmap renderMetafileInBands(std::span<const std::uint8_t> bytes, const std::string& name, PictureKind kind,
+WorkBitmap renderMetafileInBands(std::span<const std::uint8_t> bytes, const MetafileHeader& header,
                                  std::chrono::milliseconds timeLimit, int bandRows) {
-    const MetafileSize size = metafileNaturalSize(bytes, name, kind);
+    const MetafileSize size = header.size;
+    const std::string& name = header.name;
     WorkBitmap picture(size.width, size.height);
     if (picture.empty()) return picture;
     // Every band plays the whole metafile, clipped to its rows, and all of
@@ -611,7 +629,7 @@ WorkBitmap renderMetafileInBands(std::span<const std::uint8_t> bytes, const std:
             QPainter painter(&buffer);
             painter.translate(0, -y0);
             PainterSurface surface(painter, w, h);
-            playMetafile(bytes, name, kind, surface, budget, {y0, y0 + rows, y0 / band, passes});
+            playMetafile(bytes, header, surface, budget, {y0, y0 + rows, y0 / band, passes});
         }
         copyBand(buffer, rows, picture, y0);
     }

@@ -67,8 +67,12 @@ private:
     int width_, height_;
     ClipState clip_;
     std::vector<ClipState> saved_;
-    std::unordered_map<const meta::Dib*, QImage> patterns_;
-    std::vector<std::shared_ptr<const meta::Dib>> keepPatterns_;
+    // Decoded tiles of pattern brushes, kept while their bitmaps live.
+    struct Pattern {
+        std::weak_ptr<const meta::Dib> dib;
+        QImage tile;
+    };
+    std::unordered_map<const meta::Dib*, Pattern> patterns_;
 };
 
 // A Dib (as a metafile carries it) as a QImage; a null image when the
@@ -85,7 +89,7 @@ WorkBitmap renderMetafile(std::span<const std::uint8_t> bytes, const std::string
                           std::chrono::milliseconds timeLimit = kMaxMetafilePlayTime);
 // The same drawn in bands of bandRows rows (at least one): each band plays
 // the whole file, leaving out what cannot reach its rows.
-WorkBitmap renderMetafileInBands(std::span<const std::uint8_t> bytes, const std::string& name, PictureKind kind,
+WorkBitmap renderMetafileInBands(std::span<const std::uint8_t> bytes, const MetafileHeader& header,
                                  std::chrono::milliseconds timeLimit, int bandRows);
 
 }  // namespace hueline

@@ -3,8 +3,11 @@
 
 #include <QGuiApplication>
 #include <QImage>
+#include <QPainter>
+#include <QPainterPath>
 #include <QRawFont>
 
+#include <chrono>
 #include <filesystem>
 
 #include <sys/resource.h>
@@ -14,11 +17,16 @@
 #include "imaging/picture/errors.h"
 #include "imaging/codecs/file_io.h"
 #include "imaging/metafile/player.h"
+#include "imaging/metafile/record_types.h"
+#include "imaging/picture/progress.h"
 #include "render/metafile_painter.h"
 #include "render/picture_loader.h"
 
 namespace hueline {
 namespace {
+
+using meta::EmfRecord;
+using meta::WmfRecord;
 
 using testing::Bytes;
 using testing::EmfBuilder;
@@ -65,19 +73,19 @@ TEST_F(MetafilePainter, FillsAndOutlinesLandOnTheirPixels) {
     WmfBuilder w(0, 0, 100, 50, 96);
     Bytes red;
     red.u16(0).u32(0x0000FF).u16(0);
-    w.recBytes(0x02FC, red);
-    w.rec(0x012D, {0});
+    w.recBytes(WmfRecord::CreateBrushIndirect, red);
+    w.rec(WmfRecord::SelectObject, {0});
     Bytes nullPen;
     nullPen.u16(5).i16(0).i16(0).u32(0);
-    w.recBytes(0x02FA, nullPen);
-    w.rec(0x012D, {1});
-    w.rec(0x041B, {40, 50, 10, 10});  // rectangle 10..50 x 10..40
+    w.recBytes(WmfRecord::CreatePenIndirect, nullPen);
+    w.rec(WmfRecord::SelectObject, {1});
+    w.rec(WmfRecord::Rectangle, {40, 50, 10, 10});  // rectangle 10..50 x 10..40
     Bytes bluePen;
     bluePen.u16(0).i16(0).i16(0).u32(0xFF0000);
-    w.recBytes(0x02FA, bluePen);
-    w.rec(0x012D, {2});
-    w.rec(0x0214, {45, 60});  // move to (60, 45)
-    w.rec(0x0213, {45, 90});  // line to (90, 45)
+    w.recBytes(WmfRecord::CreatePenIndirect, bluePen);
+    w.rec(WmfRecord::SelectObject, {2});
+    w.rec(WmfRecord::MoveTo, {45, 60});  // move to (60, 45)
+    w.rec(WmfRecord::LineTo, {45, 90});  // line to (90, 45)
     const WorkBitmap b = renderMetafile(w.build(), "shapes.wmf", PictureKind::Wmf);
     ASSERT_EQ(b.width(), 100);
     ASSERT_EQ(b.height(), 50);
@@ -97,15 +105,15 @@ TEST_F(MetafilePainter, FillsAndOutlinesLandOnTheirPixels) {
 
 TEST_F(MetafilePainter, ClipRectanglesAndSavedClips) {
     EmfBuilder e(10000, 5000, 100, 50, 100, 50);
-    e.rec(39, {1, 0, 0x000000, 0});
-    e.rec(37, {1});
-    e.rec(37, {std::int32_t(0x80000008)});  // null pen
-    e.rec(33, {});                          // save
-    e.rec(30, {20, 10, 40, 30});            // intersect
-    e.rec(29, {25, 15, 30, 20});            // exclude a hole
-    e.rec(43, {0, 0, 100, 50});
-    e.rec(34, {-1});                        // restore: no clip
-    e.rec(43, {60, 10, 70, 20});
+    e.rec(EmfRecord::CreateBrushIndirect, {1, 0, 0x000000, 0});
+    e.rec(EmfRecord::SelectObject, {1});
+    e.rec(EmfRecord::SelectObject, {std::int32_t(0x80000008)});  // null pen
+    e.rec(EmfRecord::SaveDC, {});                          // save
+    e.rec(EmfRecord::IntersectClipRect, {20, 10, 40, 30});            // intersect
+    e.rec(EmfRecord::ExcludeClipRect, {25, 15, 30, 20});            // exclude a hole
+    e.rec(EmfRecord::Rectangle, {0, 0, 100, 50});
+    e.rec(EmfRecord::RestoreDC, {-1});                        // restore: no clip
+    e.rec(EmfRecord::Rectangle, {60, 10, 70, 20});
     const WorkBitmap b = renderMetafile(e.build(), "clip.emf", PictureKind::Emf);
     ASSERT_EQ(b.width(), 100);
     EXPECT_EQ(inkIn(b, 0, 0, 100, 50), 20 * 20 - 5 * 5 + 10 * 10);
@@ -124,7 +132,7 @@ TEST_F(MetafilePainter, BitmapsAreStretchedOntoTheirRectangle) {
     r.u32(80).u32(40).u32(120).u32(16).u32(0).u32(0xCC0020).i32(20).i32(20);
     r.raw(std::vector<std::uint8_t>(dib.b.begin(), dib.b.begin() + 40));
     r.raw(std::vector<std::uint8_t>(dib.b.begin() + 40, dib.b.end()));
-    e.rec(81, r);
+    e.rec(EmfRecord::StretchDIBits, r);
     const WorkBitmap b = renderMetafile(e.build(), "dib.emf", PictureKind::Emf);
     EXPECT_EQ(at(b, 12, 12), makeColor(255, 0, 0));    // top left: red
     EXPECT_EQ(at(b, 27, 12), kWhite);                  // top right: white
@@ -146,18 +154,18 @@ Bytes arialFont(std::uint32_t handle) {
 
 TEST_F(MetafilePainter, TextIsDrawnWhereItsAlignmentPutsIt) {
     EmfBuilder e(20000, 10000, 200, 100, 200, 100);
-    e.rec(82, arialFont(1));
-    e.rec(37, {1});
-    e.rec(18, {1});  // transparent background
+    e.rec(EmfRecord::ExtCreateFontIndirectW, arialFont(1));
+    e.rec(EmfRecord::SelectObject, {1});
+    e.rec(EmfRecord::SetBkMode, {1});  // transparent background
     auto text = [&](int x, int y, const std::u16string& s) {
         Bytes t;
         t.i32(0).i32(0).i32(200).i32(100).u32(1).f32(1).f32(1);
         t.i32(x).i32(y).u32(std::uint32_t(s.size())).u32(76).u32(0).i32(0).i32(0).i32(0).i32(0).u32(0);
         for (char16_t c : s) t.u16(c);
-        e.rec(84, t);
+        e.rec(EmfRecord::ExtTextOutW, t);
     };
     text(10, 10, u"HHHH");    // top left at (10, 10)
-    e.rec(22, {2 | 24});      // right, baseline
+    e.rec(EmfRecord::SetTextAlign, {2 | 24});      // right, baseline
     text(190, 90, u"HH");
     const WorkBitmap b = renderMetafile(e.build(), "text.emf", PictureKind::Emf);
     // Capital H of a 20-pixel font: about 14 pixels tall, below the top.
@@ -183,13 +191,13 @@ TEST_F(MetafilePainter, TextStoredAsGlyphIndicesIsDrawnWithTheFontsGlyphs) {
         font.u32(1).i32(-20).i32(0).i32(0).i32(0).i32(400).u32(0).u32(0);
         for (char c : std::string("Arial")) font.u16(std::uint8_t(c));
         for (int i = 5; i < 32; ++i) font.u16(0);
-        e.rec(82, font).rec(37, {1}).rec(18, {1});
+        e.rec(EmfRecord::ExtCreateFontIndirectW, font).rec(EmfRecord::SelectObject, {1}).rec(EmfRecord::SetBkMode, {1});
         Bytes t;
         t.i32(0).i32(0).i32(100).i32(40).u32(1).f32(1).f32(1);
         t.i32(10).i32(10).u32(3).u32(76).u32(asGlyphs ? 0x10 : 0).i32(0).i32(0).i32(0).i32(0).u32(84);
         for (int i = 0; i < 3; ++i) t.u16(asGlyphs ? ids[i] : u"Hag"[i]);
         t.pad(4).i32(14).i32(12).i32(12);
-        return renderMetafile(e.rec(84, t).build(), "glyphs.emf", PictureKind::Emf);
+        return renderMetafile(e.rec(EmfRecord::ExtTextOutW, t).build(), "glyphs.emf", PictureKind::Emf);
     };
     const WorkBitmap chars = picture(false), glyphs = picture(true);
     EXPECT_GT(inkIn(glyphs, 0, 0, 100, 40), 100);
@@ -203,21 +211,21 @@ TEST_F(MetafilePainter, TextStoredAsGlyphIndicesIsDrawnWithTheFontsGlyphs) {
 TEST_F(MetafilePainter, RasterOperationsMixPenAndPictureExactly) {
     const ColorValue dest = 0x5A3CC3, pen = 0x0FF0A5;
     EmfBuilder e(16000, 3000, 160, 30, 160, 30);
-    e.rec(37, {std::int32_t(0x80000008)});  // null pen
-    e.rec(39, {1, 0, std::int32_t(dest), 0});
-    e.rec(37, {1});
-    e.rec(43, {0, 0, 160, 20});
-    e.rec(39, {2, 0, std::int32_t(pen), 0});
-    e.rec(37, {2});
+    e.rec(EmfRecord::SelectObject, {std::int32_t(0x80000008)});  // null pen
+    e.rec(EmfRecord::CreateBrushIndirect, {1, 0, std::int32_t(dest), 0});
+    e.rec(EmfRecord::SelectObject, {1});
+    e.rec(EmfRecord::Rectangle, {0, 0, 160, 20});
+    e.rec(EmfRecord::CreateBrushIndirect, {2, 0, std::int32_t(pen), 0});
+    e.rec(EmfRecord::SelectObject, {2});
     for (int rop = 1; rop <= 16; ++rop) {
-        e.rec(20, {rop});
-        e.rec(43, {(rop - 1) * 10, 0, rop * 10, 20});
+        e.rec(EmfRecord::SetRop2, {rop});
+        e.rec(EmfRecord::Rectangle, {(rop - 1) * 10, 0, rop * 10, 20});
     }
-    e.rec(38, {3, 0, 1, 0, 0x0000FF});  // one-pixel red pen
-    e.rec(37, {3});
-    e.rec(20, {14});
-    e.rec(27, {0, 25});
-    e.rec(54, {160, 25});
+    e.rec(EmfRecord::CreatePen, {3, 0, 1, 0, 0x0000FF});  // one-pixel red pen
+    e.rec(EmfRecord::SelectObject, {3});
+    e.rec(EmfRecord::SetRop2, {14});
+    e.rec(EmfRecord::MoveToEx, {0, 25});
+    e.rec(EmfRecord::LineTo, {160, 25});
     const WorkBitmap b = renderMetafile(e.build(), "rop.emf", PictureKind::Emf);
     const std::uint32_t P = pen, D = dest;
     const std::uint32_t expected[17] = {0, 0, ~(P | D), ~P & D, ~P, P & ~D, ~D, P ^ D, ~(P & D), P & D, ~(P ^ D),
@@ -230,11 +238,11 @@ TEST_F(MetafilePainter, RasterOperationsMixPenAndPictureExactly) {
 TEST_F(MetafilePainter, TallPicturesAreDrawnInBands) {
     // 4200 x 4200 pixels is more than one band of 16 megapixels.
     EmfBuilder e(420000, 420000, 1000, 1000, 1000, 1000);
-    e.rec(39, {1, 0, 0x000000, 0});
-    e.rec(37, {1});
-    e.rec(37, {std::int32_t(0x80000008)});
-    e.rec(43, {0, 3990, 4200, 4000});   // across the first band's end
-    e.rec(43, {100, 4150, 200, 4200});  // at the very bottom
+    e.rec(EmfRecord::CreateBrushIndirect, {1, 0, 0x000000, 0});
+    e.rec(EmfRecord::SelectObject, {1});
+    e.rec(EmfRecord::SelectObject, {std::int32_t(0x80000008)});
+    e.rec(EmfRecord::Rectangle, {0, 3990, 4200, 4000});   // across the first band's end
+    e.rec(EmfRecord::Rectangle, {100, 4150, 200, 4200});  // at the very bottom
     const WorkBitmap b = renderMetafile(e.build(), "tall.emf", PictureKind::Emf);
     ASSERT_EQ(b.width(), 4200);
     ASSERT_EQ(b.height(), 4200);
@@ -250,25 +258,26 @@ TEST_F(MetafilePainter, TallPicturesAreDrawnInBands) {
 // lie beside the band, text whose reference point is above it.
 TEST_F(MetafilePainter, ThinBandsDrawTheSamePictureAsOne) {
     EmfBuilder e(20000, 10000, 200, 100, 200, 100);
-    e.rec(39, {1, 0, 0x000000, 0});
-    e.rec(37, {1});
-    e.rec(37, {std::int32_t(0x80000008)});  // no outline
-    e.rec(43, {10, 2, 30, 98});
-    e.rec(38, {2, 0, 20, 0, 0x0000FF});  // red pen 20 pixels wide
-    e.rec(37, {2});
-    e.rec(27, {50, 50});
-    e.rec(54, {150, 50});
-    e.rec(82, arialFont(3));
-    e.rec(37, {3});
-    e.rec(18, {1});  // transparent background
+    e.rec(EmfRecord::CreateBrushIndirect, {1, 0, 0x000000, 0});
+    e.rec(EmfRecord::SelectObject, {1});
+    e.rec(EmfRecord::SelectObject, {std::int32_t(0x80000008)});  // no outline
+    e.rec(EmfRecord::Rectangle, {10, 2, 30, 98});
+    e.rec(EmfRecord::CreatePen, {2, 0, 20, 0, 0x0000FF});  // red pen 20 pixels wide
+    e.rec(EmfRecord::SelectObject, {2});
+    e.rec(EmfRecord::MoveToEx, {50, 50});
+    e.rec(EmfRecord::LineTo, {150, 50});
+    e.rec(EmfRecord::ExtCreateFontIndirectW, arialFont(3));
+    e.rec(EmfRecord::SelectObject, {3});
+    e.rec(EmfRecord::SetBkMode, {1});  // transparent background
     Bytes text;
     text.i32(0).i32(0).i32(200).i32(100).u32(1).f32(1).f32(1);
     text.i32(160).i32(30).u32(4).u32(76).u32(0).i32(0).i32(0).i32(0).i32(0).u32(0);
     for (char16_t c : std::u16string(u"HHHH")) text.u16(c);
-    e.rec(84, text);
+    e.rec(EmfRecord::ExtTextOutW, text);
     const std::vector<std::uint8_t> bytes = e.build();
-    const WorkBitmap whole = renderMetafileInBands(bytes, "bands.emf", PictureKind::Emf, kMaxMetafilePlayTime, 100);
-    const WorkBitmap thin = renderMetafileInBands(bytes, "bands.emf", PictureKind::Emf, kMaxMetafilePlayTime, 4);
+    const MetafileHeader header = readMetafileHeader(bytes, "bands.emf", PictureKind::Emf);
+    const WorkBitmap whole = renderMetafileInBands(bytes, header, kMaxMetafilePlayTime, 100);
+    const WorkBitmap thin = renderMetafileInBands(bytes, header, kMaxMetafilePlayTime, 4);
     ASSERT_EQ(thin.height(), 100);
     EXPECT_EQ(at(whole, 20, 50), kBlack);
     EXPECT_EQ(at(whole, 100, 42), makeColor(255, 0, 0));
@@ -305,7 +314,7 @@ TEST_F(MetafilePainter, HugeBitmapsArePickedDownToTheSizeTheyAreDrawnAt) {
     r.u32(0).u32(0xCC0020).i32(200).i32(150);
     r.raw(info.b).raw(bits.b);
     EmfBuilder e(20000, 15000, 100, 100, 100, 100);
-    const auto bytes = e.rec(81, r).build();
+    const auto bytes = e.rec(EmfRecord::StretchDIBits, r).build();
     const long before = peakMegabytes();
     const WorkBitmap b = renderMetafile(bytes, "huge.emf", PictureKind::Emf);
     EXPECT_LT(peakMegabytes() - before, 200);
@@ -346,6 +355,87 @@ QImage toImage(const WorkBitmap& b) {
             im.setPixel(x, y, qRgb(redOf(c), greenOf(c), blueOf(c)));
         }
     return im;
+}
+
+// A polygon of so many points zigzagging from the top of a side x side
+// picture to its bottom and back, filled black without an outline.
+std::vector<std::uint8_t> zigzagFile(int points, int side) {
+    using enum meta::EmfRecord;
+    Bytes body;
+    body.i32(0).i32(0).i32(side).i32(side).u32(std::uint32_t(points));
+    for (int i = 0; i < points; ++i) body.i16(std::int16_t(i * side / points)).i16(i % 2 ? side : 0);
+    EmfBuilder e(side * 100, side * 100, side, side, side, side);
+    e.rec(SelectObject, {int(meta::kStockObjectFlag | std::uint32_t(meta::StockObject::BlackBrush))});
+    e.rec(SelectObject, {int(meta::kStockObjectFlag | std::uint32_t(meta::StockObject::NullPen))});
+    return e.rec(Polygon16, body).build();
+}
+
+TEST_F(MetafilePainter, CostlyFillsAreDrawnInStripsToTheSamePixels) {
+    // Crowded enough to be drawn a few rows at a time.
+    const int side = 300, points = 600;
+    QImage whole(side, side, QImage::Format_RGB32);
+    whole.fill(Qt::white);
+    {
+        QPainterPath path;
+        path.setFillRule(Qt::OddEvenFill);
+        path.moveTo(0, 0);
+        for (int i = 1; i < points; ++i) path.lineTo(i * side / points, i % 2 ? side : 0);
+        path.closeSubpath();
+        QPainter painter(&whole);
+        painter.fillPath(path, Qt::black);
+    }
+    EXPECT_EQ(toImage(renderMetafile(zigzagFile(points, side), "zig.emf", PictureKind::Emf)), whole);
+}
+
+TEST_F(MetafilePainter, FillsTooSlowForTheBudgetAreRefusedSoonWhileProgressGoesOn) {
+    // 5000 edges across every row of 1000: minutes for a painter.
+    std::vector<std::chrono::steady_clock::time_point> heard;
+    ProgressScope watch([&](double) { return heard.push_back(std::chrono::steady_clock::now()), true; });
+    const auto start = std::chrono::steady_clock::now();
+    std::string why;
+    try {
+        renderMetafile(zigzagFile(5000, 1000), "zig.emf", PictureKind::Emf);
+    } catch (const FileError& e) {
+        why = e.what();
+    }
+    EXPECT_EQ(why, "zig.emf: drawing it would take longer than 20 seconds, the most a metafile may take");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    heard.push_back(std::chrono::steady_clock::now());
+    for (std::size_t i = 1; i < heard.size(); ++i) EXPECT_LT(heard[i] - heard[i - 1], std::chrono::milliseconds(500));
+}
+
+TEST_F(MetafilePainter, PatternBrushesAreDecodedOnlyAsFarAsTheyShow) {
+    // Thirty distinct 2048 x 2048 run-length patterns (16 MB each decoded)
+    // tile a 64 x 48 picture: only their top-left 64 x 48 is decoded.
+    using enum meta::EmfRecord;
+    EmfBuilder e(6400, 4800, 64, 48, 64, 48, 64);
+    for (int i = 1; i <= 30; ++i) {
+        Bytes bits;
+        for (int y = 0; y < 2048; ++y) {
+            // Rows alternate black and red from the bottom; the left 40
+            // pixels of every row white.
+            bits.u8(40).u8(1);
+            for (int left = 2008; left > 0; left -= 255) bits.u8(std::min(left, 255)).u8(y % 2 ? 2 : 0);
+            bits.u8(0).u8(0);
+        }
+        bits.u8(0).u8(1);
+        Bytes info;
+        info.u32(40).i32(2048).i32(2048).u16(1).u16(8).u32(1).u32(std::uint32_t(bits.size())).i32(0).i32(0).u32(3).u32(0);
+        info.u32(0x000000).u32(0xFFFFFF).u32(0xFF0000);
+        Bytes r;
+        r.u32(std::uint32_t(i)).u32(0).u32(32).u32(std::uint32_t(info.size())).u32(std::uint32_t(32 + info.size()));
+        r.u32(std::uint32_t(bits.size())).raw(info.b).raw(bits.b);
+        e.rec(CreateDIBPatternBrushPt, r).rec(SelectObject, {i}).rec(Rectangle, {0, 0, 64, 48});
+    }
+    const long before = peakMegabytes();
+    const WorkBitmap b = renderMetafile(e.build(), "brushes.emf", PictureKind::Emf);
+    EXPECT_LT(peakMegabytes() - before, 100);
+    // The picture's rows are the bitmap's from its top (2047 from the
+    // bottom, red) down; the top one is under the outline.
+    EXPECT_EQ(at(b, 10, 10), kWhite);
+    EXPECT_EQ(at(b, 50, 1), kBlack);
+    EXPECT_EQ(at(b, 50, 2), makeColor(255, 0, 0));
+    EXPECT_EQ(at(b, 50, 3), kBlack);
 }
 
 // Real files against renderings made by other players. The tolerance: at

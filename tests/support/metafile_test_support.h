@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "imaging/metafile/record_types.h"
 #include "imaging/metafile/surface.h"
 
 namespace hueline::testing {
@@ -39,6 +40,10 @@ class WmfBuilder {
 public:
     WmfBuilder(int left, int top, int right, int bottom, int inch, int objects = 8)
         : left_(left), top_(top), right_(right), bottom_(bottom), inch_(inch), objects_(objects) {}
+    WmfBuilder& rec(meta::WmfRecord function, std::initializer_list<int> params) {
+        return rec(unsigned(function), params);
+    }
+    WmfBuilder& recBytes(meta::WmfRecord function, const Bytes& params) { return recBytes(unsigned(function), params); }
     WmfBuilder& rec(unsigned function, std::initializer_list<int> params) {
         Bytes r;
         r.u32(std::uint32_t(3 + params.size())).u16(function);
@@ -89,6 +94,10 @@ public:
         Bytes body;
         for (std::int32_t f : fields) body.i32(f);
         return rec(type, body);
+    }
+    EmfBuilder& rec(meta::EmfRecord type, const Bytes& body) { return rec(std::uint32_t(type), body); }
+    EmfBuilder& rec(meta::EmfRecord type, std::initializer_list<std::int32_t> fields) {
+        return rec(std::uint32_t(type), fields);
     }
     EmfBuilder& rawRecord(const Bytes& r) { records_.raw(r.b); ++count_; return *this; }
     std::vector<std::uint8_t> build(bool withEof = true) const {

@@ -24,6 +24,14 @@ constexpr auto kProgressEvery = std::chrono::milliseconds(100);
 // Rows a call may touch past the points it is given: rounding to the
 // pixel grid and smoothed edges.
 constexpr double kEdgeRows = 3;
+// Fills estimated at this many units or more are drawn in strips of rows:
+// a painter may take many times longer over a crowded shape than its
+// estimate says. The first strip is estimated at kFirstStripUnits, the
+// others sized to take about kStripSeconds at the pace seen.
+constexpr double kStripUnits = 20000;
+constexpr double kFirstStripUnits = 10000;
+constexpr double kStripSeconds = 0.1;
+constexpr double kPaceSeenSeconds = 0.5;
 // Small fonts are drawn larger than they ask for; text is placed as if
 // its characters were at least this many pixels high.
 constexpr double kSmallestEm = 24;
@@ -85,8 +93,8 @@ PlayBudget::PlayBudget(std::string name, std::chrono::milliseconds timeLimit)
       nextReport_(std::chrono::steady_clock::now()),
       budget_(std::chrono::duration<double>(timeLimit).count() * kUnitsPerSecond) {}
 
-void PlayBudget::beginPlay(int width, int firstRow, int endRow, int pass, int passes) {
-    width_ = std::max(width, 0), firstRow_ = firstRow, endRow_ = std::max(firstRow, endRow);
+void PlayBudget::beginPlay(int width, int height, int firstRow, int endRow, int pass, int passes) {
+    width_ = std::max(width, 0), height_ = std::max(height, 0), firstRow_ = firstRow, endRow_ = std::max(firstRow, endRow);
     pass_ = pass, passes_ = std::max(passes, 1);
     filePoints_ = 0, fraction_ = 0;
 }
@@ -118,6 +126,25 @@ void PlayBudget::chargeUnclocked(double units, std::size_t points) {
     if (spent_ > budget_) refuse("drawing it would take longer than " + limitText() + ", the most a metafile may take");
 }
 
+void PlayBudget::holdMemory(double bytes) {
+    if (memory_ + bytes > kMaxMemoryBytes)
+        refuse("drawing it would take more than " + std::to_string(std::lround(kMaxMemoryBytes / (1 << 20))) +
+               " MB of memory, the most a metafile may take");
+    memory_ += bytes;
+}
+
+void PlayBudget::releaseMemory(double bytes) { memory_ = std::max(memory_ - bytes, 0.0); }
+
+void PlayBudget::expectSeconds(double seconds) const {
+    const auto left = std::chrono::duration<double>(deadline_ - std::chrono::steady_clock::now()).count();
+    if (!(seconds <= left)) refuse("drawing it would take longer than " + limitText() + ", the most a metafile may take");
+}
+
+void PlayBudget::chargeSeconds(double seconds, double charged) {
+    spent_ += std::max(seconds * kUnitsPerSecond - charged, 0.0);
+    if (spent_ > budget_) refuse("drawing it takes longer than " + limitText() + ", the most a metafile may take");
+}
+
 void PlayBudget::atRecord(double fraction) {
     fraction_ = std::clamp(fraction, 0.0, 1.0);
     if (++records_ % 64 == 0) checkClock();
@@ -140,7 +167,10 @@ double BudgetedSurface::visiblePixels(double x0, double y0, double x1, double y1
 }
 
 double BudgetedSurface::areaCost(const Path& path, double width) const {
-    const double top = budget_.firstRow(), bottom = budget_.endRow();
+    return areaCost(path, width, budget_.firstRow(), budget_.endRow());
+}
+
+double BudgetedSurface::areaCost(const Path& path, double width, double top, double bottom) const {
     const double grow = width > 1 && std::isfinite(width) ? width / 2 : 0;
     double crossings = 0, l = 1e300, t = 1e300, r = -1e300, b = -1e300;
     forEachEdge(path, [&](Point a, Point c) {
@@ -169,9 +199,75 @@ bool BudgetedSurface::missesBand(double top, double bottom, double margin) const
     return bottom + m < budget_.firstRow() || top - m >= budget_.endRow();
 }
 
+PatternTile patternTile(const Dib& dib, int pictureWidth, int pictureHeight) {
+    const double w = std::max(dib.width, 0), h = std::abs(double(dib.height));
+    PatternTile tile;
+    if (w * h > kMaxDecodedBitmapPixels) tile.scale = std::sqrt(kMaxDecodedBitmapPixels / (w * h));
+    tile.width = int(std::min(std::ceil(w * tile.scale), double(std::max(pictureWidth, 1))));
+    tile.height = int(std::min(std::ceil(h * tile.scale), double(std::max(pictureHeight, 1))));
+    return tile;
+}
+
+BudgetedSurface::~BudgetedSurface() {
+    for (const HeldPattern& p : patterns_) budget_.releaseMemory(p.bytes);
+}
+
+void BudgetedSurface::holdPattern(const std::shared_ptr<const Dib>& pattern) {
+    std::erase_if(patterns_, [&](const HeldPattern& p) {
+        if (!p.dib.expired()) return false;
+        budget_.releaseMemory(p.bytes);
+        return true;
+    });
+    for (const HeldPattern& p : patterns_)
+        if (p.dib.lock() == pattern) return;
+    const double bytes = patternTile(*pattern, budget_.width(), budget_.height()).bytes();
+    budget_.holdMemory(bytes);
+    patterns_.push_back({pattern, bytes});
+}
+
+void BudgetedSurface::runInStrips(double units, std::size_t points, double top, double bottom,
+                                  const std::function<void()>& draw) {
+    budget_.charge(units, points);
+    const int first = int(std::floor(std::max(top - kEdgeRows, double(budget_.firstRow()))));
+    const int end = int(std::ceil(std::min(bottom + kEdgeRows, double(budget_.endRow()))));
+    if (units < kStripUnits || end - first < 2) {
+        draw();
+        return budget_.checkClock();
+    }
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
+    // The first strip is sized from the estimate, later ones from the
+    // pace the strips before kept.
+    int rows = std::max(1, int((end - first) * kFirstStripUnits / units));
+    for (int y = first; y < end;) {
+        const int n = std::min(rows, end - y);
+        const auto t0 = Clock::now();
+        Path strip;
+        strip.moveTo({-double(kClipMargin), double(y)});
+        strip.lineTo({double(budget_.width() + kClipMargin), double(y)});
+        strip.lineTo({double(budget_.width() + kClipMargin), double(y + n)});
+        strip.lineTo({-double(kClipMargin), double(y + n)});
+        strip.close();
+        out_.save();
+        out_.clip(ClipOp::Intersect, strip, FillRule::Winding);
+        draw();
+        out_.restore();
+        y += n;
+        const double perRow = std::chrono::duration<double>(Clock::now() - t0).count() / n;
+        budget_.checkClock();
+        // The pace seen over a while says how long the rest will take.
+        const double spent = std::chrono::duration<double>(Clock::now() - start).count();
+        if (spent > kPaceSeenSeconds) budget_.expectSeconds(spent / (y - first) * (end - y));
+        rows = int(std::clamp(kStripSeconds / std::max(perRow, 1e-9), 1.0, double(end - first)));
+    }
+    budget_.chargeSeconds(std::chrono::duration<double>(Clock::now() - start).count(), units);
+}
+
 void BudgetedSurface::fillPath(const Path& path, FillRule rule, const Brush& brush, Mix mix, const Background& bg) {
     if (const auto [top, bottom] = rowsOf(path.points); missesBand(top, bottom, 0)) return skip(path.points.size());
-    run(areaCost(path, 0), path.points.size(), [&] { out_.fillPath(path, rule, brush, mix, bg); });
+    if (brush.style == BrushStyle::Pattern && brush.pattern) holdPattern(brush.pattern);
+    const auto [top, bottom] = rowsOf(path.points);
+    runInStrips(areaCost(path, 0), path.points.size(), top, bottom, [&] { out_.fillPath(path, rule, brush, mix, bg); });
 }
 
 void BudgetedSurface::strokePath(const Path& path, const Pen& pen, Mix mix, const Background& bg) {
@@ -180,8 +276,10 @@ void BudgetedSurface::strokePath(const Path& path, const Pen& pen, Mix mix, cons
     const double reach = pen.width > 1 ? pen.width * std::max(pen.miterLimit, 2.0) : 0;
     if (const auto [top, bottom] = rowsOf(path.points); missesBand(top, bottom, reach))
         return skip(path.points.size());
-    const double units = pen.width > 1 ? areaCost(path, pen.width) : thinLineCost(path);
-    run(units, path.points.size(), [&] { out_.strokePath(path, pen, mix, bg); });
+    if (!(pen.width > 1)) return run(thinLineCost(path), path.points.size(), [&] { out_.strokePath(path, pen, mix, bg); });
+    const auto [top, bottom] = rowsOf(path.points);
+    runInStrips(areaCost(path, pen.width), path.points.size(), top - reach, bottom + reach,
+                [&] { out_.strokePath(path, pen, mix, bg); });
 }
 
 double BudgetedSurface::drawText(const TextRun& run) {
@@ -223,7 +321,10 @@ void BudgetedSurface::gradientTriangle(const GradientVertex& a, const GradientVe
 }
 
 void BudgetedSurface::clip(ClipOp op, const Path& path, FillRule rule) {
-    run(areaCost(path, 0), path.points.size(), [&] { out_.clip(op, path, rule); });
+    // The area is built over every row of the picture (and a margin), in
+    // every band.
+    const double margin = kClipMargin;
+    run(areaCost(path, 0, -margin, budget_.height() + margin), path.points.size(), [&] { out_.clip(op, path, rule); });
 }
 
 }  // namespace hueline::meta

@@ -29,8 +29,6 @@ public:
 
     // Plays one record; false ends the play.
     bool play(std::uint32_t type, const Record& r);
-    // EMF+ records were seen, and not one drawing record of the plain kind.
-    bool onlyEmfPlus() const { return emfPlus_ > 0 && drawings_ == 0; }
 
 private:
     // Points of a poly record: count at countAt, points from pointsAt, each
@@ -80,7 +78,6 @@ private:
     const Record* rec_ = nullptr;
     std::string face_;
     int charset_ = 0;
-    std::size_t emfPlus_ = 0, drawings_ = 0;
 };
 
 bool EmfPlayer::readPoints(std::size_t countAt, std::size_t pointsAt, bool small, std::vector<Point>& out) const {
@@ -138,7 +135,7 @@ std::vector<IntRect> EmfPlayer::regionData(const Record& r, std::size_t at, std:
 }
 
 void EmfPlayer::select(std::uint32_t index) {
-    if (index & 0x80000000u) return ctx_.selectStock(int(index & 0x7FFFFFFF));
+    if (index & kStockObjectFlag) return ctx_.selectStock(index & ~kStockObjectFlag);
     const auto it = objects_.find(index);
     if (it == objects_.end()) return;  // an unknown handle is ignored
     const GdiObject& o = it->second;
@@ -189,11 +186,13 @@ bool EmfPlayer::play(std::uint32_t type, const Record& r) {
     if (t == EmfRecord::Eof) return false;
     if (r.size() < fixedSize(t)) return true;  // too short for its own fields: skipped
     rec_ = &r;
-    if (t == EmfRecord::Comment && r.u32(12) == kEmfPlusComment) ++emfPlus_;
-    for (auto part : {&EmfPlayer::playPoly, &EmfPlayer::playShape, &EmfPlayer::playBitmap})
-        if ((this->*part)(t, r)) return ++drawings_, true;
-    for (auto part : {&EmfPlayer::playMapping, &EmfPlayer::playObject, &EmfPlayer::playClip})
-        if ((this->*part)(t, r)) break;
+    if (drawsOnPage(t)) {
+        for (auto part : {&EmfPlayer::playPoly, &EmfPlayer::playShape, &EmfPlayer::playBitmap})
+            if ((this->*part)(t, r)) break;
+    } else {
+        for (auto part : {&EmfPlayer::playMapping, &EmfPlayer::playObject, &EmfPlayer::playClip})
+            if ((this->*part)(t, r)) break;
+    }
     return true;  // comments (EMF+ included) and everything else are skipped
 }
 
@@ -266,7 +265,7 @@ bool EmfPlayer::playObject(EmfRecord t, const Record& r) {
     case ExtCreatePen:
         o.kind = GdiObject::Kind::Pen;
         o.pen = LogPen{int(r.u32(28)), double(r.u32(32)), color(r, 40), true};
-        if (r.u32(36) == 1) o.pen.style = (o.pen.style & ~0xF) | 5;  // a hollow brush draws nothing
+        if (r.u32(36) == 1) o.pen.style = (o.pen.style & ~kPenStyleMask) | kPenNull;  // a hollow brush draws nothing
         break;
     case CreateBrushIndirect: {
         o.kind = GdiObject::Kind::Brush;
@@ -445,6 +444,22 @@ void EmfPlayer::gradientFill(const Record& r) {
     }
 }
 
+// Calls f(type, record, offset of the next record) for each record after
+// the header while f gives true. A record shorter than its own type and
+// size, misaligned or running past the end ends the walk.
+template <class F>
+void forEachRecord(std::span<const std::uint8_t> bytes, const EmfInfo& info, F f) {
+    std::size_t at = info.headerSize;
+    const std::size_t end = std::min(info.end, bytes.size());
+    while (end - at >= 8) {
+        const Record head(bytes.subspan(at, 8));
+        const std::uint32_t type = head.u32(0), size = head.u32(4);
+        if (size < 8 || size % 4 != 0 || size > end - at) return;
+        if (!f(type, Record(bytes.subspan(at, size)), at + size)) return;
+        at += size;
+    }
+}
+
 }  // namespace
 
 double EmfInfo::frameWidthPixels() const {
@@ -481,11 +496,10 @@ EmfInfo readEmfInfo(std::span<const std::uint8_t> bytes, const std::string& name
     return info;
 }
 
-bool playEmf(std::span<const std::uint8_t> bytes, const EmfInfo& info, MetafileSurface& surface, int width,
+void playEmf(std::span<const std::uint8_t> bytes, const EmfInfo& info, MetafileSurface& surface, int width,
              int height, PlayBudget* budget) {
-    if (width <= 0 || height <= 0) return true;
+    if (width <= 0 || height <= 0) return;
     DeviceSetup setup;
-    setup.outputWidth = width, setup.outputHeight = height;
     setup.pixelsPerMmX = double(info.devicePixelsX) / info.deviceMmX;
     setup.pixelsPerMmY = double(info.devicePixelsY) / info.deviceMmY;
     const double fw = info.frameWidthPixels(), fh = info.frameHeightPixels();
@@ -493,20 +507,27 @@ bool playEmf(std::span<const std::uint8_t> bytes, const EmfInfo& info, MetafileS
     const double left = info.frameLeft * setup.pixelsPerMmX / 100, top = info.frameTop * setup.pixelsPerMmY / 100;
     setup.toOutput = Xform{sx, 0, 0, sy, -left * sx, -top * sy};
     EmfPlayer player(surface, setup, info.handles, budget);
+    const double end = double(std::min(info.end, bytes.size()));
+    forEachRecord(bytes, info, [&](std::uint32_t type, const Record& r, std::size_t next) {
+        if (!player.play(type, r)) return false;
+        if (budget) budget->atRecord(double(next) / end);
+        return true;
+    });
+}
 
-    std::size_t at = info.headerSize;
-    const std::size_t end = std::min(info.end, bytes.size());
-    while (end - at >= 8) {
-        const Record head(bytes.subspan(at, 8));
-        const std::uint32_t type = head.u32(0), size = head.u32(4);
-        // A record shorter than its own fields, misaligned or running past
-        // the end ends the play.
-        if (size < 8 || size % 4 != 0 || size > end - at) break;
-        if (!player.play(type, Record(bytes.subspan(at, size)))) break;
-        at += size;
-        if (budget) budget->atRecord(double(at) / double(end));
-    }
-    return !player.onlyEmfPlus();
+bool holdsOnlyEmfPlus(std::span<const std::uint8_t> bytes, const EmfInfo& info) {
+    bool emfPlus = false, draws = false;
+    forEachRecord(bytes, info, [&](std::uint32_t type, const Record& r, std::size_t) {
+        const auto t = EmfRecord(type);
+        // Read as the player reads: the end record stops, a record too
+        // short for its own fields is skipped.
+        if (t == EmfRecord::Eof) return false;
+        if (r.size() < fixedSize(t)) return true;
+        if (t == EmfRecord::Comment && r.u32(12) == kEmfPlusComment) emfPlus = true;
+        draws = drawsOnPage(t);
+        return !draws;
+    });
+    return emfPlus && !draws;
 }
 
 }  // namespace hueline::meta

@@ -44,9 +44,12 @@ struct EmfInfo {
 // Throws FileError when the file does not begin with a sound enhanced
 // metafile header.
 EmfInfo readEmfInfo(std::span<const std::uint8_t> bytes, const std::string& name);
-// False when the file holds EMF+ records and no plain drawing records: a
-// picture that is all EMF+ (which is not drawn) rather than an empty one.
-bool playEmf(std::span<const std::uint8_t> bytes, const EmfInfo& info, MetafileSurface& surface, int width,
+void playEmf(std::span<const std::uint8_t> bytes, const EmfInfo& info, MetafileSurface& surface, int width,
              int height, PlayBudget* budget = nullptr);
+// Whether the file holds EMF+ records and no plain drawing record before
+// its end: a picture that is all EMF+ (which is not drawn) rather than an
+// empty one. Reads the records' types and sizes, and stops at the first
+// drawing record.
+bool holdsOnlyEmfPlus(std::span<const std::uint8_t> bytes, const EmfInfo& info);
 
 }  // namespace hueline::meta

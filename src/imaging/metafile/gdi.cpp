@@ -2,10 +2,10 @@
 #include "imaging/metafile/gdi.h"
 
 #include <algorithm>
-#include <limits>
 #include <cmath>
 #include <numbers>
 
+#include "imaging/metafile/record_types.h"
 #include "imaging/metafile/symbol_fonts.h"
 
 namespace hueline::meta {
@@ -60,63 +60,8 @@ bool Xform::sane() const {
     return std::isfinite(det) && std::fabs(det) > 1e-18;
 }
 
-WorkLimit::WorkLimit(MetafileSurface& out, int width, int height)
-    : out_(out), width_(width), height_(height) {
-    budget_ = width > 0 && height > 0 ? std::max(kMinWork, kTimesArea * double(width) * double(height))
-                                      : std::numeric_limits<double>::infinity();
-}
-
-bool WorkLimit::spend(std::span<const Point> pts, double margin) {
-    if (exhausted()) return false;
-    if (pts.empty()) return true;
-    double l = pts[0].x, r = l, t = pts[0].y, b = t;
-    for (const Point& p : pts) l = std::min(l, p.x), r = std::max(r, p.x), t = std::min(t, p.y), b = std::max(b, p.y);
-    if (!(margin >= 0) || !std::isfinite(margin)) margin = 0;
-    const double w = std::clamp(r + margin, 0.0, width_ > 0 ? width_ : 1e9) - std::clamp(l - margin, 0.0, width_ > 0 ? width_ : 1e9);
-    const double h = std::clamp(b + margin, 0.0, height_ > 0 ? height_ : 1e9) - std::clamp(t - margin, 0.0, height_ > 0 ? height_ : 1e9);
-    // Every call costs something, even one that lands off the picture.
-    spent_ += std::max(w, 0.0) * std::max(h, 0.0) + 16 + double(pts.size());
-    return true;
-}
-
-void WorkLimit::fillPath(const Path& path, FillRule rule, const Brush& brush, Mix mix, const Background& bg) {
-    if (spend(path.points, 1)) out_.fillPath(path, rule, brush, mix, bg);
-}
-void WorkLimit::strokePath(const Path& path, const Pen& pen, Mix mix, const Background& bg) {
-    if (spend(path.points, pen.width / 2 + 2)) out_.strokePath(path, pen, mix, bg);
-}
-double WorkLimit::drawText(const TextRun& run) {
-    if (exhausted()) return 0;
-    // About a square of the font's height per character, at most the picture.
-    double area = run.font.height * run.font.height * (double(run.text.size()) + 1);
-    if (width_ > 0 && height_ > 0) area = std::min(area, width_ * height_);
-    spent_ += area + 16;
-    return out_.drawText(run);
-}
-void WorkLimit::drawBitmap(const Dib& dib, const SourceRect& src, const DestQuad& dest, const Blit& how) {
-    const Point corners[4] = {dest.topLeft, dest.topRight, dest.bottomLeft,
-                              {dest.topRight.x + dest.bottomLeft.x - dest.topLeft.x,
-                               dest.topRight.y + dest.bottomLeft.y - dest.topLeft.y}};
-    // Decoding the bitmap is work too.
-    spent_ += double(dib.bytes.size());
-    if (spend(corners, 1)) out_.drawBitmap(dib, src, dest, how);
-}
-void WorkLimit::clip(ClipOp op, const Path& path, FillRule rule) {
-    if (exhausted()) return;
-    spent_ += 16 + 64 * double(path.points.size());
-    out_.clip(op, path, rule);
-}
-void WorkLimit::gradientRect(Point a, Point b, ColorValue from, ColorValue to, bool vertical) {
-    const Point box[2] = {a, b};
-    if (spend(box, 1)) out_.gradientRect(a, b, from, to, vertical);
-}
-void WorkLimit::gradientTriangle(const GradientVertex& a, const GradientVertex& b, const GradientVertex& c) {
-    const Point box[3] = {a.at, b.at, c.at};
-    if (spend(box, 1)) out_.gradientTriangle(a, b, c);
-}
-
 GdiContext::GdiContext(MetafileSurface& surface, const DeviceSetup& setup)
-    : limit_(surface, setup.outputWidth, setup.outputHeight), surface_(limit_), setup_(setup) {
+    : surface_(surface), setup_(setup) {
     s_.mapMode = setup.mapMode;
     s_.windowOrg = setup.windowOrg;
     s_.windowExt = setup.windowExt;
@@ -253,21 +198,21 @@ void GdiContext::restoreDC(int which) {
     updateTransform();
 }
 
-void GdiContext::selectStock(int index) {
+void GdiContext::selectStock(std::uint32_t index) {
     auto solid = [](ColorValue c) { return LogBrush{BrushStyle::Solid, c, 0, nullptr}; };
-    switch (index) {
-    case 0: s_.brush = solid(kWhite); break;
-    case 1: s_.brush = solid(0xC0C0C0); break;
-    case 2: s_.brush = solid(0x808080); break;
-    case 3: s_.brush = solid(0x404040); break;
-    case 4: s_.brush = solid(kBlack); break;
-    case 5: s_.brush = LogBrush{BrushStyle::Null, 0, 0, nullptr}; break;
-    case 6: s_.pen = LogPen{0, 0, kWhite, false}; break;
-    case 7: s_.pen = LogPen{0, 0, kBlack, false}; break;
-    case 8: s_.pen = LogPen{5, 0, kBlack, false}; break;
-    case 10: case 11: case 12: case 13: case 14: case 16: case 17: s_.font = LogFont{}; break;
-    case 18: s_.brush = solid(kWhite); break;
-    case 19: s_.pen = LogPen{0, 0, kBlack, false}; break;
+    using enum StockObject;
+    switch (StockObject(index)) {
+    case WhiteBrush: case DcBrush: s_.brush = solid(kWhite); break;
+    case LightGrayBrush: s_.brush = solid(0xC0C0C0); break;
+    case GrayBrush: s_.brush = solid(0x808080); break;
+    case DarkGrayBrush: s_.brush = solid(0x404040); break;
+    case BlackBrush: s_.brush = solid(kBlack); break;
+    case NullBrush: s_.brush = LogBrush{BrushStyle::Null, 0, 0, nullptr}; break;
+    case WhitePen: s_.pen = LogPen{kPenSolid, 0, kWhite, false}; break;
+    case BlackPen: case DcPen: s_.pen = LogPen{kPenSolid, 0, kBlack, false}; break;
+    case NullPen: s_.pen = LogPen{kPenNull, 0, kBlack, false}; break;
+    case OemFixedFont: case AnsiFixedFont: case AnsiVarFont: case SystemFont: case DeviceDefaultFont:
+    case SystemFixedFont: case DefaultGuiFont: s_.font = LogFont{}; break;
     default: break;
     }
 }
@@ -279,29 +224,28 @@ Pen GdiContext::devicePen() const {
     Pen p;
     p.color = lp.color & 0xFFFFFF;
     p.miterLimit = s_.miterLimit;
-    const int style = lp.style & 0xF;
-    switch (style) {
-    case 1: p.style = PenStyle::Dash; break;
-    case 2: case 8: p.style = PenStyle::Dot; break;
-    case 3: p.style = PenStyle::DashDot; break;
-    case 4: p.style = PenStyle::DashDotDot; break;
-    case 5: p.style = PenStyle::Null; break;
+    switch (lp.style & kPenStyleMask) {
+    case kPenDash: p.style = PenStyle::Dash; break;
+    case kPenDot: case kPenAlternate: p.style = PenStyle::Dot; break;
+    case kPenDashDot: p.style = PenStyle::DashDot; break;
+    case kPenDashDotDot: p.style = PenStyle::DashDotDot; break;
+    case kPenNull: p.style = PenStyle::Null; break;
     default: p.style = PenStyle::Solid; break;
     }
     const double det = std::fabs(transform_.m11 * transform_.m22 - transform_.m12 * transform_.m21);
     const double scale = std::sqrt(det);
-    const bool geometric = !lp.extended || (lp.style & 0x10000);
+    const bool geometric = !lp.extended || (lp.style & kPenGeometric);
     p.width = geometric ? std::min(std::fabs(lp.width) * scale, 1e5) : 0;
     if (!std::isfinite(p.width)) p.width = 0;
     if (lp.extended) {
-        switch (lp.style & 0xF00) {
-        case 0x100: p.cap = LineCap::Square; break;
-        case 0x200: p.cap = LineCap::Flat; break;
+        switch (lp.style & kPenCapMask) {
+        case kPenCapSquare: p.cap = LineCap::Square; break;
+        case kPenCapFlat: p.cap = LineCap::Flat; break;
         default: p.cap = LineCap::Round; break;
         }
-        switch (lp.style & 0xF000) {
-        case 0x1000: p.join = LineJoin::Bevel; break;
-        case 0x2000: p.join = LineJoin::Miter; break;
+        switch (lp.style & kPenJoinMask) {
+        case kPenJoinBevel: p.join = LineJoin::Bevel; break;
+        case kPenJoinMiter: p.join = LineJoin::Miter; break;
         default: p.join = LineJoin::Round; break;
         }
     } else if (p.width >= 2 && p.style != PenStyle::Null) {
@@ -321,6 +265,8 @@ Brush GdiContext::deviceBrush(const LogBrush& b) const {
     return out;
 }
 
+bool GdiContext::penIsNull() const { return (s_.pen.style & kPenStyleMask) == kPenNull; }
+
 Mix GdiContext::mix() const { return s_.rop2 >= 1 && s_.rop2 <= 16 ? Mix(s_.rop2) : Mix::Copy; }
 
 // ---------------------------------------------------------------- drawing
@@ -336,7 +282,7 @@ void GdiContext::emit(const Path& devicePath, bool fill, bool stroke) {
     if (m == Mix::Nop) return;
     if (fill && s_.brush.style != BrushStyle::Null)
         surface_.fillPath(devicePath, s_.fillRule, deviceBrush(s_.brush), m, background());
-    if (stroke && (s_.pen.style & 0xF) != 5) surface_.strokePath(devicePath, devicePen(), m, background());
+    if (stroke && !penIsNull()) surface_.strokePath(devicePath, devicePen(), m, background());
 }
 
 void GdiContext::moveTo(Point p) {
@@ -434,14 +380,14 @@ void GdiContext::polyDraw(std::span<const Point> pts, std::span<const std::uint8
     bool open = false;
     Point start = s_.cp;
     for (std::size_t i = 0; i < n; ++i) {
-        const int t = types[i] & ~1;
-        if (t == 6) {
+        const int t = types[i] & ~kPointCloseFigure;
+        if (t == kPointMoveTo) {
             d.moveTo(toDevice(pts[i]));
             start = pts[i];
             open = true;
-        } else if (t == 2 || (t == 4 && i + 2 < n)) {
+        } else if (t == kPointLineTo || (t == kPointBezierTo && i + 2 < n)) {
             if (!open) d.moveTo(toDevice(s_.cp)), start = s_.cp, open = true;
-            if (t == 2) {
+            if (t == kPointLineTo) {
                 d.lineTo(toDevice(pts[i]));
             } else {
                 d.cubicTo(toDevice(pts[i]), toDevice(pts[i + 1]), toDevice(pts[i + 2]));
@@ -451,7 +397,7 @@ void GdiContext::polyDraw(std::span<const Point> pts, std::span<const std::uint8
             break;  // an unknown type ends the figure list
         }
         s_.cp = pts[i];
-        if (types[i] & 1) d.close(), s_.cp = start;
+        if (types[i] & kPointCloseFigure) d.close(), s_.cp = start;
     }
     emit(d, false, true);
 }
@@ -617,7 +563,7 @@ void GdiContext::fillPath() {
 
 void GdiContext::strokePath() {
     if (inPath_) return;
-    if (!path_.empty() && (s_.pen.style & 0xF) != 5 && mix() != Mix::Nop)
+    if (!path_.empty() && !penIsNull() && mix() != Mix::Nop)
         surface_.strokePath(path_, devicePen(), mix(), background());
     path_ = Path{};
 }
@@ -627,7 +573,7 @@ void GdiContext::strokeAndFillPath() {
     if (!path_.empty() && mix() != Mix::Nop) {
         if (s_.brush.style != BrushStyle::Null)
             surface_.fillPath(path_, s_.fillRule, deviceBrush(s_.brush), mix(), background());
-        if ((s_.pen.style & 0xF) != 5) surface_.strokePath(path_, devicePen(), mix(), background());
+        if (!penIsNull()) surface_.strokePath(path_, devicePen(), mix(), background());
     }
     path_ = Path{};
 }
@@ -703,7 +649,7 @@ void GdiContext::fillRegion(std::span<const IntRect> rects, const LogBrush& brus
 
 void GdiContext::textOut(Point ref, std::u16string text, std::span<const int> dx, int options,
                          std::optional<IntRect> rect) {
-    const bool updateCp = s_.textAlign & 1;
+    const bool updateCp = s_.textAlign & kAlignUpdateCurrentPosition;
     if (rect && (options & 2)) {
         surface_.fillPath(rectPath(rect->left, rect->top, rect->right, rect->bottom), FillRule::Winding,
                           Brush{BrushStyle::Solid, s_.bkColor & 0xFFFFFF, 0, nullptr}, Mix::Copy, background());
@@ -725,7 +671,7 @@ void GdiContext::textOut(Point ref, std::u16string text, std::span<const int> dx
     run.angle = pictureAngle(transform_, s_.font.escapement);
     run.color = s_.textColor & 0xFFFFFF;
     run.background = background();
-    run.align = s_.textAlign & 0x1E;
+    run.align = s_.textAlign & (kAlignHorizontal | kAlignVertical);
     run.charExtra = s_.charExtra * scaleX();
     run.glyphIndices = options & 0x10;
     run.advanceUsed = updateCp;
@@ -772,7 +718,7 @@ double GdiContext::drawTextRun(const TextRun& run, std::optional<IntRect> clipRe
 void GdiContext::advanceCurrentPosition(double advance) {
     const double sx = scaleX();
     if (!(sx > 0) || !std::isfinite(advance)) return;
-    const int h = s_.textAlign & 6;
+    const int h = s_.textAlign & kAlignHorizontal;
     if (h == kAlignLeft) s_.cp.x += advance / sx;
     else if (h == kAlignRight) s_.cp.x -= advance / sx;
 }

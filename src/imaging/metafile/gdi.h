@@ -26,7 +26,7 @@ struct Xform {
 };
 
 struct LogPen {
-    int style = 0;  // PS_* bits: style, end cap, join, geometric
+    int style = 0;  // style, end cap, join, geometric (PenStyleBits, record_types.h)
     double width = 0;
     ColorValue color = kBlack;
     bool extended = false;  // made by an extended pen record
@@ -102,43 +102,6 @@ struct DeviceSetup {
     // file sets a viewport of its own; from then on the viewport is in the
     // units of the bounding box, which this transform takes to the output.
     std::optional<Xform> unitsToOutput;
-    // The picture's size, which bounds the drawing work (0: no bound).
-    int outputWidth = 0, outputHeight = 0;
-};
-
-// Passes drawing on to a surface until the pixels it would cover add up to
-// a fixed multiple of the picture's area; after that drawing calls are
-// dropped, so that a small file cannot keep the painter busy for minutes
-// by covering the picture again and again. Clipping costs by its points
-// (once nothing more is drawn it no longer matters); saved states always pass.
-class WorkLimit : public MetafileSurface {
-public:
-    // Pixel work allowed: this many times the picture's area, and at least kMinWork.
-    static constexpr double kTimesArea = 64;
-    static constexpr double kMinWork = 64.0 * 1024 * 1024;
-
-    WorkLimit(MetafileSurface& out, int width, int height);
-    bool exhausted() const { return spent_ > budget_; }
-
-    void fillPath(const Path& path, FillRule rule, const Brush& brush, Mix mix, const Background& bg) override;
-    void strokePath(const Path& path, const Pen& pen, Mix mix, const Background& bg) override;
-    double drawText(const TextRun& run) override;
-    void drawBitmap(const Dib& dib, const SourceRect& src, const DestQuad& dest, const Blit& how) override;
-    void gradientRect(Point topLeft, Point bottomRight, ColorValue from, ColorValue to, bool vertical) override;
-    void gradientTriangle(const GradientVertex& a, const GradientVertex& b, const GradientVertex& c) override;
-    void clip(ClipOp op, const Path& path, FillRule rule) override;
-    void resetClip() override { out_.resetClip(); }
-    void offsetClip(double dx, double dy) override { out_.offsetClip(dx, dy); }
-    void save() override { out_.save(); }
-    void restore() override { out_.restore(); }
-
-private:
-    // Charges the area of the box (grown by margin) that lies on the
-    // picture; false when the budget is gone.
-    bool spend(std::span<const Point> pts, double margin);
-
-    MetafileSurface& out_;
-    double width_, height_, budget_, spent_ = 0;
 };
 
 class GdiContext {
@@ -172,7 +135,8 @@ public:
     void selectPen(const LogPen& p) { s_.pen = p; }
     void selectBrush(const LogBrush& b) { s_.brush = b; }
     void selectFont(const LogFont& f) { s_.font = f; }
-    void selectStock(int index);
+    // A stock object (record_types.h), by its number.
+    void selectStock(std::uint32_t index);
     void setTextColor(ColorValue c) { s_.textColor = c; }
     void setBkColor(ColorValue c) { s_.bkColor = c; }
     void setBkMode(int mode) { if (mode == 1 || mode == 2) s_.bkOpaque = mode == 2; }
@@ -195,7 +159,7 @@ public:
     void polyPolyline(std::span<const Point> pts, std::span<const std::uint32_t> counts);
     void polyBezier(std::span<const Point> pts);
     void polyBezierTo(std::span<const Point> pts);
-    // Types as the poly-draw record gives them: 6 move, 2 line, 4 Bézier; +1 closes.
+    // Types as the poly-draw record gives them (record_types.h).
     void polyDraw(std::span<const Point> pts, std::span<const std::uint8_t> types);
     void rectangle(double l, double t, double r, double b);
     void roundRect(double l, double t, double r, double b, double w, double h);
@@ -275,6 +239,7 @@ private:
     Pen devicePen() const;
     Brush deviceBrush(const LogBrush& b) const;
     Background background() const { return {s_.bkOpaque, s_.bkColor}; }
+    bool penIsNull() const;
     Mix mix() const;
     // Draws (or adds to the open path) a figure given in device units.
     void emit(const Path& devicePath, bool fill, bool stroke);
@@ -298,8 +263,7 @@ private:
     // Moves the current position along by a run's advance in pixels.
     void advanceCurrentPosition(double advance);
 
-    WorkLimit limit_;
-    MetafileSurface& surface_;  // the limited surface
+    MetafileSurface& surface_;
     DeviceSetup setup_;
     State s_;
     std::vector<State> saved_;

@@ -5,7 +5,6 @@
 #include <cmath>
 
 #include "imaging/picture/errors.h"
-#include "imaging/metafile/formats.h"
 
 namespace hueline {
 
@@ -25,37 +24,53 @@ MetafileSize checkedSize(double w, double h, const std::string& name, std::int64
     return {int(wi), int(hi)};
 }
 
+// The header and natural size, without looking at the records.
+MetafileHeader sizedHeader(std::span<const std::uint8_t> bytes, const std::string& name, PictureKind kind,
+                           std::int64_t maxPixels) {
+    MetafileHeader h{name, kind, {}, {}, {}};
+    if (kind == PictureKind::Wmf) {
+        h.wmf = meta::readWmfInfo(bytes, name);
+        const double perInch = kScreenPixelsPerInch / double(h.wmf.unitsPerInch);
+        h.size = checkedSize((h.wmf.right - h.wmf.left) * perInch, (h.wmf.bottom - h.wmf.top) * perInch, name, maxPixels);
+    } else if (kind == PictureKind::Emf) {
+        h.emf = meta::readEmfInfo(bytes, name);
+        h.size = checkedSize(h.emf.frameWidthPixels(), h.emf.frameHeightPixels(), name, maxPixels);
+    } else {
+        throw FileError(name, "it is not a metafile");
+    }
+    return h;
+}
+
 }  // namespace
+
+MetafileHeader readMetafileHeader(std::span<const std::uint8_t> bytes, const std::string& name, PictureKind kind,
+                                  std::int64_t maxPixels) {
+    MetafileHeader h = sizedHeader(bytes, name, kind, maxPixels);
+    // Told from the records' types alone, before a page is made for them.
+    if (kind == PictureKind::Emf && h.size.width > 0 && meta::holdsOnlyEmfPlus(bytes, h.emf))
+        throw FileError(name, "the metafile holds only EMF+ drawing records, which Hueline does not draw");
+    return h;
+}
 
 MetafileSize metafileNaturalSize(std::span<const std::uint8_t> bytes, const std::string& name, PictureKind kind,
                                  std::int64_t maxPixels) {
-    if (kind == PictureKind::Wmf) {
-        const meta::WmfInfo info = meta::readWmfInfo(bytes, name);
-        const double perInch = kScreenPixelsPerInch / double(info.unitsPerInch);
-        return checkedSize((info.right - info.left) * perInch, (info.bottom - info.top) * perInch, name, maxPixels);
-    }
-    if (kind == PictureKind::Emf) {
-        const meta::EmfInfo info = meta::readEmfInfo(bytes, name);
-        return checkedSize(info.frameWidthPixels(), info.frameHeightPixels(), name, maxPixels);
-    }
-    throw FileError(name, "it is not a metafile");
+    return sizedHeader(bytes, name, kind, maxPixels).size;
 }
 
-void playMetafile(std::span<const std::uint8_t> bytes, const std::string& name, PictureKind kind,
-                  meta::MetafileSurface& surface, meta::PlayBudget& budget, PlayBand band) {
-    const MetafileSize size = metafileNaturalSize(bytes, name, kind);
-    budget.beginPlay(size.width, std::max(band.firstRow, 0), std::min(band.endRow, size.height), band.pass, band.passes);
+void playMetafile(std::span<const std::uint8_t> bytes, const MetafileHeader& header, meta::MetafileSurface& surface,
+                  meta::PlayBudget& budget, PlayBand band) {
+    const MetafileSize size = header.size;
+    budget.beginPlay(size.width, size.height, std::max(band.firstRow, 0), std::min(band.endRow, size.height), band.pass,
+                     band.passes);
     meta::BudgetedSurface charged(surface, budget);
-    if (kind == PictureKind::Wmf)
-        meta::playWmf(bytes, meta::readWmfInfo(bytes, name), charged, size.width, size.height, &budget);
-    else if (!meta::playEmf(bytes, meta::readEmfInfo(bytes, name), charged, size.width, size.height, &budget))
-        throw FileError(name, "the metafile holds only EMF+ drawing records, which Hueline does not draw");
+    if (header.kind == PictureKind::Wmf) meta::playWmf(bytes, header.wmf, charged, size.width, size.height, &budget);
+    else meta::playEmf(bytes, header.emf, charged, size.width, size.height, &budget);
 }
 
 void playMetafile(std::span<const std::uint8_t> bytes, const std::string& name, PictureKind kind,
                   meta::MetafileSurface& surface, std::chrono::milliseconds timeLimit) {
     meta::PlayBudget budget(name, timeLimit);
-    playMetafile(bytes, name, kind, surface, budget);
+    playMetafile(bytes, readMetafileHeader(bytes, name, kind), surface, budget);
 }
 
 }  // namespace hueline

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "imaging/metafile/budget.h"
+#include "imaging/metafile/formats.h"
 #include "imaging/metafile/surface.h"
 #include "imaging/picture/picture_kind.h"
 
@@ -28,13 +29,28 @@ struct MetafileSize {
 // converted to, and the units per inch a placeable header of 0 stands for.
 inline constexpr int kScreenPixelsPerInch = 96;
 
-// The natural size in pixels. EMF: the picture frame (hundredths of a
-// millimetre) times the reference device's pixels per millimetre. WMF: the
-// placeable header's bounding box divided by its units per inch (0 counts
-// as 96), times 96. Both rounded to the nearest pixel, halves to even. kind is Wmf or Emf;
-// name is only used in messages. Throws FileError when the file is not a
-// metafile of that kind, its header is damaged, or the picture would be
-// larger than maxPixels.
+// A metafile's header as its player needs it, read once: the kind, the
+// natural size in pixels and the format's own header.
+struct MetafileHeader {
+    std::string name;  // only used in messages
+    PictureKind kind = PictureKind::Emf;
+    MetafileSize size;
+    meta::WmfInfo wmf;
+    meta::EmfInfo emf;
+};
+
+// Reads the header of a metafile of kind Wmf or Emf. The natural size: EMF,
+// the picture frame (hundredths of a millimetre) times the reference
+// device's pixels per millimetre; WMF, the placeable header's bounding box
+// divided by its units per inch (0 counts as 96), times 96. Both rounded
+// to the nearest pixel, halves to even. Throws FileError when the file is
+// not a metafile of that kind, its header is damaged, the picture would be
+// larger than maxPixels, or it holds only EMF+ drawing, which is not drawn;
+// all before anything is allocated for the picture.
+MetafileHeader readMetafileHeader(std::span<const std::uint8_t> bytes, const std::string& name, PictureKind kind,
+                                  std::int64_t maxPixels = kMaxPixels);
+// The natural size alone, as readMetafileHeader reads it (the records are
+// not looked at).
 MetafileSize metafileNaturalSize(std::span<const std::uint8_t> bytes, const std::string& name, PictureKind kind,
                                  std::int64_t maxPixels = kMaxPixels);
 
@@ -51,13 +67,14 @@ struct PlayBand {
     int pass = 0, passes = 1;
 };
 
-// Plays the metafile onto surface at its natural size, its top-left corner
-// at (0, 0), charging its drawing to budget (meta/budget.h). Throws
-// FileError as metafileNaturalSize does, and when the drawing would
-// overrun the budget; Cancelled when the progress scope says stop.
-void playMetafile(std::span<const std::uint8_t> bytes, const std::string& name, PictureKind kind,
-                  meta::MetafileSurface& surface, meta::PlayBudget& budget, PlayBand band = {});
-// The same with a budget of its own for timeLimit.
+// Plays the metafile of header onto surface at its natural size, its
+// top-left corner at (0, 0), charging its drawing to budget
+// (meta/budget.h). Throws FileError when the drawing would overrun the
+// budget; Cancelled when the progress scope says stop.
+void playMetafile(std::span<const std::uint8_t> bytes, const MetafileHeader& header, meta::MetafileSurface& surface,
+                  meta::PlayBudget& budget, PlayBand band = {});
+// The same with the header read first (which may throw as
+// readMetafileHeader does) and a budget of its own for timeLimit.
 void playMetafile(std::span<const std::uint8_t> bytes, const std::string& name, PictureKind kind,
                   meta::MetafileSurface& surface, std::chrono::milliseconds timeLimit = kMaxMetafilePlayTime);
 

@@ -56,6 +56,50 @@ constexpr std::size_t fixedSize(EmfRecord t) {
     }
 }
 
+// The records that draw, or build a path or move the pen for drawing: a
+// file with none of them draws nothing.
+constexpr bool drawsOnPage(EmfRecord t) {
+    using enum EmfRecord;
+    switch (t) {
+    case PolyBezier: case Polygon: case Polyline: case PolyBezierTo: case PolylineTo: case PolyPolyline:
+    case PolyPolygon: case PolyDraw: case PolyBezier16: case Polygon16: case Polyline16: case PolyBezierTo16:
+    case PolylineTo16: case PolyPolyline16: case PolyPolygon16: case PolyDraw16:
+    case MoveToEx: case LineTo: case Ellipse: case Rectangle: case RoundRect: case Arc: case Chord: case Pie:
+    case ArcTo: case AngleArc: case SetPixelV: case BeginPath: case EndPath: case CloseFigure: case FillPath:
+    case StrokeAndFillPath: case StrokePath: case AbortPath: case ExtTextOutA: case ExtTextOutW: case GradientFill:
+    case BitBlt: case StretchBlt: case StretchDIBits: case SetDIBitsToDevice: case PlgBlt: case TransparentBlt:
+    case AlphaBlend: return true;
+    default: return false;
+    }
+}
+
+// The device context's stock objects, by the numbers an enhanced
+// metafile selects them with (its handle's top bit set).
+enum class StockObject : std::uint32_t {
+    WhiteBrush = 0, LightGrayBrush, GrayBrush, DarkGrayBrush, BlackBrush, NullBrush, WhitePen, BlackPen, NullPen,
+    OemFixedFont = 10, AnsiFixedFont, AnsiVarFont, SystemFont, DeviceDefaultFont, DefaultPalette, SystemFixedFont,
+    DefaultGuiFont, DcBrush, DcPen,
+};
+inline constexpr std::uint32_t kStockObjectFlag = 0x80000000u;
+
+// A pen's style word: the line style in its low bits, then the end cap and
+// the join of extended pens, and whether it is drawn at its width.
+enum PenStyleBits : int {
+    kPenSolid = 0, kPenDash, kPenDot, kPenDashDot, kPenDashDotDot, kPenNull, kPenInsideFrame, kPenUserStyle,
+    kPenAlternate,
+    kPenStyleMask = 0xF,
+    kPenCapRound = 0, kPenCapSquare = 0x100, kPenCapFlat = 0x200, kPenCapMask = 0xF00,
+    kPenJoinRound = 0, kPenJoinBevel = 0x1000, kPenJoinMiter = 0x2000, kPenJoinMask = 0xF000,
+    kPenGeometric = 0x10000,
+};
+
+// The point types of a poly-draw record; a type may also close its figure.
+enum PolyDrawType : int { kPointCloseFigure = 1, kPointLineTo = 2, kPointBezierTo = 4, kPointMoveTo = 6 };
+
+// The text alignment word's flag beside the alignments (surface.h): the
+// current position is used and moved.
+inline constexpr int kAlignUpdateCurrentPosition = 1;
+
 enum class WmfRecord : std::uint16_t {
     Eof = 0x0000, SaveDC = 0x001E, CreatePalette = 0x00F7, SetBkMode = 0x0102, SetMapMode = 0x0103,
     SetRop2 = 0x0104, SetPolyFillMode = 0x0106, SetStretchBltMode = 0x0107, SetTextCharExtra = 0x0108,

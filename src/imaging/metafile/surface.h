@@ -121,8 +121,8 @@ struct Font {
 // Text alignment as the device context holds it, without the
 // update-current-position flag, which the player handles.
 enum : int {
-    kAlignLeft = 0, kAlignRight = 2, kAlignCenter = 6,
-    kAlignTop = 0, kAlignBottom = 8, kAlignBaseline = 24,
+    kAlignLeft = 0, kAlignRight = 2, kAlignCenter = 6, kAlignHorizontal = 6,
+    kAlignTop = 0, kAlignBottom = 8, kAlignBaseline = 24, kAlignVertical = 24,
 };
 
 struct TextRun {
@@ -166,6 +166,10 @@ struct DestQuad {
 };
 
 enum class ClipOp : std::uint8_t { Replace, Intersect, Exclude, Unite, Xor };
+
+// Pixels past each edge of the picture that a clipping area is kept over:
+// strokes reach past the edge. A surface builds the area over no more.
+inline constexpr int kClipMargin = 16;
 
 struct GradientVertex {
     Point at;

@@ -470,7 +470,6 @@ void playWmf(std::span<const std::uint8_t> bytes, const WmfInfo& info, MetafileS
              int height, PlayBudget* budget) {
     if (width <= 0 || height <= 0) return;
     DeviceSetup setup;
-    setup.outputWidth = width, setup.outputHeight = height;
     setup.mapMode = kMapAnisotropic;
     setup.windowOrg = {double(info.left), double(info.top)};
     setup.windowExt = {double(std::max(1, info.right - info.left)), double(std::max(1, info.bottom - info.top))};

@@ -17,9 +17,13 @@
 #include "imaging/codecs/jpeg_codec.h"
 #include "imaging/metafile/player.h"
 #include "support/metafile_test_support.h"
+#include "imaging/metafile/record_types.h"
 
 namespace hueline {
 namespace {
+
+using meta::EmfRecord;
+using meta::WmfRecord;
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -275,7 +279,7 @@ public:
 
 TEST(ReaderLimits, MetafilePlayStopsWithAMessageOnceItsTimeIsUp) {
     testing::WmfBuilder wmf(0, 0, 100, 100, 96);
-    for (int i = 0; i < 100; ++i) wmf.rec(0x041B, {90, 90, 10, 10});  // rectangle
+    for (int i = 0; i < 100; ++i) wmf.rec(WmfRecord::Rectangle, {90, 90, 10, 10});  // rectangle
     const auto bytes = wmf.build();
 
     // Within the time every rectangle is drawn.
