@@ -136,7 +136,7 @@ const char* const kAboutText =
     "Hueline\n"
     "Version " HUELINE_VERSION_SHORT "\n"
     "Author: The Hueline developers\n"
-    "Release date: 1 December 2026\n"
+    "Release date: " HUELINE_RELEASE_DAY "\n"
     "Publisher: The Hueline developers\n"
     "\n"
     "Web site: https://hueline.example.org/\n"
@@ -428,7 +428,7 @@ void TMyPicture::buildAboutPanel() {
     light.setColor(QPalette::Base, QColor(255, 255, 232));
     Memo1->setPalette(light);
 
-    Label6 = makeLabel(Panel3, "Label6", "Published in 2026 by the Hueline developers", {16, 284});
+    Label6 = makeLabel(Panel3, "Label6", "Published in " HUELINE_RELEASE_YEAR " by the Hueline developers", {16, 284});
     Label7 = makeLabel(Panel3, "Label7", kWebPage, {16, 306});
 
     Button17 = makeButton(Panel3, "Button17", "X", nullptr, QRect(425 - 17 - 4, 4, 17, 17));

@@ -35,11 +35,14 @@
 #include "imaging/ops/tones.h"
 #include "imaging/picture/progress.h"
 #include "render/picture_loader.h"
+#include "support/workspace_snapshot.h"
 
 using namespace hueline;
 using namespace hueline::app;
 
 namespace {
+
+using hueline::test_support::WorkspaceSnapshot;
 
 QString data(const char* rel) { return QStringLiteral(HUELINE_TEST_DATA "/") + QString::fromLatin1(rel); }
 
@@ -70,21 +73,6 @@ void answerDialog(QFileDialog* dialog, const QString& name, int entry, DialogAns
         static_cast<QDialog*>(dialog)->accept();  // QFileDialog's own accept, reached as QDialog's
     });
 }
-
-// Everything Open may change.
-struct State {
-    WorkBitmap result, source, original, undo, sourceSnapshot, resultSnapshot;
-    std::string status;
-    explicit State(const Workspace& ws)
-        : result(ws.resultPane()),
-          source(ws.sourcePane()),
-          original(ws.originalPicture()),
-          undo(ws.undoPicture()),
-          sourceSnapshot(ws.sourceSnapshot()),
-          resultSnapshot(ws.resultSnapshot()),
-          status(ws.status()) {}
-    bool operator==(const State&) const = default;
-};
 
 }  // namespace
 
@@ -253,10 +241,10 @@ void TestFiles::cancelChangesNothing() {
     TMyPicture w;
     w.Button1Click();
     w.Button20Click();
-    const State before(w.workspace());
+    const WorkspaceSnapshot before(w.workspace());
     answerDialog(w.OpenPictureDialog1, QString(), 0);
     w.SpeedButton1Click();
-    QVERIFY(State(w.workspace()) == before);
+    QVERIFY(WorkspaceSnapshot(w.workspace()) == before);
     QVERIFY(shown_.isEmpty());
 }
 
@@ -284,26 +272,26 @@ void TestFiles::unreadableFilesChangeNothing() {
     }
     TMyPicture w;
     w.Button1Click();
-    const State before(w.workspace());
+    const WorkspaceSnapshot before(w.workspace());
     try {
         w.OpenPicture(path);
         QFAIL("the file was taken");
     } catch (const FileError& e) {
         QVERIFY2(QString::fromUtf8(e.what()).contains(name), e.what());
     }
-    QVERIFY(State(w.workspace()) == before);
+    QVERIFY(WorkspaceSnapshot(w.workspace()) == before);
 }
 
 void TestFiles::brokenIconShowsItsOwnMessageOnce() {
     TMyPicture w;
     w.Button1Click();
-    const State before(w.workspace());
+    const WorkspaceSnapshot before(w.workspace());
     const QString icon = data("ico/bad/dotnet_invalid-empty.ico");
     w.OpenPicture(icon);
     QCOMPARE(shown_.size(), 1);
     QVERIFY2(shown_[0].startsWith("Exit|Input picture" + icon + "Error."), qPrintable(shown_[0]));
     QVERIFY(shown_[0].size() > QString("Exit|Input picture" + icon + "Error.").size());
-    QVERIFY(State(w.workspace()) == before);
+    QVERIFY(WorkspaceSnapshot(w.workspace()) == before);
 }
 
 namespace {

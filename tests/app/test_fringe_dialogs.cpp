@@ -16,11 +16,14 @@
 #include "imaging/ops/routines.h"
 #include "imaging/picture/errors.h"
 #include "imaging/ops/tones.h"
+#include "support/workspace_snapshot.h"
 
 using namespace hueline;
 using namespace hueline::app;
 
 namespace {
+
+using hueline::test_support::WorkspaceSnapshot;
 
 QStringList namesOf(const std::array<QLineEdit*, 9>& edits) {
     QStringList texts;
@@ -46,20 +49,6 @@ WorkBitmap fringe1Expected(const WorkBitmap& in, const Kernel& k) {
     Convolve(k, 1, out);
     return out;
 }
-
-// The state a failed command must leave alone.
-struct Everything {
-    WorkBitmap result, source, undo, sourceSnapshot, resultSnapshot;
-    std::string status;
-    explicit Everything(const Workspace& ws)
-        : result(ws.resultPane()),
-          source(ws.sourcePane()),
-          undo(ws.undoPicture()),
-          sourceSnapshot(ws.sourceSnapshot()),
-          resultSnapshot(ws.resultSnapshot()),
-          status(ws.status()) {}
-    bool operator==(const Everything&) const = default;
-};
 
 }  // namespace
 
@@ -312,7 +301,7 @@ void TestFringeDialogs::badTextChangesNothing() {
     const Workspace& ws = w.workspace();
     const WorkBitmap sample = ws.resultPane();
     QTest::mouseClick(w.Button1, Qt::LeftButton);  // B&W: undo holds the sample
-    const Everything before(ws);
+    const WorkspaceSnapshot before(ws);
 
     FringeDialog* d = dialog == 1   ? static_cast<FringeDialog*>(w.FormOfFringe1)
                       : dialog == 2 ? static_cast<FringeDialog*>(w.FormOfFringe2)
@@ -324,7 +313,7 @@ void TestFringeDialogs::badTextChangesNothing() {
     } catch (const UserError& e) {
         QCOMPARE(QString::fromUtf8(e.what()), QStringLiteral("'%1' is not a valid integer value").arg(text));
     }
-    QVERIFY(Everything(ws) == before);
+    QVERIFY(WorkspaceSnapshot(ws) == before);
     QCOMPARE(w.Label1->text(), QStringLiteral("Black and white"));
     QTest::mouseClick(w.Button10, Qt::LeftButton);
     QVERIFY(ws.resultPane() == sample);

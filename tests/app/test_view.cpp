@@ -14,11 +14,14 @@
 #include "app/picture_pane.h"
 #include "imaging/ops/resampling.h"
 #include "imaging/ops/tones.h"
+#include "support/workspace_snapshot.h"
 
 using namespace hueline;
 using namespace hueline::app;
 
 namespace {
+
+using hueline::test_support::WorkspaceSnapshot;
 
 WorkBitmap ramp(int w, int h) {
     WorkBitmap p(w, h);
@@ -34,20 +37,6 @@ WorkBitmap ramp(int w, int h) {
 }
 
 QSize sizeOf(const WorkBitmap& p) { return QSize(p.width(), p.height()); }
-
-struct All {
-    WorkBitmap result, source, original, undo, sourceSnapshot, resultSnapshot;
-    std::string status;
-    explicit All(const Workspace& ws)
-        : result(ws.resultPane()),
-          source(ws.sourcePane()),
-          original(ws.originalPicture()),
-          undo(ws.undoPicture()),
-          sourceSnapshot(ws.sourceSnapshot()),
-          resultSnapshot(ws.resultSnapshot()),
-          status(ws.status()) {}
-    bool operator==(const All&) const = default;
-};
 
 bool rowIsWhite(const WorkBitmap& p, int y) {
     for (int x = 0; x < p.width(); ++x)
@@ -148,7 +137,7 @@ void TestView::previewWhileHeld() {
     ws.openPicture(ramp(1000, 500));
     w.Button1Click();
     w.SpeedButton3Click();  // Undo: the ramp again, with the status word of B&W
-    const All before(ws);
+    const WorkspaceSnapshot before(ws);
 
     QTest::mousePress(w.SpeedButton7, Qt::LeftButton);
     for (PicturePane* pane : {w.Image1, w.Image2}) {
@@ -164,7 +153,7 @@ void TestView::previewWhileHeld() {
     QVERIFY(ws.keptResultPicture() == before.result);
     QVERIFY(ws.keptSourcePicture() == before.source);
     QTest::mouseRelease(w.SpeedButton7, Qt::LeftButton);
-    QVERIFY(All(ws) == before);
+    QVERIFY(WorkspaceSnapshot(ws).sameBesidesKept(before));
     QCOMPARE(w.Image1->size(), QSize(1000, 500));
     QVERIFY(w.Image1->autoSize() && w.Image2->autoSize());
     QCOMPARE(w.Label1->text(), QStringLiteral("Black and white"));
@@ -173,7 +162,7 @@ void TestView::previewWhileHeld() {
     QTest::mousePress(w.SpeedButton7, Qt::RightButton);
     QCOMPARE(w.Image2->size(), QSize(386, 400));
     QTest::mouseRelease(w.SpeedButton7, Qt::RightButton);
-    QVERIFY(All(ws) == before);
+    QVERIFY(WorkspaceSnapshot(ws).sameBesidesKept(before));
 }
 
 void TestView::previewOfASmallPicture() {
@@ -221,12 +210,12 @@ void TestView::commandsWaitDuringAGesture() {
     Workspace& ws = w.workspace();
     ws.openPicture(ramp(120, 90));
     w.Button16Click();
-    const All inverted(ws);
+    const WorkspaceSnapshot inverted(ws);
     QTest::mousePress(w.SpeedButton7, Qt::LeftButton);
     QVERIFY(!w.Undo1->isEnabled());
     QTest::keyClick(&w, Qt::Key_Z, Qt::ControlModifier);
     QTest::mouseRelease(w.SpeedButton7, Qt::LeftButton);
-    QVERIFY(All(ws) == inverted);
+    QVERIFY(WorkspaceSnapshot(ws).sameBesidesKept(inverted));
 
     w.SpeedButton12Click();  // pen
     QTest::mousePress(w.Image1, Qt::LeftButton, {}, QPoint(10, 10));

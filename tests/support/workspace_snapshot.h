@@ -23,6 +23,11 @@ struct WorkspaceSnapshot {
     WorkBitmap source, result, original, undo, sourceSnapshot, resultSnapshot, keptResult, keptSource;
     std::string status;
     friend bool operator==(const WorkspaceSnapshot&, const WorkspaceSnapshot&) = default;
+    // Equal apart from the pictures the preview keeps while it shows.
+    bool sameBesidesKept(WorkspaceSnapshot other) const {
+        other.keptResult = keptResult, other.keptSource = keptSource;
+        return other == *this;
+    }
 };
 
 }  // namespace hueline::test_support
