@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/fringe3.h"
 
+#include "app/busy_cursor.h"
 #include "imaging/session/coefficients.h"
 #include "imaging/session/commands.h"
 
