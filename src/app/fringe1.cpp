@@ -21,6 +21,7 @@ void TFormOfFringe1::Button1Click() {
     raise();
     activateWindow();
     const Kernel k = parseKernel(coefficientTexts());
+    const BusyCursor busy;
     commands::fringe1(ws_, k);
 }
 

@@ -17,6 +17,7 @@ TFormOfFringe2::TFormOfFringe2(Workspace& ws, QWidget* parent)
 
 void TFormOfFringe2::Button1Click() {
     const Kernel k = parseKernel(coefficientTexts());
+    const BusyCursor busy;
     commands::fringe3(ws_, k);
 }
 

@@ -17,6 +17,7 @@ TFormOfFringe3::TFormOfFringe3(Workspace& ws, QWidget* parent)
 
 void TFormOfFringe3::Button1Click() {
     const Kernel k = parseKernel(coefficientTexts());
+    const BusyCursor busy;
     commands::fringe2(ws_, k);
 }
 
