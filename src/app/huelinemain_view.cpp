@@ -2,6 +2,7 @@
 // The view: zoom out and in, the whole-picture preview while its button is
 // held, and the layout of the panes, tool bar, notebook and status label
 // whenever the window changes size.
+#include <QCoreApplication>
 #include <QFrame>
 #include <QLabel>
 #include <QResizeEvent>
@@ -70,6 +71,9 @@ void TMyPicture::SpeedButton7MouseUp() {
     Image1->setAutoSize(true);
     Image2->setAutoSize(true);
     for (int i = 0; QScrollArea* box : {ScrollBox1, ScrollBox2}) {
+        // A box shows or hides its scroll bars for the new size only on a
+        // queued call; made now, the ranges are whole before the positions.
+        QCoreApplication::sendPostedEvents(box, QEvent::MetaCall);
         box->horizontalScrollBar()->setValue(keptScroll_[i].x());
         box->verticalScrollBar()->setValue(keptScroll_[i++].y());
     }
