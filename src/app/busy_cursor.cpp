@@ -4,9 +4,26 @@
 #include <QCursor>
 #include <QGuiApplication>
 
+#ifdef HUELINE_HAVE_XCB
+#include <xcb/xcb.h>
+#endif
+
 namespace hueline::app {
 
-BusyCursor::BusyCursor() { QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
+namespace {
+// The window system gets the new cursor when the program next waits for
+// events, which long work does not do: under X it is sent at once.
+void sendCursorNow() {
+#ifdef HUELINE_HAVE_XCB
+    if (auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()) xcb_flush(x11->connection());
+#endif
+}
+}  // namespace
+
+BusyCursor::BusyCursor() {
+    QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+    sendCursorNow();
+}
 
 BusyCursor::~BusyCursor() { QGuiApplication::restoreOverrideCursor(); }
 
