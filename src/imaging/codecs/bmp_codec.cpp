@@ -20,27 +20,19 @@
 #include <new>
 #include <optional>
 
+#include "imaging/picture/dib.h"
 #include "imaging/picture/errors.h"
 #include "imaging/codecs/file_io.h"
-#include "imaging/codecs/little_endian.h"
+#include "imaging/picture/little_endian.h"
+#include "imaging/picture/pixel_limit.h"
 #include "imaging/picture/progress.h"
 
 namespace hueline {
 namespace {
 
-enum Compression : std::uint32_t {
-    kRgb = 0,
-    kRle8 = 1,
-    kRle4 = 2,
-    kBitfields = 3,
-    kJpeg = 4,
-    kPng = 5,
-    kAlphaBitfields = 6,
-};
+using namespace dib;
 
 constexpr std::uint32_t kFileHeaderSize = 14;
-constexpr std::uint32_t kInfoHeaderSize = 40;
-constexpr std::uint32_t kV4HeaderSize = 108;
 
 // An RLE file may describe at most this many pixels per byte of compressed
 // data. A full run is 255 pixels in two bytes; the rest is room for skips.
@@ -92,56 +84,21 @@ void checkMasks(const ChannelMasks& m, int bpp, const std::string& name) {
         fail(name, "the alpha mask " + hex(m.alpha) + " is not usable");
 }
 
-// Reads the info header at bytes[infoAt], its masks and palette, and checks
-// them against the bytes. pixelOffset is where a file header says the pixels
-// are; without one (a bare device-independent bitmap) they follow the
-// palette. totalLength is the length of the whole data, which may be more
-// than the bytes given when only the head of a file has been read.
-DibLayout parseLayout(std::span<const std::uint8_t> bytes, std::size_t infoAt, std::optional<std::uint64_t> pixelOffset,
-                      std::uint64_t totalLength, const std::string& name, bool iconHalves) {
+// The info header at bytes[infoAt], all of it there, of a known version.
+InfoHeader readHeader(std::span<const std::uint8_t> bytes, std::size_t infoAt, const std::string& name) {
     if (bytes.size() < infoAt + 4) fail(name, "the file ends inside its header");
-    const std::uint8_t* h = bytes.data() + infoAt;
-    const std::uint32_t hs = le32(h);
-    switch (hs) {
-    case 12:   // the old core header
-    case 16:   // the second-generation header, cut short
-    case 40:   // the info header
-    case 52:   // with colour masks
-    case 56:   // with colour and alpha masks
-    case 64:   // the second-generation header, full
-    case 108:  // version 4
-    case 124:  // version 5
-        break;
-    default: fail(name, "unknown header size (" + std::to_string(hs) + " bytes)");
-    }
+    const std::uint32_t hs = le32(bytes.data() + infoAt);
+    if (!knownHeaderSize(hs)) fail(name, "unknown header size (" + std::to_string(hs) + " bytes)");
     if (bytes.size() - infoAt < hs) fail(name, "the file ends inside its header");
-    const bool core = hs == 12;
-    const bool secondGeneration = hs == 16 || hs == 64;
-    auto field32 = [&](std::uint32_t at) { return at + 4 <= hs ? le32(h + at) : 0u; };
+    return readInfoHeader(bytes.subspan(infoAt));
+}
 
-    std::int64_t width, height;
-    std::uint32_t planes, bpp, compression = kRgb, sizeImage = 0, clrUsed = 0;
-    std::int32_t xDensity = 0, yDensity = 0;
-    if (core) {
-        width = le16(h + 4);
-        height = le16(h + 6);
-        planes = le16(h + 8);
-        bpp = le16(h + 10);
-    } else {
-        width = std::int32_t(le32(h + 4));
-        height = std::int32_t(le32(h + 8));
-        planes = le16(h + 12);
-        bpp = le16(h + 14);
-        compression = field32(16);
-        sizeImage = field32(20);
-        xDensity = std::int32_t(field32(24));
-        yDensity = std::int32_t(field32(28));
-        clrUsed = field32(32);
-    }
-
-    if (planes != 1) fail(name, "the header is damaged (" + std::to_string(planes) + " planes instead of 1)");
-    if (secondGeneration && compression == 3) fail(name, "Huffman-compressed pictures are not supported");
-    if (secondGeneration && compression == 4) fail(name, "RLE24-compressed pictures are not supported");
+// Refuses planes, compressions and depths this reader does not decode.
+void checkCoding(const InfoHeader& h, const std::string& name) {
+    const std::uint32_t compression = h.compression, bpp = h.bitCount;
+    if (h.planes != 1) fail(name, "the header is damaged (" + std::to_string(h.planes) + " planes instead of 1)");
+    if (h.secondGeneration() && compression == 3) fail(name, "Huffman-compressed pictures are not supported");
+    if (h.secondGeneration() && compression == 4) fail(name, "RLE24-compressed pictures are not supported");
     if (compression == kJpeg) fail(name, "a JPEG picture inside a BMP file is not supported");
     if (compression == kPng) fail(name, "a PNG picture inside a BMP file is not supported");
     if (compression > kAlphaBitfields) fail(name, "unknown compression (" + std::to_string(compression) + ")");
@@ -156,63 +113,60 @@ DibLayout parseLayout(std::span<const std::uint8_t> bytes, std::size_t infoAt, s
     case 64: fail(name, "64-bit pictures are not supported");
     default: fail(name, "unsupported bit depth (" + std::to_string(bpp) + ")");
     }
-    const bool bitfields = compression == kBitfields || compression == kAlphaBitfields;
     if ((compression == kRle8 && bpp != 8) || (compression == kRle4 && bpp != 4) ||
-        (bitfields && bpp != 16 && bpp != 32))
+        (h.bitfields() && bpp != 16 && bpp != 32))
         fail(name, "the compression does not fit a " + std::to_string(bpp) + "-bit picture");
+}
 
+// Checks the picture's size and density and fills the layout's size,
+// depth and coding.
+void sizeLayout(const InfoHeader& h, bool iconHalves, const std::string& name, DibLayout& layout) {
+    const std::int64_t width = h.width, height = h.height;
     if (width < 0) fail(name, "impossible width (" + std::to_string(width) + ")");
     if (width == 0 || height == 0) fail(name, "the picture has no pixels (" + std::to_string(width) + " x " +
                                                   std::to_string(height) + ")");
     const bool topDown = height < 0;
     std::int64_t rows = topDown ? -height : height;
-    if (topDown && (compression == kRle8 || compression == kRle4))
-        fail(name, "a compressed picture cannot be stored top-down");
+    if (topDown && h.rle()) fail(name, "a compressed picture cannot be stored top-down");
     if (iconHalves) {
         rows /= 2;
         if (rows == 0) fail(name, "the icon image has no rows");
     }
-    if (width * rows > kMaxPixels)
-        fail(name, "the picture is larger than 256 megapixels (" + std::to_string(width) + " x " +
-                       std::to_string(rows) + ")");
-    if (xDensity > 0 && yDensity > 0 &&
-        std::max(xDensity, yDensity) / std::min(xDensity, yDensity) > 100)
-        fail(name, "the header is damaged (impossible pixel density " + std::to_string(xDensity) + " x " +
-                       std::to_string(yDensity) + " per metre)");
-
-    DibLayout layout;
+    refuseTooManyPixels(width, rows, name);
+    const std::int32_t xd = h.xDensity, yd = h.yDensity;
+    if (xd > 0 && yd > 0 && std::max(xd, yd) / std::min(xd, yd) > 100)
+        fail(name, "the header is damaged (impossible pixel density " + std::to_string(xd) + " x " +
+                       std::to_string(yd) + " per metre)");
     layout.width = int(width);
     layout.height = int(rows);
     layout.topDown = topDown;
-    layout.bpp = int(bpp);
-    layout.coding = compression == kRle8 ? Coding::Rle8 : compression == kRle4 ? Coding::Rle4 : Coding::Raw;
-    layout.stride = (std::size_t(width) * bpp + 31) / 32 * 4;
+    layout.bpp = int(h.bitCount);
+    layout.coding = h.compression == kRle8 ? Coding::Rle8 : h.compression == kRle4 ? Coding::Rle4 : Coding::Raw;
+    layout.stride = std::size_t(rowBytes(std::uint64_t(width), h.bitCount));
+}
 
-    // Channel masks: inside the larger headers, after the 40-byte one.
-    std::uint64_t headerEnd = std::uint64_t(infoAt) + hs;
-    if (bpp == 16 || bpp == 32) {
-        layout.masks = defaultMasks(bpp == 16 ? PixelFormat::Bits16 : PixelFormat::Bits32);
-        if (bitfields) {
-            const std::uint8_t* m = h + 40;
-            const bool alpha = compression == kAlphaBitfields || hs >= 56;
-            if (hs < 52) {
-                const std::uint32_t extra = compression == kAlphaBitfields ? 16 : 12;
-                if (bytes.size() < headerEnd + extra) fail(name, "the file ends inside its colour masks");
-                m = h + hs;
-                headerEnd += extra;
-            } else if (hs < 56 && compression == kAlphaBitfields) {
-                // The 52-byte header holds three masks; the alpha mask follows it.
-                if (bytes.size() < headerEnd + 4) fail(name, "the file ends inside its colour masks");
-                headerEnd += 4;
-            }
-            layout.masks = {le32(m), le32(m + 4), le32(m + 8), alpha ? le32(m + 12) : 0u};
-            checkMasks(layout.masks, int(bpp), name);
-        }
-    }
+// The channel masks of 16- and 32-bit pictures; returns where the header
+// and the masks end.
+std::uint64_t readMasks(const InfoHeader& h, std::span<const std::uint8_t> bytes, std::size_t infoAt,
+                        const std::string& name, DibLayout& layout) {
+    const std::uint64_t headerEnd = std::uint64_t(infoAt) + h.size, extra = maskBytesAfter(h);
+    if (h.bitCount != 16 && h.bitCount != 32) return headerEnd;
+    layout.masks = defaultMasks(h.bitCount == 16 ? PixelFormat::Bits16 : PixelFormat::Bits32);
+    if (!h.bitfields()) return headerEnd;
+    if (bytes.size() < headerEnd + extra) fail(name, "the file ends inside its colour masks");
+    const std::uint8_t* m = bytes.data() + infoAt + masksAt(h);
+    layout.masks = {le32(m), le32(m + 4), le32(m + 8), masksHaveAlpha(h) ? le32(m + 12) : 0u};
+    checkMasks(layout.masks, int(h.bitCount), name);
+    return headerEnd + extra;
+}
 
-    // The palette: 3-byte entries after the core header, 4-byte ones after
-    // the others.
-    const std::uint64_t entrySize = core ? 3 : 4;
+// The palette after the header and masks, and where the pixels start:
+// where a file header says, or without one (a bare device-independent
+// bitmap) right after the palette.
+void readPaletteAndStart(const InfoHeader& h, std::span<const std::uint8_t> bytes, std::uint64_t headerEnd,
+                         std::optional<std::uint64_t> pixelOffset, std::uint64_t totalLength, const std::string& name,
+                         DibLayout& layout) {
+    const std::uint64_t entrySize = h.entryBytes(), bpp = h.bitCount, clrUsed = h.colorsUsed;
     std::uint64_t entries = bpp <= 8 ? (clrUsed ? clrUsed : 1u << bpp) : clrUsed;
     if (pixelOffset) {
         if (*pixelOffset < headerEnd) fail(name, "the pixel data offset points into the header");
@@ -231,25 +185,40 @@ DibLayout parseLayout(std::span<const std::uint8_t> bytes, std::size_t infoAt, s
             fail(name, "the palette claims " + std::to_string(entries) + " colours, more than the file holds");
         layout.pixelStart = headerEnd + entries * entrySize;
     }
-    if (bpp <= 8) {
-        const std::uint64_t kept = std::min<std::uint64_t>(entries, 1u << bpp);
-        if (bytes.size() < headerEnd + kept * entrySize) fail(name, "the file ends inside its palette");
-        layout.palette.resize(std::size_t(kept));
-        const std::uint8_t* p = bytes.data() + headerEnd;
-        for (std::size_t i = 0; i < layout.palette.size(); ++i, p += entrySize)
-            layout.palette[i] = {p[0], p[1], p[2]};
-    }
+    if (bpp > 8) return;
+    const std::uint64_t kept = std::min<std::uint64_t>(entries, 1u << bpp);
+    if (bytes.size() < headerEnd + kept * entrySize) fail(name, "the file ends inside its palette");
+    layout.palette = readPalette(bytes.data() + headerEnd, std::size_t(kept), std::uint32_t(entrySize));
+}
 
+// Checks that the pixels the layout claims fit in the data there is.
+void checkPixelRoom(const InfoHeader& h, const DibLayout& layout, std::uint64_t totalLength, const std::string& name) {
     const std::uint64_t available = totalLength - layout.pixelStart;
+    const std::uint64_t width = std::uint64_t(layout.width), rows = std::uint64_t(layout.height);
     if (layout.coding == Coding::Raw) {
-        if (std::uint64_t(layout.stride) * std::uint64_t(rows) > available) fail(name, "the file ends before its pixels");
-    } else if (std::uint64_t(width) * std::uint64_t(rows) > available * kMaxRlePixelsPerByte) {
+        if (std::uint64_t(layout.stride) * rows > available) fail(name, "the file ends before its pixels");
+    } else if (width * rows > available * kMaxRlePixelsPerByte) {
         fail(name, "the compressed pixel data is too short for a " + std::to_string(width) + " x " +
                        std::to_string(rows) + " picture");
     }
     // The stated size of the pixel data is only a hint, but one larger than
     // the file marks a broken header.
-    if (sizeImage > available) fail(name, "the header is damaged (it claims more pixel data than the file holds)");
+    if (h.sizeImage > available) fail(name, "the header is damaged (it claims more pixel data than the file holds)");
+}
+
+// Reads the info header at bytes[infoAt], its masks and palette, and checks
+// them against the bytes. pixelOffset is where a file header says the pixels
+// are. totalLength is the length of the whole data, which may be more
+// than the bytes given when only the head of a file has been read.
+DibLayout parseLayout(std::span<const std::uint8_t> bytes, std::size_t infoAt, std::optional<std::uint64_t> pixelOffset,
+                      std::uint64_t totalLength, const std::string& name, bool iconHalves) {
+    const InfoHeader h = readHeader(bytes, infoAt, name);
+    checkCoding(h, name);
+    DibLayout layout;
+    sizeLayout(h, iconHalves, name, layout);
+    const std::uint64_t headerEnd = readMasks(h, bytes, infoAt, name, layout);
+    readPaletteAndStart(h, bytes, headerEnd, pixelOffset, totalLength, name, layout);
+    checkPixelRoom(h, layout, totalLength, name);
     return layout;
 }
 
@@ -290,67 +259,49 @@ void checkIndices(const std::uint8_t* row, int width, int bpp, std::size_t palet
 
 PixelFormat formatFor(int bpp) { return PixelFormat(bpp); }
 
-// Runs of RLE8 and RLE4 data, written into an indexed picture whose pixels
-// start at index 0. Every run and skip is checked against the picture.
-void decodeRle(const DibLayout& layout, std::span<const std::uint8_t> data, WorkBitmap& out, const std::string& name) {
-    const bool four = layout.coding == Coding::Rle4;
-    const int w = layout.width, h = layout.height;
-    auto put = [four](std::uint8_t* row, int x, unsigned v) {
-        if (!four) {
-            row[x] = std::uint8_t(v);
-        } else if (x & 1) {
-            row[x >> 1] = std::uint8_t((row[x >> 1] & 0xF0) | (v & 0x0F));
-        } else {
-            row[x >> 1] = std::uint8_t((row[x >> 1] & 0x0F) | (v & 0x0F) << 4);
-        }
-    };
-    auto damaged = [&](const char* why) { fail(name, std::string("the compressed pixels are damaged (") + why + ")"); };
+// Writes the runs of RLE8 and RLE4 data into an indexed picture, checking
+// every run and skip against it.
+class RleWriter {
+public:
+    RleWriter(WorkBitmap& out, const std::string& name) : out_(out), name_(name) {}
 
-    const std::uint8_t* p = data.data();
-    const std::uint8_t* const end = p + data.size();
-    int x = 0, y = 0;  // y counts stored rows from the bottom
-    while (end - p >= 2) {
-        const unsigned count = p[0], value = p[1];
-        p += 2;
-        if (count > 0) {
-            if (y >= h) damaged("a run lies below the last row");
-            if (x + int(count) > w) damaged("a run goes past the end of a row");
-            std::uint8_t* row = out.row(h - 1 - y);
-            if (!four) {
-                std::memset(row + x, int(value), count);
-            } else {
-                for (unsigned i = 0; i < count; ++i) put(row, x + int(i), (i & 1) ? value & 15 : value >> 4);
-            }
-            x += int(count);
-        } else if (value == 0) {  // end of row
-            x = 0;
-            ++y;
-        } else if (value == 1) {  // end of picture
-            return;
-        } else if (value == 2) {  // skip right and up
-            if (end - p < 2) damaged("the data ends inside a skip");
-            x += p[0];
-            y += p[1];
-            p += 2;
-            if (x > w || y >= h) damaged("a skip leaves the picture");
-        } else {  // a literal run of `value` pixels, padded to whole words
-            const std::size_t bytes = four ? (value + 1) / 2 : value;
-            const std::size_t padded = (bytes + 1) & ~std::size_t(1);
-            if (std::size_t(end - p) < bytes) damaged("the data ends inside a run");
-            if (y >= h) damaged("a run lies below the last row");
-            if (x + int(value) > w) damaged("a run goes past the end of a row");
-            std::uint8_t* row = out.row(h - 1 - y);
-            if (!four) {
-                std::memcpy(row + x, p, value);
-            } else {
-                for (unsigned i = 0; i < value; ++i) put(row, x + int(i), (i & 1) ? p[i / 2] & 15 : p[i / 2] >> 4);
-            }
-            x += int(value);
-            p += std::min<std::size_t>(padded, std::size_t(end - p));
-        }
+    bool more(std::int64_t) const { return true; }
+    void skipped(std::int64_t x, std::int64_t y) const {
+        if (x > out_.width() || y >= out_.height()) damaged("a skip leaves the picture");
     }
-    // The data may stop without an end-of-picture code; the rest of the
-    // picture then keeps colour 0.
+    void run(const RleRun& r) {
+        if (r.y >= out_.height()) damaged("a run lies below the last row");
+        if (r.x + std::int64_t(r.count) > out_.width()) damaged("a run goes past the end of a row");
+        std::uint8_t* row = out_.row(out_.height() - 1 - int(r.y));
+        if (!r.four && r.literal) std::memcpy(row + r.x, r.literal, r.count);
+        else if (!r.four) std::memset(row + r.x, int(r.value), r.count);
+        else for (unsigned i = 0; i < r.count; ++i) putNibble(row, r.x + i, r.at(i));
+    }
+    [[noreturn]] void damaged(const char* why) const {
+        fail(name_, std::string("the compressed pixels are damaged (") + why + ")");
+    }
+
+private:
+    static void putNibble(std::uint8_t* row, std::int64_t x, unsigned v) {
+        std::uint8_t& b = row[x >> 1];
+        b = x & 1 ? std::uint8_t((b & 0xF0) | (v & 0x0F)) : std::uint8_t((b & 0x0F) | (v & 0x0F) << 4);
+    }
+
+    WorkBitmap& out_;
+    const std::string& name_;
+};
+
+// Runs of RLE8 and RLE4 data, written into an indexed picture whose pixels
+// start at index 0. The data may stop without an end-of-picture code; the
+// rest of the picture then keeps colour 0.
+void decodeRle(const DibLayout& layout, std::span<const std::uint8_t> data, WorkBitmap& out, const std::string& name) {
+    RleWriter writer(out, name);
+    switch (walkRle(data, layout.coding == Coding::Rle4, writer)) {
+    case RleEnd::InsideSkip: writer.damaged("the data ends inside a skip");
+    case RleEnd::InsideRun: writer.damaged("the data ends inside a run");
+    case RleEnd::Data:
+    case RleEnd::Picture: break;
+    }
 }
 
 // True for layouts whose stored rows are the rows of the picture returned,

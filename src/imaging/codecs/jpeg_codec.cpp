@@ -24,6 +24,7 @@
 
 #include "imaging/picture/errors.h"
 #include "imaging/codecs/file_io.h"
+#include "imaging/picture/pixel_limit.h"
 #include "imaging/picture/progress.h"
 #include "imaging/codecs/orientation.h"
 
@@ -310,8 +311,7 @@ WorkBitmap decode(std::span<const std::uint8_t> bytes, const std::string& name, 
 
     jpeg_decompress_struct& c = d.cinfo;
     const int orientation = orientationOf(c);
-    if (std::int64_t(c.image_width) * std::int64_t(c.image_height) > kMaxPixels)
-        throw FileError(name, "the picture is larger than 256 megapixels");
+    refuseTooManyPixels(c.image_width, c.image_height, name);
 
     c.scale_num = 1;
     c.scale_denom = scaleFor(c, boxWidth, boxHeight);

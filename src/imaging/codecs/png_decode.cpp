@@ -11,6 +11,7 @@
 #include "imaging/codecs/png_codec.h"
 #include "imaging/codecs/png_context.h"
 #include "imaging/picture/errors.h"
+#include "imaging/picture/pixel_limit.h"
 #include "imaging/picture/progress.h"
 
 namespace hueline {
@@ -200,9 +201,7 @@ WorkBitmap decodePng(std::span<const std::uint8_t> bytes, const std::string& nam
     s.check(spng_set_chunk_limits(s.ctx, kMaxChunkBytes, kMaxChunkCache));
     s.check(spng_set_png_buffer(s.ctx, bytes.data(), bytes.size()));
     s.check(spng_get_ihdr(s.ctx, &s.ihdr));
-    if (std::int64_t(s.ihdr.width) * std::int64_t(s.ihdr.height) > kMaxPixels)
-        throw FileError(name, "the picture is larger than 256 megapixels (" + std::to_string(s.ihdr.width) + " x " +
-                                  std::to_string(s.ihdr.height) + ")");
+    refuseTooManyPixels(s.ihdr.width, s.ihdr.height, name);
     checkPixelDataCanFill(s, bytes);
     if (s.ihdr.color_type == SPNG_COLOR_TYPE_INDEXED) return decodeIndexed(s);
     spng_trns trns{};
