@@ -9,6 +9,7 @@
 
 #include "imaging/codecs/bmp_codec.h"
 #include "imaging/codecs/file_io.h"
+#include "imaging/codecs/png_codec.h"
 #include "imaging/picture/dib.h"
 #include "imaging/picture/little_endian.h"
 #include "imaging/picture/pixel_limit.h"
@@ -154,7 +155,7 @@ void draw(const WorkBitmap& image, const WorkBitmap* mask, WorkBitmap& canvas) {
 
 }  // namespace
 
-WorkBitmap decodeIcon(std::span<const std::uint8_t> bytes, const std::string& name, const PngDecoder& decodePng) {
+WorkBitmap decodeIcon(std::span<const std::uint8_t> bytes, const std::string& name) {
     if (bytes.empty()) fail(name, "the file is empty");
     if (bytes.size() < 6) fail(name, "the file is too short to be an icon");
     const std::uint32_t reserved = le16(bytes.data()), type = le16(bytes.data() + 2), count = le16(bytes.data() + 4);
@@ -173,7 +174,6 @@ WorkBitmap decodeIcon(std::span<const std::uint8_t> bytes, const std::string& na
 
     WorkBitmap canvas(kStandardIconSize, kStandardIconSize);
     if (best.png) {
-        if (!decodePng) fail(name, "PNG-compressed icon images cannot be read here");
         if (best.width <= 0 || best.height <= 0) fail(name, "the icon's PNG image is damaged");
         if (tooManyPixels(best.width, best.height))
             fail(name, tooManyPixelsReason(best.width, best.height, "the icon image"));
@@ -182,7 +182,7 @@ WorkBitmap decodeIcon(std::span<const std::uint8_t> bytes, const std::string& na
                            std::to_string(best.height) + ")");
         WorkBitmap image;
         try {
-            image = decodePng(data);
+            image = decodePngForIcon(data);
         } catch (const FileError& e) {
             fail(name, e.reason());
         } catch (const std::exception& e) {
@@ -205,14 +205,14 @@ WorkBitmap decodeIcon(std::span<const std::uint8_t> bytes, const std::string& na
     return canvas;
 }
 
-WorkBitmap readIconFile(const std::string& path, const PngDecoder& decodePng) {
+WorkBitmap readIconFile(const std::string& path) {
     std::vector<std::uint8_t> bytes;
     try {
         bytes = readFileBytes(path);
     } catch (const FileError& e) {
         fail(path, e.reason());
     }
-    return decodeIcon(bytes, path, decodePng);
+    return decodeIcon(bytes, path);
 }
 
 }  // namespace hueline
