@@ -370,19 +370,10 @@ WorkBitmap decodePixels(const DibLayout& layout, std::span<const std::uint8_t> b
     return out;
 }
 
-// Reads the pixel rows of a layout stored as is straight from the file into
-// the picture's rows, in as few system calls as the rows allow.
-void readRowsInto(int fd, const DibLayout& layout, WorkBitmap& out, const std::string& path) {
-    const int h = layout.height;
-    const std::size_t used = usedBytes(layout), padding = layout.stride - used;
-    static std::uint8_t discard[4];  // the row padding of the file goes here
-    std::vector<iovec> parts;
-    parts.reserve(std::size_t(h) * (padding ? 2 : 1));
-    for (int stored = 0; stored < h; ++stored) {
-        parts.push_back({out.row(layout.topDown ? stored : h - 1 - stored), used});
-        if (padding) parts.push_back({discard, padding});
-    }
-    off_t at = off_t(layout.pixelStart);
+// Reads the bytes the parts describe from the file at `at` on, in as few
+// system calls as they allow; advances at past them.
+void readParts(int fd, std::vector<iovec>& parts, off_t& at, const DibLayout& layout, const std::string& path) {
+    const double total = double(std::uint64_t(layout.stride) * std::uint64_t(layout.height));
     std::size_t next = 0;
     while (next < parts.size()) {
         const int count = int(std::min<std::size_t>(parts.size() - next, IOV_MAX));
@@ -393,7 +384,7 @@ void readRowsInto(int fd, const DibLayout& layout, WorkBitmap& out, const std::s
         }
         if (n == 0) fail(path, "the file ends before its pixels");  // it shrank while we read it
         at += n;
-        reportProgress(double(at - off_t(layout.pixelStart)) / double(std::uint64_t(layout.stride) * std::uint64_t(h)));
+        reportProgress(double(at - off_t(layout.pixelStart)) / total);
         for (std::size_t left = std::size_t(n); left > 0;) {
             iovec& part = parts[next];
             const std::size_t take = std::min(left, part.iov_len);
@@ -402,6 +393,27 @@ void readRowsInto(int fd, const DibLayout& layout, WorkBitmap& out, const std::s
             left -= take;
             if (part.iov_len == 0) ++next;
         }
+    }
+}
+
+// Reads the pixel rows of a layout stored as is straight from the file into
+// the picture's rows, a block of rows (one system call's worth) at a time,
+// so that the bookkeeping stays small however many rows there are.
+void readRowsInto(int fd, const DibLayout& layout, WorkBitmap& out, const std::string& path) {
+    const int h = layout.height;
+    const std::size_t used = usedBytes(layout), padding = layout.stride - used;
+    std::uint8_t discard[4];  // the row padding of the file goes here
+    const int rowsPerBlock = padding ? IOV_MAX / 2 : IOV_MAX;
+    std::vector<iovec> parts;
+    parts.reserve(IOV_MAX);
+    off_t at = off_t(layout.pixelStart);
+    for (int first = 0; first < h; first += rowsPerBlock) {
+        parts.clear();
+        for (int stored = first; stored < std::min(h, first + rowsPerBlock); ++stored) {
+            parts.push_back({out.row(layout.topDown ? stored : h - 1 - stored), used});
+            if (padding) parts.push_back({discard, padding});
+        }
+        readParts(fd, parts, at, layout, path);
     }
 }
 
@@ -430,6 +442,88 @@ void put16(std::vector<std::uint8_t>& out, std::uint32_t v) {
 void put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
     put16(out, v & 0xFFFF);
     put16(out, v >> 16);
+}
+
+// The palette as written: the picture's own, but never shorter than the
+// largest index it uses (missing entries show black, and are written so).
+std::vector<PaletteEntry> paletteToWrite(const WorkBitmap& picture) {
+    const PixelFormat f = picture.format();
+    if (!isIndexed(f)) return {};
+    const int bpp = bitsPerPixel(f);
+    std::vector<PaletteEntry> palette = picture.palette();
+    if (palette.size() > (1u << bpp)) palette.resize(1u << bpp);
+    int largest = 0;
+    for (int y = 0; y < picture.height(); ++y) largest = std::max(largest, largestIndex(picture.constRow(y), picture.width(), bpp));
+    if (palette.size() <= std::size_t(largest)) palette.resize(std::size_t(largest) + 1);
+    return palette;
+}
+
+// How the channel masks are written: the default ones need none; others
+// go after the 40-byte header, or into a version-4 header when there is an
+// alpha mask.
+struct MaskPlan {
+    std::uint32_t compression = kRgb, headerSize = kInfoHeaderSize, maskBytes = 0;
+    ChannelMasks masks;
+};
+
+MaskPlan maskPlanFor(const WorkBitmap& picture) {
+    MaskPlan plan;
+    const PixelFormat f = picture.format();
+    if (f != PixelFormat::Bits16 && f != PixelFormat::Bits32) return plan;
+    plan.masks = picture.masks();
+    if (plan.masks == defaultMasks(f)) return plan;
+    plan.compression = kBitfields;
+    if (plan.masks.alpha) plan.headerSize = kV4HeaderSize;
+    else plan.maskBytes = 12;
+    return plan;
+}
+
+// The file header, the info header, the masks and the palette.
+std::vector<std::uint8_t> headOf(const WorkBitmap& picture, const std::vector<PaletteEntry>& palette,
+                                 const MaskPlan& plan, std::uint32_t offset, std::uint32_t imageSize) {
+    std::vector<std::uint8_t> head;
+    head.reserve(offset);
+    head.push_back('B');
+    head.push_back('M');
+    put32(head, offset + imageSize);
+    put32(head, 0);
+    put32(head, offset);
+
+    put32(head, plan.headerSize);
+    put32(head, std::uint32_t(picture.width()));
+    put32(head, std::uint32_t(picture.height()));  // positive: bottom-up rows
+    put16(head, 1);
+    put16(head, std::uint32_t(bitsPerPixel(picture.format())));
+    put32(head, plan.compression);
+    put32(head, imageSize);
+    put32(head, 3780);  // 96 pixels per inch
+    put32(head, 3780);
+    put32(head, std::uint32_t(palette.size()));
+    put32(head, 0);
+    if (plan.headerSize == kV4HeaderSize || plan.maskBytes) {
+        put32(head, plan.masks.red);
+        put32(head, plan.masks.green);
+        put32(head, plan.masks.blue);
+    }
+    if (plan.headerSize == kV4HeaderSize) {
+        put32(head, plan.masks.alpha);
+        put32(head, 0x73524742);                         // colour space: sRGB
+        head.insert(head.end(), kV4HeaderSize - 60, 0);  // end points and gamma, unused for sRGB
+    }
+    for (const PaletteEntry& e : palette) head.insert(head.end(), {e.blue, e.green, e.red, 0});
+    return head;
+}
+
+// Rows bottom-up, the bits past the last pixel and the padding zero.
+void writeRows(const WorkBitmap& picture, std::uint8_t* to, std::size_t stride) {
+    const std::size_t bits = std::size_t(picture.width()) * std::size_t(bitsPerPixel(picture.format()));
+    const std::size_t used = (bits + 7) / 8;
+    const int restBits = int(bits % 8);
+    for (int y = picture.height() - 1; y >= 0; --y, to += stride) {
+        std::memcpy(to, picture.constRow(y), used);
+        if (restBits) to[used - 1] &= std::uint8_t(0xFF00 >> restBits);
+        std::memset(to + used, 0, stride - used);
+    }
 }
 
 }  // namespace
@@ -464,89 +558,19 @@ WorkBitmap iconMaskOf(std::span<const std::uint8_t> dib, const std::string& name
 
 PictureBytes encodeBmp(const WorkBitmap& picture) {
     if (picture.empty()) throw UserError("the picture is empty, so there is nothing to save");
-    const int w = picture.width(), h = picture.height();
-    const PixelFormat f = picture.format();
-    const int bpp = bitsPerPixel(f);
-
-    // The palette as written: the picture's own, but never shorter than the
-    // largest index it uses (missing entries show black, and are written so).
-    std::vector<PaletteEntry> palette;
-    if (isIndexed(f)) {
-        palette = picture.palette();
-        if (palette.size() > (1u << bpp)) palette.resize(1u << bpp);
-        int largest = 0;
-        for (int y = 0; y < h; ++y) largest = std::max(largest, largestIndex(picture.constRow(y), w, bpp));
-        if (palette.size() <= std::size_t(largest)) palette.resize(std::size_t(largest) + 1);
-    }
-    // Masks: the default ones need none; others go after the 40-byte
-    // header, or into a version-4 header when there is an alpha mask.
-    std::uint32_t compression = kRgb, headerSize = kInfoHeaderSize, maskBytes = 0;
-    ChannelMasks masks;
-    if (f == PixelFormat::Bits16 || f == PixelFormat::Bits32) {
-        masks = picture.masks();
-        if (!(masks == defaultMasks(f))) {
-            compression = kBitfields;
-            if (masks.alpha) headerSize = kV4HeaderSize;
-            else maskBytes = 12;
-        }
-    }
-
-    const std::size_t stride = rowStride(w, f);
-    const std::uint32_t offset = kFileHeaderSize + headerSize + maskBytes + std::uint32_t(palette.size()) * 4;
-    const std::uint64_t imageSize = std::uint64_t(stride) * std::uint64_t(h);
+    const std::vector<PaletteEntry> palette = paletteToWrite(picture);
+    const MaskPlan plan = maskPlanFor(picture);
+    const std::size_t stride = rowStride(picture.width(), picture.format());
+    const std::uint32_t offset = kFileHeaderSize + plan.headerSize + plan.maskBytes + std::uint32_t(palette.size()) * 4;
+    const std::uint64_t imageSize = std::uint64_t(stride) * std::uint64_t(picture.height());
     if (offset + imageSize > 0xFFFFFFFFull) throw UserError("the picture is too large for a BMP file");
 
     // The headers, masks and palette first, then the rows straight into
     // the file's bytes.
-    std::vector<std::uint8_t> head;
-    head.reserve(offset);
-    head.push_back('B');
-    head.push_back('M');
-    put32(head, std::uint32_t(offset + imageSize));
-    put32(head, 0);
-    put32(head, offset);
-
-    put32(head, headerSize);
-    put32(head, std::uint32_t(w));
-    put32(head, std::uint32_t(h));  // positive: bottom-up rows
-    put16(head, 1);
-    put16(head, std::uint32_t(bpp));
-    put32(head, compression);
-    put32(head, std::uint32_t(imageSize));
-    put32(head, 3780);  // 96 pixels per inch
-    put32(head, 3780);
-    put32(head, std::uint32_t(palette.size()));
-    put32(head, 0);
-    if (headerSize == kV4HeaderSize) {
-        put32(head, masks.red);
-        put32(head, masks.green);
-        put32(head, masks.blue);
-        put32(head, masks.alpha);
-        put32(head, 0x73524742);                       // colour space: sRGB
-        head.insert(head.end(), kV4HeaderSize - 60, 0);  // end points and gamma, unused for sRGB
-    } else if (maskBytes) {
-        put32(head, masks.red);
-        put32(head, masks.green);
-        put32(head, masks.blue);
-    }
-    for (const PaletteEntry& e : palette) {
-        head.push_back(e.blue);
-        head.push_back(e.green);
-        head.push_back(e.red);
-        head.push_back(0);
-    }
-
+    const std::vector<std::uint8_t> head = headOf(picture, palette, plan, offset, std::uint32_t(imageSize));
     PictureBytes out(offset + std::size_t(imageSize));
     std::memcpy(out.data(), head.data(), head.size());
-    // Rows bottom-up, the bits past the last pixel and the padding zero.
-    const std::size_t used = (std::size_t(w) * std::size_t(bpp) + 7) / 8;
-    const int restBits = int(std::size_t(w) * std::size_t(bpp) % 8);
-    std::uint8_t* to = out.data() + offset;
-    for (int y = h - 1; y >= 0; --y, to += stride) {
-        std::memcpy(to, picture.constRow(y), used);
-        if (restBits) to[used - 1] &= std::uint8_t(0xFF00 >> restBits);
-        std::memset(to + used, 0, stride - used);
-    }
+    writeRows(picture, out.data() + offset, stride);
     return out;
 }
 
