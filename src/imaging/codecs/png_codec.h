@@ -22,8 +22,8 @@ namespace hueline {
 WorkBitmap decodePng(std::span<const std::uint8_t> bytes, const std::string& name);
 
 // Decodes the PNG image that an icon entry holds into a 32-bit picture
-// whose alpha sits in masks().alpha (0xFF000000), 16-bit samples cut to
-// their high byte. Refuses images over 1024 x 1024 before decoding them.
+// whose alpha sits in masks().alpha (0xFF000000), 16-bit samples rounded
+// to the nearest 8-bit value. Refuses images over 1024 x 1024 before decoding them.
 // Throws UserError when the bytes are not a PNG image it can read.
 WorkBitmap decodePngForIcon(std::span<const std::uint8_t> bytes);
 

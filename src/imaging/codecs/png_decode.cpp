@@ -203,11 +203,30 @@ void start(Source& s, std::span<const std::uint8_t> bytes) {
 // The largest PNG image an icon entry may hold (icons go up to 256 x 256).
 constexpr std::uint32_t kMaxIconPngSide = 1024;
 
+// 16-bit RGBA rows through scratch, each sample rounded to 8 bits.
+void decodeWithAlpha16(const Source& s, WorkBitmap& picture) {
+    std::vector<std::uint16_t> scratch(std::size_t(s.width()) * 4);
+    decodeRows(
+        s, SPNG_FMT_RGBA16, SPNG_DECODE_TRNS, scratch.size() * 2, [&](int) { return scratch.data(); },
+        [&](int y, int first, int step) {
+            std::uint8_t* out = picture.row(y);
+            auto to8 = [](unsigned v) { return std::uint8_t((v - (v >> 8) + 128) >> 8); };
+            for (int x = first; x < s.width(); x += step) {
+                const std::uint16_t* in = scratch.data() + 4 * std::size_t(x);
+                out[4 * x] = to8(in[2]), out[4 * x + 1] = to8(in[1]), out[4 * x + 2] = to8(in[0]), out[4 * x + 3] = to8(in[3]);
+            }
+        });
+}
+
 // RGBA rows written into a 32-bit picture's own rows, then turned into
 // Blue, Green, Red, Alpha in place.
 WorkBitmap decodeWithAlpha(const Source& s) {
     WorkBitmap picture(s.width(), s.height(), PixelFormat::Bits32);
     picture.setMasks({0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000});
+    if (s.ihdr.bit_depth == 16) {
+        decodeWithAlpha16(s, picture);
+        return picture;
+    }
     const std::size_t rowBytes = std::size_t(s.width()) * 4;
     decodeRows(
         s, SPNG_FMT_RGBA8, SPNG_DECODE_TRNS, rowBytes, [&](int y) { return picture.row(y); },
