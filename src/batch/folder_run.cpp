@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "batch/folder_pictures.h"
+#include "batch/memory_plan.h"
 #include "batch/ordered_run.h"
 #include "batch/picture_run.h"
 #include "batch/progress.h"
@@ -27,65 +28,85 @@ namespace fs = std::filesystem;
 namespace hueline::batch {
 namespace {
 
+// One picture of a folder run: where it is read and where it goes.
+struct PictureJob {
+    fs::path in, out;
+};
+
 // How one picture of a folder run went.
 struct PictureOutcome {
     PictureLog log;
     bool written = false;
 };
 
-// Every picture of a folder or a list into the folder OUTPUT, N at a time,
-// each in a workspace of its own. Lines are printed picture by picture in
-// the order of the pictures.
+// Every picture of a folder or a list into the folder OUTPUT, N at a time
+// within the memory budget, each in a workspace of its own. Pictures are
+// taken from their source only as the workers come to them; lines are
+// printed picture by picture in the order of the pictures.
 class FolderRun {
 public:
-    FolderRun(const Options& o, std::vector<fs::path> pictures, GuiOnDemand& gui)
-        : o_(o), kind_(o.format.value_or(PictureKind::Jpeg)), pictures_(std::move(pictures)), gui_(gui),
-          progress_(!o.quiet && isatty(2), pictures_.size()) {
-        const std::string extension(savedExtension(kind_));
-        for (const fs::path& in : pictures_) {
-            outputs_.push_back(fs::path(o.output) / (in.stem().string() + extension));
-            gui_.ensureFor(in.string());
-        }
-        claims_ = std::make_unique<OutputClaims>(pictures_, outputs_);
+    FolderRun(const Options& o, std::unique_ptr<PictureSource> source, GuiOnDemand& gui)
+        : o_(o), kind_(o.format.value_or(PictureKind::Jpeg)), extension_(savedExtension(kind_)),
+          source_(std::move(source)), gui_(gui),
+          progress_(!o.quiet && isatty(2), source_->total().value_or(Progress::kUnknown)) {
+        source_->forEachKnown([this](const fs::path& in) { claims_.addInput(in); });
     }
 
     int run() {
-        const int jobs = o_.jobs ? o_.jobs : std::min(processorCount(), kMaxJobs);
-        runInOrder<PictureOutcome>(
-            pictures_.size(), jobs, [this](std::size_t i) { return process(i); },
-            [this](std::size_t, PictureOutcome& r) { report(r); });
-        progress_.show(pictures_.size(), "");
+        const RunLimits limits{o_.jobs ? o_.jobs : std::min(processorCount(), kMaxJobs),
+                               o_.memory.value_or(defaultMemoryBudget())};
+        std::optional<std::string> listFailure;
+        try {
+            runInOrder<PictureJob, PictureOutcome>(
+                limits, [this] { return take(); }, [](const PictureJob& job) { return memoryFor(job.in.string()); },
+                [this](std::size_t i, PictureJob& job) { return process(i, job); },
+                [this](std::size_t, PictureOutcome& r) { report(r); });
+        } catch (const FileError& e) {
+            listFailure = e.what();  // the list could not be read on
+        }
+        progress_.setTotal(taken_);
+        progress_.show(taken_, "");
         progress_.clear();
+        if (listFailure) std::fprintf(stderr, "%s: %s\n", kProgram, listFailure->c_str());
         if (!o_.quiet) {
             const std::string failures = failed_ ? ", " + std::to_string(failed_) + " failed" : "";
-            std::fprintf(stderr, "%s: %zu of %zu pictures written to %s in %.1f s%s\n", kProgram, written_,
-                         pictures_.size(), o_.output.c_str(), progress_.seconds(), failures.c_str());
+            std::fprintf(stderr, "%s: %zu of %zu pictures written to %s in %.1f s%s\n", kProgram, written_, taken_,
+                         o_.output.c_str(), progress_.seconds(), failures.c_str());
         }
-        return failed_ ? 1 : 0;
+        return failed_ || listFailure ? 1 : 0;
     }
 
 private:
+    // The next picture from the source, on the main thread, which makes
+    // Qt's application object when a picture needs it.
+    std::optional<PictureJob> take() {
+        const std::optional<fs::path> in = source_->next();
+        if (!in) return std::nullopt;
+        PictureJob job{*in, fs::path(o_.output) / (in->stem().string() + extension_)};
+        gui_.ensureFor(job.in.string());
+        claims_.add(taken_++, job.in, job.out);
+        return job;
+    }
+
     // Does picture i as far as it goes; its failures end up in its log.
-    PictureOutcome process(std::size_t i) {
-        showProgress(pictures_[i].filename().string());
-        const fs::path& in = pictures_[i];
-        const fs::path& out = outputs_[i];
+    PictureOutcome process(std::size_t i, const PictureJob& job) {
+        showProgress(job.in.filename().string());
         PictureOutcome r;
         // The picture is done on every path, so that a later one of the same
-        // output name never waits for it in vain.
+        // output never waits for it in vain.
         struct Finish {
             OutputClaims& claims;
             std::size_t i;
             const bool& written;
             ~Finish() { claims.finish(i, written); }
-        } finish{*claims_, i, r.written};
+        } finish{claims_, i, r.written};
         const Reporter report{o_.timings, &r.log};
         try {
-            openRegularFile(in.string());  // a FIFO, folder or broken link is named as such
-            if (const std::optional<std::string> refusal = claims_->claim(i)) {
+            openRegularFile(job.in.string());  // a FIFO, folder or broken link is named as such
+            if (const std::optional<std::string> refusal = claims_.claim(i)) {
                 report.error(*refusal);
             } else {
-                processPicture(in.string(), out.string(), kind_, o_.steps, report, gui_);
+                processPicture(job.in.string(), job.out.string(), kind_, o_.steps, report, gui_);
                 r.written = true;
             }
         } catch (const FileError& e) {
@@ -93,7 +114,7 @@ private:
         } catch (const PictureFailure& f) {
             report.error(f.message);
         } catch (const std::exception& e) {
-            report.error(messageOf(e, in.string()));
+            report.error(messageOf(e, job.in.string()));
         }
         ++finished_;
         return r;
@@ -116,13 +137,14 @@ private:
 
     const Options& o_;
     const PictureKind kind_;
-    const std::vector<fs::path> pictures_;
+    const std::string extension_;
+    std::unique_ptr<PictureSource> source_;
     GuiOnDemand& gui_;
-    std::vector<fs::path> outputs_;
-    std::unique_ptr<OutputClaims> claims_;
+    OutputClaims claims_;
     std::mutex screen_;  // the progress bar and the pictures' lines
     Progress progress_;
     std::string lastStarted_;
+    std::size_t taken_ = 0;
     std::atomic<std::size_t> finished_{0};
     std::size_t written_ = 0, failed_ = 0;
 };
@@ -144,7 +166,7 @@ int runFolder(const Options& o, GuiOnDemand& gui) {
     if (fs::exists(o.output, ec) && !fs::is_directory(o.output, ec))
         throw UsageError(std::string(o.filesFrom ? "With --files-from" : "INPUT is a folder, so") +
                                 " OUTPUT must be a folder too: '" + o.output + "' is a file");
-    std::vector<fs::path> pictures;
+    std::unique_ptr<PictureSource> pictures;
     try {
         pictures = o.filesFrom ? picturesListedIn(*o.filesFrom) : picturesIn(o.input);
     } catch (const fs::filesystem_error& e) {

@@ -3,6 +3,8 @@
 
 #include <cstddef>
 
+#include "batch/memory_plan.h"
+
 namespace hueline::batch {
 namespace {
 
@@ -31,6 +33,39 @@ bool isOption(const std::string& a, const std::string& name) {
     return a == name || a.compare(0, name.size() + 1, name + "=") == 0;
 }
 
+// The command line as it is read: the options so far, and which
+// argument comes next.
+struct Reading {
+    Options& o;
+    int& i;
+    int argc;
+    char** argv;
+    std::string value(const std::string& a, std::size_t nameLength) { return optionValue(a, nameLength, i, argc, argv); }
+};
+
+// Reads one option that has a value ("--format=png", "--jobs 4"); false
+// when a is none of them.
+bool readValueOption(const std::string& a, Reading r) {
+    Options& o = r.o;
+    if (isOption(a, "--jobs")) {
+        o.jobs = parseJobs(r.value(a, 6));
+    } else if (isOption(a, "--memory")) {
+        o.memory = parseMemorySize(r.value(a, 8));
+    } else if (isOption(a, "--files-from")) {
+        o.filesFrom = r.value(a, 12);
+        if (o.filesFrom->empty()) throw UsageError("--files-from needs a file name ('-' for standard input)");
+    } else if (isOption(a, "--format")) {
+        if (a == "--format" && r.i + 1 >= r.argc) throw UsageError("--format needs a value: jpg, bmp or png");
+        const std::string value = r.value(a, 8);
+        if (value != "jpg" && value != "bmp" && value != "png")
+            throw UsageError("--format must be jpg, bmp or png, not '" + value + "'");
+        o.format = savedKindFromName("." + value);
+    } else {
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 Options parseArguments(int argc, char** argv) {
@@ -52,19 +87,7 @@ Options parseArguments(int argc, char** argv) {
         else if (a == "--quiet") o.quiet = true;
         else if (a == "--help") o.help = true;
         else if (a == "--version") o.version = true;
-        else if (isOption(a, "--jobs")) o.jobs = parseJobs(optionValue(a, 6, i, argc, argv));
-        else if (isOption(a, "--files-from")) {
-            o.filesFrom = optionValue(a, 12, i, argc, argv);
-            if (o.filesFrom->empty()) throw UsageError("--files-from needs a file name ('-' for standard input)");
-        } else if (isOption(a, "--format")) {
-            if (a == "--format" && i + 1 >= argc) throw UsageError("--format needs a value: jpg, bmp or png");
-            const std::string value = optionValue(a, 8, i, argc, argv);
-            if (value != "jpg" && value != "bmp" && value != "png")
-                throw UsageError("--format must be jpg, bmp or png, not '" + value + "'");
-            o.format = savedKindFromName("." + value);
-        } else {
-            throw UsageError("unknown option '" + a + "'");
-        }
+        else if (!readValueOption(a, Reading{o, i, argc, argv})) throw UsageError("unknown option '" + a + "'");
     }
     if (o.help || o.version) return o;
     // With a list of pictures there is no INPUT: the first name is OUTPUT.

@@ -2,6 +2,7 @@
 // The command line of hueline-batch: its options, its names and its steps.
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -24,6 +25,7 @@ struct Options {
     bool version = false;
     std::optional<PictureKind> format;
     int jobs = 0;  // 0: one per processor
+    std::optional<std::size_t> memory;  // the budget of a folder run; a share of the machine's when not given
     std::optional<std::string> filesFrom;
     std::string input, output;
     std::vector<Step> steps;

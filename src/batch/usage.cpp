@@ -6,7 +6,7 @@ namespace hueline::batch {
 
 void printUsage(std::FILE* to) {
     std::fprintf(to,
-                 "Usage: %s [--timings] [--quiet] [--format jpg|bmp|png] [-j N] INPUT OUTPUT [STEP...]\n"
+                 "Usage: %s [--timings] [--quiet] [--format jpg|bmp|png] [-j N] [--memory SIZE] INPUT OUTPUT [STEP...]\n"
                  "       %s [OPTION...] --files-from LIST OUTPUT [STEP...]\n"
                  "\n"
                  "Opens INPUT (BMP, JPEG, PNG, icon or metafile, by the end of its name) into\n"
@@ -21,7 +21,8 @@ void printUsage(std::FILE* to) {
                  "when the names differ); it is reported and skipped, as are entries named\n"
                  "like pictures that are no picture files (folders, FIFOs, broken links).\n"
                  "With --files-from, the pictures named in LIST are done into the folder\n"
-                 "OUTPUT in the same way.\n"
+                 "OUTPUT in the same way, read as the pictures are done (one name a line, at\n"
+                 "most 4096 bytes; a carriage return ending a line is no part of the name).\n"
                  "\n"
                  "Steps:\n",
                  kProgram, kProgram);
@@ -35,6 +36,10 @@ void printUsage(std::FILE* to) {
                  "                       ('copy: N.NN ms') is one copy of the picture's bytes\n"
                  "  -j N, --jobs N       pictures done at the same time in a folder run\n"
                  "                       (1 to %d; the number of processors when not given)\n"
+                 "  --memory SIZE        how much memory the pictures done at the same time\n"
+                 "                       may take together, such as 4G or 800M (a quarter of\n"
+                 "                       the machine's when not given); a picture that needs\n"
+                 "                       more is done alone\n"
                  "  --files-from LIST    the pictures to do, one name a line, read from the\n"
                  "                       file LIST ('-' for standard input) instead of a folder\n"
                  "  --quiet              no progress bar and no summary line for a folder\n"

@@ -46,6 +46,9 @@ TEST(BatchOptions, ValuesComeJoinedOrSeparate) {
     ASSERT_EQ(o.steps.size(), 1u);
     EXPECT_EQ(o.steps[0].text, "gray");
     EXPECT_EQ(o.input, "");
+    EXPECT_EQ(parse({"--memory", "2G", "in", "out"}).memory, std::size_t(2) << 30);
+    EXPECT_EQ(parse({"--memory=800k", "in", "out"}).memory, std::size_t(800) << 10);
+    EXPECT_EQ(parse({"--memory=1000", "in", "out"}).memory, 1000u);
 }
 
 TEST(BatchOptions, MistakesAreRefusedWithTheirReason) {
@@ -54,6 +57,9 @@ TEST(BatchOptions, MistakesAreRefusedWithTheirReason) {
     EXPECT_EQ(refusal({"--format", "gif", "in", "out"}), "--format must be jpg, bmp or png, not 'gif'");
     EXPECT_EQ(refusal({"--files-from="}), "--files-from needs a file name ('-' for standard input)");
     EXPECT_EQ(refusal({"--colour", "in", "out"}), "unknown option '--colour'");
+    for (const char* size : {"2X", "G", "0", "99999999999T", "1.5G"})
+        EXPECT_EQ(refusal({"--memory", size, "in", "out"}),
+                  "--memory must be a size such as 2G or 500M, not '" + std::string(size) + "'");
     EXPECT_EQ(refusal({"in"}), "INPUT and OUTPUT are needed");
     EXPECT_EQ(refusal({"--files-from", "list"}), "OUTPUT is needed");
     EXPECT_EQ(refusal({"in", "out", "blur"}), "unknown step 'blur'");

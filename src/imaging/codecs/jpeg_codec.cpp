@@ -26,6 +26,7 @@
 #include "imaging/codecs/file_io.h"
 #include "imaging/picture/progress.h"
 #include "imaging/codecs/orientation.h"
+#include "imaging/codecs/picture_size.h"
 
 namespace hueline {
 namespace {
@@ -404,6 +405,12 @@ auto encode(const WorkBitmap& picture, int quality, const std::string* fileName,
 std::vector<std::uint8_t> encodeJpeg(const WorkBitmap& picture, int quality) {
     return encode(picture, quality, nullptr,
                   [](std::span<const std::uint8_t> bytes) { return std::vector<std::uint8_t>(bytes.begin(), bytes.end()); });
+}
+
+std::optional<PictureSize> jpegSizeFromHeader(std::span<const std::uint8_t> head) {
+    Decoder d;
+    if (!readHeader(&d, head.data(), head.size()) || d.cinfo.image_width == 0) return std::nullopt;
+    return PictureSize{int(d.cinfo.image_width), int(d.cinfo.image_height)};
 }
 
 WorkBitmap readJpegFile(const std::string& path, std::string* damage) {

@@ -10,6 +10,7 @@
 #include "imaging/codecs/file_io.h"
 #include "imaging/codecs/png_codec.h"
 #include "imaging/codecs/png_context.h"
+#include "imaging/codecs/picture_size.h"
 #include "imaging/picture/errors.h"
 #include "imaging/picture/progress.h"
 
@@ -209,6 +210,14 @@ WorkBitmap decodePng(std::span<const std::uint8_t> bytes, const std::string& nam
     const bool alpha = s.ihdr.color_type == SPNG_COLOR_TYPE_GRAYSCALE_ALPHA ||
                        s.ihdr.color_type == SPNG_COLOR_TYPE_TRUECOLOR_ALPHA || spng_get_trns(s.ctx, &trns) == 0;
     return alpha ? decodeTranslucent(s) : decodeOpaque(s);
+}
+
+std::optional<PictureSize> pngSizeFromHeader(std::span<const std::uint8_t> head) {
+    png::Context ctx(spng_ctx_new(0));
+    spng_ihdr ihdr{};
+    if (!ctx || spng_set_png_buffer(ctx.get(), head.data(), head.size()) != 0 || spng_get_ihdr(ctx.get(), &ihdr) != 0)
+        return std::nullopt;
+    return PictureSize{int(ihdr.width), int(ihdr.height)};
 }
 
 WorkBitmap readPngFile(const std::string& path) {
