@@ -138,12 +138,21 @@ WorkBitmap decodeTranslucent(const Source& s) {
     return picture;
 }
 
+// Whether the file has a transparent colour or palette entries (tRNS).
+// Asking reads every block before the pixels, so a block over the limits
+// fails here, with its own reason, rather than later as a broken state.
+bool transparencyOf(const Source& s, spng_trns& trns) {
+    const int error = spng_get_trns(s.ctx, &trns);
+    if (error != SPNG_ECHUNKAVAIL) s.check(error);
+    return error == 0;
+}
+
 // The palette, each entry laid over white by its tRNS opacity.
 std::vector<PaletteEntry> paletteOf(const Source& s) {
     spng_plte plte{};
     s.check(spng_get_plte(s.ctx, &plte));
     spng_trns trns{};
-    const bool transparent = spng_get_trns(s.ctx, &trns) == 0;
+    const bool transparent = transparencyOf(s, trns);
     std::vector<PaletteEntry> palette(plte.n_entries);
     for (std::uint32_t i = 0; i < plte.n_entries && i < 256; ++i) {
         const unsigned a = transparent && i < trns.n_type3_entries ? trns.type3_alpha[i] : 255;
@@ -208,7 +217,7 @@ WorkBitmap decodePng(std::span<const std::uint8_t> bytes, const std::string& nam
     if (s.ihdr.color_type == SPNG_COLOR_TYPE_INDEXED) return decodeIndexed(s);
     spng_trns trns{};
     const bool alpha = s.ihdr.color_type == SPNG_COLOR_TYPE_GRAYSCALE_ALPHA ||
-                       s.ihdr.color_type == SPNG_COLOR_TYPE_TRUECOLOR_ALPHA || spng_get_trns(s.ctx, &trns) == 0;
+                       s.ihdr.color_type == SPNG_COLOR_TYPE_TRUECOLOR_ALPHA || transparencyOf(s, trns);
     return alpha ? decodeTranslucent(s) : decodeOpaque(s);
 }
 
