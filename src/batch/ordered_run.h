@@ -13,7 +13,6 @@
 #include <mutex>
 #include <optional>
 #include <thread>
-#include <tuple>
 #include <vector>
 
 namespace hueline::batch {
@@ -40,85 +39,128 @@ struct RunLimits {
 // by take stops the taking, and the jobs taken before are done and
 // delivered. Either is thrown again once every thread has finished.
 template <class Job, class Result>
+class OrderedRun {
+public:
+    using Take = std::function<std::optional<Job>()>;
+    using Bytes = std::function<std::size_t(const Job&)>;
+    using Work = std::function<Result(std::size_t, Job&)>;
+    using Deliver = std::function<void(std::size_t, Result&)>;
+
+    OrderedRun(const RunLimits& limits, const Take& take, const Bytes& bytes, const Work& work, const Deliver& deliver)
+        : limits_(limits), take_(take), bytes_(bytes), work_(work), deliver_(deliver) {}
+
+    void run() {
+        if (limits_.threads <= 1) return runAlone();
+        std::vector<std::jthread> pool;
+        for (int t = 0; t < limits_.threads; ++t) pool.emplace_back([this] { work(); });
+        try {
+            admitAll();
+        } catch (...) {
+            // The jobs taken before are still done and delivered.
+            takeFailure_ = std::current_exception();
+        }
+        {
+            const std::lock_guard lock(mutex_);
+            ended_ = true;
+            changed_.notify_all();
+        }
+        pool.clear();
+        if (failure_) std::rethrow_exception(failure_);
+        if (takeFailure_) std::rethrow_exception(takeFailure_);
+    }
+
+private:
+    struct Admitted {
+        std::size_t i;
+        Job job;
+        std::size_t bytes;
+    };
+
+    void runAlone() {
+        for (std::size_t i = 0;; ++i) {
+            std::optional<Job> job = take_();
+            if (!job) return;
+            Result r = work_(i, *job);
+            deliver_(i, r);
+        }
+    }
+
+    // Takes the jobs one by one, each once a thread and the memory for it
+    // are free, and no further ahead of the results delivered than a few
+    // jobs a thread.
+    void admitAll() {
+        const std::size_t threads = std::size_t(limits_.threads), window = 4 * threads;
+        for (std::size_t i = 0;; ++i) {
+            std::optional<Job> job = take_();
+            if (!job) return;
+            const std::size_t need = bytes_(*job);
+            std::unique_lock lock(mutex_);
+            changed_.wait(lock, [&] {
+                return failure_ || (inFlight_ < threads && i < delivered_ + window &&
+                                    (inFlight_ == 0 || (used_ <= limits_.memory && need <= limits_.memory - used_)));
+            });
+            if (failure_) return;
+            ++inFlight_;
+            used_ += need;
+            admitted_.push_back(Admitted{i, std::move(*job), need});
+            changed_.notify_all();
+        }
+    }
+
+    // One thread: does the jobs admitted until there are no more.
+    void work() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            changed_.wait(lock, [&] { return !admitted_.empty() || ended_ || failure_; });
+            if (failure_ || admitted_.empty()) return;
+            Admitted a = std::move(admitted_.front());
+            admitted_.pop_front();
+            lock.unlock();
+            try {
+                Result r = work_(a.i, a.job);
+                lock.lock();
+                waiting_.emplace(a.i, std::move(r));
+                deliverInOrder();
+            } catch (...) {
+                if (!lock.owns_lock()) lock.lock();
+                if (!failure_) failure_ = std::current_exception();
+            }
+            --inFlight_;
+            used_ -= a.bytes;
+            changed_.notify_all();
+        }
+    }
+
+    // Hands on every result whose earlier ones are all handed on; nothing
+    // after a failure. Called with the mutex held.
+    void deliverInOrder() {
+        for (auto it = waiting_.begin(); !failure_ && it != waiting_.end() && it->first == delivered_;
+             it = waiting_.erase(it)) {
+            deliver_(it->first, it->second);
+            ++delivered_;
+        }
+    }
+
+    const RunLimits limits_;
+    const Take& take_;
+    const Bytes& bytes_;
+    const Work& work_;
+    const Deliver& deliver_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Admitted> admitted_;       // not started yet
+    std::map<std::size_t, Result> waiting_;  // done, but an earlier one is not
+    std::size_t delivered_ = 0, inFlight_ = 0, used_ = 0;
+    bool ended_ = false;
+    std::exception_ptr failure_, takeFailure_;
+};
+
+template <class Job, class Result>
 void runInOrder(const RunLimits& limits, const std::function<std::optional<Job>()>& take,
                 const std::function<std::size_t(const Job&)>& bytes,
                 const std::function<Result(std::size_t, Job&)>& work,
                 const std::function<void(std::size_t, Result&)>& deliver) {
-    if (limits.threads <= 1) {
-        for (std::size_t i = 0;; ++i) {
-            std::optional<Job> job = take();
-            if (!job) return;
-            Result r = work(i, *job);
-            deliver(i, r);
-        }
-    }
-    const std::size_t threads = std::size_t(limits.threads);
-    // Results wait for an earlier one at most this far ahead of it.
-    const std::size_t window = 4 * threads;
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::deque<std::tuple<std::size_t, Job, std::size_t>> admitted;  // not started yet
-    std::map<std::size_t, Result> waiting;                           // done, but an earlier one is not
-    std::size_t delivered = 0, inFlight = 0, used = 0;
-    bool ended = false;
-    std::exception_ptr failure, takeFailure;
-
-    auto worker = [&] {
-        std::unique_lock lock(mutex);
-        for (;;) {
-            changed.wait(lock, [&] { return !admitted.empty() || ended || failure; });
-            if (failure || admitted.empty()) return;
-            auto [i, job, need] = std::move(admitted.front());
-            admitted.pop_front();
-            lock.unlock();
-            try {
-                Result r = work(i, job);
-                lock.lock();
-                waiting.emplace(i, std::move(r));
-                for (auto it = waiting.begin(); !failure && it != waiting.end() && it->first == delivered;
-                     it = waiting.erase(it)) {
-                    deliver(it->first, it->second);
-                    ++delivered;
-                }
-            } catch (...) {
-                if (!lock.owns_lock()) lock.lock();
-                if (!failure) failure = std::current_exception();
-            }
-            --inFlight;
-            used -= need;
-            changed.notify_all();
-        }
-    };
-    std::vector<std::jthread> pool;
-    for (std::size_t t = 0; t < threads; ++t) pool.emplace_back(worker);
-    try {
-        for (std::size_t i = 0;; ++i) {
-            std::optional<Job> job = take();
-            if (!job) break;
-            const std::size_t need = bytes(*job);
-            std::unique_lock lock(mutex);
-            changed.wait(lock, [&] {
-                return failure || (inFlight < threads && i < delivered + window &&
-                                   (inFlight == 0 || (used <= limits.memory && need <= limits.memory - used)));
-            });
-            if (failure) break;
-            ++inFlight;
-            used += need;
-            admitted.emplace_back(i, std::move(*job), need);
-            changed.notify_all();
-        }
-    } catch (...) {
-        // The jobs taken before are still done and delivered.
-        takeFailure = std::current_exception();
-    }
-    {
-        const std::lock_guard lock(mutex);
-        ended = true;
-        changed.notify_all();
-    }
-    pool.clear();
-    if (failure) std::rethrow_exception(failure);
-    if (takeFailure) std::rethrow_exception(takeFailure);
+    OrderedRun<Job, Result>(limits, take, bytes, work, deliver).run();
 }
 
 }  // namespace hueline::batch
