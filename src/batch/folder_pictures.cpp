@@ -26,19 +26,17 @@ std::optional<FileId> fileIdOf(const std::string& path) {
 
 std::string keyOf(const FileId& id) { return "file " + std::to_string(id.device) + ":" + std::to_string(id.inode); }
 
-// What an output is as a file: the file it leads to, or where the file
-// would be made (the end of its links, in full) when there is none yet.
-std::string fileKey(const fs::path& output) {
-    if (const std::optional<FileId> id = fileIdOf(output.string())) return keyOf(*id);
-    fs::path p = output;
+// The end of the chain of links that starts at path (path itself when it
+// is no link): where a file written to path lands.
+fs::path endOfLinks(const fs::path& path) {
+    fs::path p = path;
     std::error_code ec;
     for (int hops = 0; hops < 40 && fs::is_symlink(fs::symlink_status(p, ec)); ++hops) {
         const fs::path target = fs::read_symlink(p, ec);
         if (ec) break;
         p = target.is_absolute() ? target : p.parent_path() / target;
     }
-    const fs::path full = fs::weakly_canonical(p, ec);
-    return "name " + (ec ? p : full).string();
+    return p;
 }
 
 class FolderSource : public PictureSource {
@@ -133,6 +131,21 @@ void OutputClaims::addInput(const fs::path& picture) {
     const std::optional<FileId> id = fileIdOf(picture.string());
     const std::lock_guard lock(mutex_);
     if (id) inputs_.insert(*id);
+}
+
+// What an output is as a file: the file it leads to, or where the file
+// would be made (the end of its links, in full) when there is none yet.
+// The outputs of a run mostly share one folder, so the last folder's full
+// name is kept.
+std::string OutputClaims::fileKey(const fs::path& output) {
+    if (const std::optional<FileId> id = fileIdOf(output.string())) return keyOf(*id);
+    const fs::path end = endOfLinks(output);
+    if (end.parent_path() != lastFolder_.first) {
+        std::error_code ec;
+        const fs::path full = fs::weakly_canonical(end.parent_path(), ec);
+        lastFolder_ = {end.parent_path(), ec ? end.parent_path() : full};
+    }
+    return "name " + (lastFolder_.second / end.filename()).string();
 }
 
 void OutputClaims::add(std::size_t i, const fs::path& picture, const fs::path& output) {

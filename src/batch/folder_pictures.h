@@ -65,8 +65,8 @@ struct FileId {
 // refused if it was written.
 class OutputClaims {
 public:
-    // Picture i (each i once, in ascending order, before it is claimed)
-    // reads picture and would write output.
+    // Picture i (each i once, in ascending order, before it is claimed,
+    // and from one thread) reads picture and would write output.
     void add(std::size_t i, const std::filesystem::path& picture, const std::filesystem::path& output);
     // A picture of the run known before it is added, never to be written over.
     void addInput(const std::filesystem::path& picture);
@@ -85,6 +85,9 @@ private:
         std::optional<std::size_t> earlier;    // the last earlier picture with the same output file
     };
     std::optional<std::string> refusal(const Pending& p) const;
+    std::string fileKey(const std::filesystem::path& output);
+
+    std::pair<std::filesystem::path, std::filesystem::path> lastFolder_;  // a folder and its full name
 
     std::map<std::size_t, Pending> pending_;       // added and not yet finished
     std::map<std::string, std::size_t> lastFor_;   // the last picture added for each output file

@@ -46,10 +46,10 @@ std::size_t parseMemorySize(const std::string& text) {
 }
 
 std::size_t memoryFor(const std::string& picture) {
-    if (const std::optional<PictureSize> size = pictureSizeFromHeader(picture))
-        return std::size_t(size->pixels()) * kBytesPerPixel;
     struct stat st {};
     if (::stat(picture.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return 0;
+    if (const std::optional<PictureSize> size = pictureSizeFromHeader(picture))
+        return std::size_t(size->pixels()) * kBytesPerPixel;
     return std::size_t(st.st_size) * 2;
 }
 

@@ -62,7 +62,7 @@ public:
         {
             const std::lock_guard lock(mutex_);
             ended_ = true;
-            changed_.notify_all();
+            jobReady_.notify_all();
         }
         pool.clear();
         if (failure_) std::rethrow_exception(failure_);
@@ -85,9 +85,10 @@ private:
         }
     }
 
-    // Takes the jobs one by one, each once a thread and the memory for it
-    // are free, and no further ahead of the results delivered than a few
-    // jobs a thread.
+    // Takes the jobs one by one, each once the memory for it is free and
+    // fewer than two jobs a thread are in flight (so that a thread that is
+    // done finds the next one ready), and no further ahead of the results
+    // delivered than a few jobs a thread.
     void admitAll() {
         const std::size_t threads = std::size_t(limits_.threads), window = 4 * threads;
         for (std::size_t i = 0;; ++i) {
@@ -95,15 +96,15 @@ private:
             if (!job) return;
             const std::size_t need = bytes_(*job);
             std::unique_lock lock(mutex_);
-            changed_.wait(lock, [&] {
-                return failure_ || (inFlight_ < threads && i < delivered_ + window &&
+            roomMade_.wait(lock, [&] {
+                return failure_ || (inFlight_ < 2 * threads && i < delivered_ + window &&
                                     (inFlight_ == 0 || (used_ <= limits_.memory && need <= limits_.memory - used_)));
             });
             if (failure_) return;
             ++inFlight_;
             used_ += need;
             admitted_.push_back(Admitted{i, std::move(*job), need});
-            changed_.notify_all();
+            jobReady_.notify_one();
         }
     }
 
@@ -111,7 +112,7 @@ private:
     void work() {
         std::unique_lock lock(mutex_);
         for (;;) {
-            changed_.wait(lock, [&] { return !admitted_.empty() || ended_ || failure_; });
+            jobReady_.wait(lock, [&] { return !admitted_.empty() || ended_ || failure_; });
             if (failure_ || admitted_.empty()) return;
             Admitted a = std::move(admitted_.front());
             admitted_.pop_front();
@@ -124,10 +125,11 @@ private:
             } catch (...) {
                 if (!lock.owns_lock()) lock.lock();
                 if (!failure_) failure_ = std::current_exception();
+                jobReady_.notify_all();
             }
             --inFlight_;
             used_ -= a.bytes;
-            changed_.notify_all();
+            roomMade_.notify_one();
         }
     }
 
@@ -147,7 +149,8 @@ private:
     const Work& work_;
     const Deliver& deliver_;
     std::mutex mutex_;
-    std::condition_variable changed_;
+    std::condition_variable jobReady_;  // for the threads: a job is admitted, or the run ends
+    std::condition_variable roomMade_;  // for the taking: a job is done
     std::deque<Admitted> admitted_;       // not started yet
     std::map<std::size_t, Result> waiting_;  // done, but an earlier one is not
     std::size_t delivered_ = 0, inFlight_ = 0, used_ = 0;
