@@ -22,7 +22,7 @@ WorkBitmap GuiOnDemand::load(const std::string& path, std::string* damage) {
 
 bool GuiOnDemand::needsQt(const std::string& path) {
     const PictureKind kind = kindFromName(path);
-    return kind == PictureKind::Icon || kind == PictureKind::Wmf || kind == PictureKind::Emf;
+    return kind == PictureKind::Wmf || kind == PictureKind::Emf;
 }
 
 }  // namespace hueline::batch

@@ -12,9 +12,8 @@
 
 namespace hueline::batch {
 
-// Icons may hold PNG images and metafiles draw text: both go through Qt's
-// painting, which wants an application object. It is made only when such
-// a file comes, on the offscreen platform unless one is asked for, and is
+// Metafiles draw text and shapes through Qt's painting, which wants an
+// application object. It is made only when such a file comes, on the offscreen platform unless one is asked for, and is
 // owned by main() so that it goes before Qt's own globals do. A folder run
 // makes it on the main thread before a picture that needs it is started.
 class GuiOnDemand {

@@ -20,7 +20,7 @@ constexpr std::size_t kHeadBytes = 256 << 10;
 
 std::optional<PictureSize> pictureSizeFromHeader(const std::string& path) {
     const PictureKind kind = kindFromName(path);
-    if (kind != PictureKind::Png && kind != PictureKind::Jpeg) return std::nullopt;
+    if (kind != PictureKind::Bmp && kind != PictureKind::Png && kind != PictureKind::Jpeg) return std::nullopt;
     std::vector<std::uint8_t> head;
     try {
         const ReadableFile f = openRegularFile(path);
@@ -32,7 +32,11 @@ std::optional<PictureSize> pictureSizeFromHeader(const std::string& path) {
     } catch (const FileError&) {
         return std::nullopt;
     }
-    return kind == PictureKind::Png ? pngSizeFromHeader(head) : jpegSizeFromHeader(head);
+    switch (kind) {
+    case PictureKind::Bmp: return bmpSizeFromHeader(head);
+    case PictureKind::Png: return pngSizeFromHeader(head);
+    default: return jpegSizeFromHeader(head);
+    }
 }
 
 }  // namespace hueline
