@@ -146,4 +146,6 @@ TEST(PngCodec, RefusesDamagedFilesWithTheReason) {
     };
     EXPECT_EQ(reason(claiming(0xEA, 0x60)), "the picture is larger than 256 megapixels (60000 x 60000)");
     EXPECT_EQ(reason(claiming(0x27, 0x10)), "the file holds too little pixel data for a picture of 10000 x 10000 pixels");
+    // A text block that inflates past the limit, in an opaque gray file.
+    EXPECT_EQ(reason(bytesOf("gray8-ztxt-bomb.png")), "the file holds a block of data larger than 64 MB");
 }
