@@ -19,6 +19,7 @@
 #include "imaging/codecs/bmp_codec.h"
 #include "imaging/picture/errors.h"
 #include "imaging/metafile/dib_sample.h"
+#include "imaging/metafile/face_table.h"
 #include "imaging/metafile/player.h"
 #include "imaging/metafile/symbol_fonts.h"
 
@@ -297,40 +298,15 @@ QString PainterSurface::familyFor(const std::string& face, int pitchAndFamily) {
     const auto key = std::make_pair(face, pitchAndFamily);
     if (const auto it = cache.find(key); it != cache.end()) return it->second;
 
-    const std::string name(meta::faceNameOf(face));
-    QString lower = QString::fromStdString(name).trimmed().toLower();
-    static const std::map<QString, QString> known = {
-        {"arial", "Liberation Sans"},          {"helvetica", "Liberation Sans"},
-        {"arial narrow", "Liberation Sans Narrow"}, {"tahoma", "Liberation Sans"},
-        {"verdana", "DejaVu Sans"},            {"calibri", "Liberation Sans"},
-        {"segoe ui", "Liberation Sans"},       {"ms sans serif", "Liberation Sans"},
-        {"microsoft sans serif", "Liberation Sans"}, {"trebuchet ms", "Liberation Sans"},
-        {"system", "Liberation Sans"},         {"ms shell dlg", "Liberation Sans"},
-        {"times new roman", "Liberation Serif"}, {"times", "Liberation Serif"},
-        {"tms rmn", "Liberation Serif"},       {"ms serif", "Liberation Serif"},
-        {"georgia", "DejaVu Serif"},           {"cambria", "Liberation Serif"},
-        {"garamond", "Liberation Serif"},      {"book antiqua", "Liberation Serif"},
-        {"palatino linotype", "Liberation Serif"}, {"century schoolbook", "Liberation Serif"},
-        {"courier new", "Liberation Mono"},    {"courier", "Liberation Mono"},
-        {"consolas", "Liberation Mono"},       {"lucida console", "Liberation Mono"},
-        {"fixedsys", "Liberation Mono"},       {"terminal", "Liberation Mono"},
-        {"symbol", "DejaVu Sans"},             {"mt extra", "DejaVu Sans"},
-        {"wingdings", "DejaVu Sans"},          {"webdings", "DejaVu Sans"},
-    };
+    const std::string name = meta::faceKey(face);
+    const auto q = [](std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); };
     QString family;
-    if (const auto it = known.find(lower); it != known.end()) {
-        family = it->second;
-    } else if (!lower.isEmpty() && QFontDatabase::hasFamily(QString::fromStdString(name))) {
-        family = QString::fromStdString(name);
-    } else {
-        // By the family the metafile asks for: roman, modern (fixed), or swiss.
-        switch (pitchAndFamily >> 4 & 7) {
-        case 1: family = "Liberation Serif"; break;
-        case 3: family = "Liberation Mono"; break;
-        default: family = (pitchAndFamily & 3) == 1 ? "Liberation Mono" : "Liberation Sans"; break;
-        }
-    }
-    if (!QFontDatabase::hasFamily(family)) family = "DejaVu Sans";
+    if (meta::symbolFaceOf(name) != meta::SymbolFace::None) family = q(meta::kSignFamily);
+    else if (const std::string_view known = meta::tableFamilyOf(name); !known.empty()) family = q(known);
+    else if (const QString own = q(meta::faceNameOf(face)).trimmed(); !own.isEmpty() && QFontDatabase::hasFamily(own))
+        family = own;  // the author's own font is installed
+    else family = q(meta::familyOfKind(pitchAndFamily));
+    if (!QFontDatabase::hasFamily(family)) family = q(meta::kLastResortFamily);
     cache.emplace(key, family);
     return family;
 }
