@@ -364,7 +364,12 @@ void processPicture(const std::string& input, const std::string& output, Picture
         const double loadMs = millisecondsSince(start);
         report.measureCopy(ws.resultPane());
         report.timing("load", loadMs);
-        if (!damage.empty()) report.warning(damage);
+        // One warning for each line of what is wrong.
+        for (std::size_t at = 0; at < damage.size();) {
+            const std::size_t end = std::min(damage.find('\n', at), damage.size());
+            report.warning(damage.substr(at, end - at));
+            at = end + 1;
+        }
     } catch (const std::exception& e) {
         throw PictureFailure{messageOf(e, input)};
     }

@@ -194,8 +194,8 @@ QImage dibToImage(const meta::Dib& dib, bool withAlpha) {
     return img;
 }
 
-PainterSurface::PainterSurface(QPainter& painter, int width, int height)
-    : p_(painter), width_(width), height_(height) {
+PainterSurface::PainterSurface(QPainter& painter, int width, int height, TextShortfall* shortfall)
+    : p_(painter), width_(width), height_(height), shortfall_(shortfall) {
     p_.setRenderHint(QPainter::Antialiasing, false);
     p_.setRenderHint(QPainter::TextAntialiasing, true);
     p_.setRenderHint(QPainter::SmoothPixmapTransform, false);
@@ -311,6 +311,11 @@ QString PainterSurface::familyFor(const std::string& face, int pitchAndFamily) {
     return family;
 }
 
+bool PainterSurface::substituted(const meta::Font& f) {
+    const QString own = QString::fromStdString(std::string(meta::faceNameOf(f.face))).trimmed();
+    return familyFor(f.face, f.pitchAndFamily).compare(own, Qt::CaseInsensitive) != 0;
+}
+
 // The installed font a metafile's font is drawn with, at its size.
 QFont PainterSurface::fontFor(const meta::Font& f) {
     QFont font(familyFor(f.face, f.pitchAndFamily));
@@ -408,7 +413,18 @@ LaidOutText layOut(const meta::TextRun& run) {
 
 double PainterSurface::drawText(const meta::TextRun& run) {
     if (run.text.empty() || !haveGuiApplication()) return 0;
+    if (shortfall_ && run.glyphIndices && substituted(run.font)) {
+        // Glyph numbers of a font that is not installed: the characters
+        // the file carries for them, where it does.
+        const QString family = familyFor(run.font.face, run.font.pitchAndFamily);
+        if (const std::u16string* characters = shortfall_->charactersFor(run, family)) {
+            meta::TextRun asText = run;
+            asText.text = *characters, asText.glyphIndices = false;
+            return drawText(asText);
+        }
+    }
     const LaidOutText t = layOut(run);
+    if (shortfall_) shortfall_->keepCharacters(run), shortfall_->countMissingSigns(run, t.font);
     p_.save();
     p_.translate(run.origin.x, run.origin.y);
     if (run.angle != 0 && std::isfinite(run.angle)) p_.rotate(-run.angle);
@@ -561,24 +577,16 @@ void copyBand(const QImage& buffer, int rows, WorkBitmap& picture, int y0) {
 
 }  // namespace
 
-WorkBitmap renderMetafile(std::span<const std::uint8_t> bytes, const std::string& name, PictureKind kind,
-                          std::chrono::milliseconds timeLimit) {
-    const MetafileSize size = metafileNaturalSize(bytes, name, kind);
-    return renderMetafileInBands(bytes, name, kind, timeLimit, defaultBandRows(size.width));
-}
+namespace {
 
-WorkBitmap renderMetafileInBands(std::span<const std::uint8_t> bytes, const std::string& name, PictureKind kind,
-                                 std::chrono::milliseconds timeLimit, int bandRows) {
-    const MetafileSize size = metafileNaturalSize(bytes, name, kind);
-    WorkBitmap picture(size.width, size.height);
-    if (picture.empty()) return picture;
-    // Every band plays the whole metafile, clipped to its rows, and all of
-    // them share one budget of time and work.
-    const int w = size.width, h = size.height;
+// Draws the metafile into picture, band after band, all bands charged to
+// budget.
+void drawBands(std::span<const std::uint8_t> bytes, const std::string& name, PictureKind kind, WorkBitmap& picture,
+               int bandRows, meta::PlayBudget& budget, TextShortfall& text) {
+    const int w = picture.width(), h = picture.height();
     const int band = std::clamp(bandRows, 1, h);
     QImage buffer(w, band, QImage::Format_RGB32);
     if (buffer.isNull()) throw FileError(name, "there is not enough memory to draw it");
-    meta::PlayBudget budget(name, timeLimit);
     const int passes = (h + band - 1) / band;
     for (int y0 = 0; y0 < h; y0 += band) {
         const int rows = std::min(band, h - y0);
@@ -586,11 +594,39 @@ WorkBitmap renderMetafileInBands(std::span<const std::uint8_t> bytes, const std:
         {
             QPainter painter(&buffer);
             painter.translate(0, -y0);
-            PainterSurface surface(painter, w, h);
+            PainterSurface surface(painter, w, h, &text);
             playMetafile(bytes, name, kind, surface, budget, {y0, y0 + rows, y0 / band, passes});
         }
         copyBand(buffer, rows, picture, y0);
     }
+}
+
+}  // namespace
+
+WorkBitmap renderMetafile(std::span<const std::uint8_t> bytes, const std::string& name, PictureKind kind,
+                          std::chrono::milliseconds timeLimit, std::string* warnings) {
+    const MetafileSize size = metafileNaturalSize(bytes, name, kind);
+    return renderMetafileInBands(bytes, name, kind, timeLimit, defaultBandRows(size.width), warnings);
+}
+
+WorkBitmap renderMetafileInBands(std::span<const std::uint8_t> bytes, const std::string& name, PictureKind kind,
+                                 std::chrono::milliseconds timeLimit, int bandRows, std::string* warnings) {
+    const MetafileSize size = metafileNaturalSize(bytes, name, kind);
+    WorkBitmap picture(size.width, size.height);
+    if (picture.empty()) return picture;
+    // Every band plays the whole metafile, clipped to its rows, and all of
+    // them share one budget of time and work.
+    TextShortfall text;
+    meta::PlayBudget budget(name, timeLimit);
+    drawBands(bytes, name, kind, picture, bandRows, budget, text);
+    if (text.lateCharacters()) {
+        // Glyph numbers came before the characters the file carries for
+        // them: drawn again, from the characters (a play of its own time).
+        text.startAgain();
+        meta::PlayBudget again(name, timeLimit);
+        drawBands(bytes, name, kind, picture, bandRows, again, text);
+    }
+    if (warnings) *warnings = text.warnings(name);
     return picture;
 }
 

@@ -1,0 +1,86 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "render/text_shortfall.h"
+
+#include <QFontDatabase>
+#include <QRawFont>
+
+#include <algorithm>
+#include <cmath>
+#include <unordered_map>
+#include <vector>
+
+#include "imaging/metafile/symbol_fonts.h"
+
+namespace hueline {
+
+namespace {
+
+// Whether any installed font has the character, which Qt would then draw
+// from it.
+bool installedFontHas(char32_t c) {
+    static std::unordered_map<char32_t, bool> known;
+    static std::vector<QRawFont> fonts;
+    if (const auto it = known.find(c); it != known.end()) return it->second;
+    if (fonts.empty())
+        for (const QString& family : QFontDatabase::families()) fonts.push_back(QRawFont::fromFont(QFont(family)));
+    const bool has = std::any_of(fonts.begin(), fonts.end(), [c](const QRawFont& f) { return f.supportsCharacter(c); });
+    known.emplace(c, has);
+    return has;
+}
+
+std::string faceOf(const meta::TextRun& run) {
+    std::string face(meta::faceNameOf(run.font.face));
+    const auto first = face.find_first_not_of(' ');
+    return first == std::string::npos ? face : face.substr(first, face.find_last_not_of(' ') - first + 1);
+}
+
+long whole(double v) { return std::isfinite(v) ? long(std::lround(std::clamp(v, -1e9, 1e9))) : 0; }
+
+}  // namespace
+
+TextShortfall::Key TextShortfall::keyOf(const meta::TextRun& run) {
+    return {meta::faceKey(run.font.face), whole(run.origin.x), whole(run.origin.y), run.text.size()};
+}
+
+void TextShortfall::countMissingSigns(const meta::TextRun& run, const QFont& font) {
+    if (meta::symbolFaceOf(run.font.face) == meta::SymbolFace::None || run.glyphIndices) return;
+    const QRawFont raw = QRawFont::fromFont(font);
+    long missing = 0;
+    const QString text = QString::fromUtf16(run.text.data(), qsizetype(run.text.size()));
+    for (char32_t c : text.toUcs4())
+        missing += c > 0x20 && !raw.supportsCharacter(c) && !installedFontHas(c);
+    if (missing > 0 && counted_.emplace(keyOf(run), run.text).second) missing_[faceOf(run)] += missing;
+}
+
+void TextShortfall::keepCharacters(const meta::TextRun& run) {
+    if (run.glyphIndices || run.text.empty()) return;
+    const Key key = keyOf(run);
+    if (drawnAsGlyphs_.count(key)) late_ = true;
+    characters_.emplace(key, run.text);
+}
+
+const std::u16string* TextShortfall::charactersFor(const meta::TextRun& run, const QString& family) {
+    const Key key = keyOf(run);
+    if (const auto it = characters_.find(key); it != characters_.end()) return &it->second;
+    drawnAsGlyphs_.insert(key);
+    glyphFaces_.emplace(faceOf(run), family.toStdString());
+    return nullptr;
+}
+
+void TextShortfall::startAgain() {
+    counted_.clear(), missing_.clear(), drawnAsGlyphs_.clear(), glyphFaces_.clear();
+    late_ = false;
+}
+
+std::string TextShortfall::warnings(const std::string& name) const {
+    std::string out;
+    for (const auto& [face, n] : missing_)
+        out += name + ": " + std::to_string(n) + (n == 1 ? " sign of " : " signs of ") + face + " could not be drawn\n";
+    for (const auto& [face, family] : glyphFaces_)
+        out += name + ": text in " + face + ", stored as that font's glyph numbers, was drawn with the glyphs of " +
+               family + "; letters beyond basic Latin may be wrong\n";
+    if (!out.empty()) out.pop_back();
+    return out;
+}
+
+}  // namespace hueline
