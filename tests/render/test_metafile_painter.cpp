@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QImage>
 #include <QRawFont>
@@ -14,6 +15,7 @@
 #include "imaging/picture/errors.h"
 #include "imaging/codecs/file_io.h"
 #include "imaging/metafile/player.h"
+#include "imaging/metafile/symbol_fonts.h"
 #include "render/metafile_painter.h"
 #include "render/picture_loader.h"
 
@@ -195,6 +197,126 @@ TEST_F(MetafilePainter, TextStoredAsGlyphIndicesIsDrawnWithTheFontsGlyphs) {
     EXPECT_GT(inkIn(glyphs, 0, 0, 100, 40), 100);
     for (int y = 0; y < 40; ++y)
         for (int x = 0; x < 100; ++x) ASSERT_EQ(at(glyphs, x, y), at(chars, x, y)) << x << "," << y;
+}
+
+// A font record of the face, height (negative: of the characters,
+// positive: of the cell) and pitch-and-family byte.
+Bytes faceFont(std::uint32_t handle, const std::string& face, int height, int pitchAndFamily = 0) {
+    Bytes font;
+    font.u32(handle).i32(height).i32(0).i32(0).i32(0).i32(400).u32(0).u8(0).u8(0).u8(0).u8(std::uint8_t(pitchAndFamily));
+    for (std::size_t i = 0; i < 32; ++i) font.u16(i < face.size() ? std::uint8_t(face[i]) : 0);
+    return font;
+}
+
+// An EXTTEXTOUTW record at (x, y) of the characters or glyph numbers in
+// text, with one advance each.
+Bytes textRecord(int x, int y, const std::u16string& text, bool glyphs, int advance) {
+    Bytes t;
+    t.i32(0).i32(0).i32(400).i32(100).u32(1).f32(1).f32(1);
+    const std::uint32_t offDx = 76 + std::uint32_t((2 * text.size() + 3) / 4 * 4);
+    t.i32(x).i32(y).u32(std::uint32_t(text.size())).u32(76).u32(glyphs ? 0x10 : 0).i32(0).i32(0).i32(0).i32(0).u32(offDx);
+    for (char16_t c : text) t.u16(c);
+    t.pad(4);
+    for (std::size_t i = 0; i < text.size(); ++i) t.i32(advance);
+    return t;
+}
+
+// The faces documents name most are drawn with fonts of their metrics,
+// at the record's height of characters or of the cell, and at the
+// record's advances.
+TEST_F(MetafilePainter, CommonFacesAreDrawnWithFontsOfTheirMetrics) {
+    EXPECT_EQ(PainterSurface::familyFor("Arial", 0), "Liberation Sans");
+    EXPECT_EQ(PainterSurface::familyFor(" helvetica", 0), "Liberation Sans");
+    EXPECT_EQ(PainterSurface::familyFor("Times New Roman", 0x12), "Liberation Serif");
+    EXPECT_EQ(PainterSurface::familyFor("Courier New", 0x31), "Liberation Mono");
+    EXPECT_EQ(PainterSurface::familyFor("Calibri", 0x22), "Carlito");
+    EXPECT_EQ(PainterSurface::familyFor("Cambria", 0x12), "Caladea");
+    EXPECT_EQ(PainterSurface::familyFor("Tahoma", 0x22), "DejaVu Sans");
+    EXPECT_EQ(PainterSurface::familyFor("No Such Roman", 0x12), "DejaVu Serif");
+    EXPECT_EQ(PainterSurface::familyFor("No Such Fixed", 0x31), "DejaVu Sans Mono");
+    EXPECT_EQ(PainterSurface::familyFor("Wingdings 3", 2), "Symbola");
+
+    meta::Font cell;
+    cell.face = "Calibri", cell.height = 40, cell.cellHeight = true;
+    const QFontMetricsF m(PainterSurface::fontFor(cell));
+    EXPECT_NEAR(m.ascent() + m.descent(), 40, 1);
+    cell.cellHeight = false;
+    EXPECT_EQ(PainterSurface::fontFor(cell).pixelSize(), 40);
+
+    // Four narrow letters 30 pixels apart: the last one at x 100, however
+    // narrow Carlito draws them.
+    EmfBuilder e(20000, 5000, 200, 50, 200, 50);
+    e.rec(82, faceFont(1, "Calibri", -30)).rec(37, {1}).rec(18, {1});
+    const WorkBitmap b = renderMetafile(e.rec(84, textRecord(10, 5, u"iiii", false, 30)).build(), "dx.emf", PictureKind::Emf);
+    for (int i = 0; i < 4; ++i) EXPECT_GT(inkIn(b, 10 + 30 * i, 0, 20 + 30 * i, 50), 20) << i;
+    EXPECT_EQ(inkIn(b, 112, 0, 200, 50), 0);
+}
+
+// Wingdings 2 and 3 show their signs; a sign no installed font has is
+// drawn as a box and counted once, however many bands draw it.
+TEST_F(MetafilePainter, SignFontsShowTheirSignsAndCountWhatNoFontHas) {
+    const std::string tables = "wmf/wmf2svg/symbol-font-tables.wmf";
+    const auto bytes = readFileBytes(kDir + tables);
+    testing::RecordingSurface s;
+    playMetafile(bytes, tables, PictureKind::Wmf, s);
+    std::u16string two, three;
+    for (const auto& c : s.of(testing::Call::Text)) {
+        if (c.text.font.face == "Wingdings 2") two += c.text.text;
+        if (c.text.font.face == "Wingdings 3") three += c.text.text;
+    }
+    ASSERT_GT(two.size(), 150u);
+    ASSERT_GT(three.size(), 150u);
+    for (char16_t sign : std::u16string(u"\u2611\u2612\u2460\u277F\u25A3"))
+        EXPECT_NE(two.find(sign), std::u16string::npos) << std::hex << int(sign);
+    for (char16_t sign : std::u16string(u"\u2B60\u2B63\u25B2\u25C0\u2BA8"))
+        EXPECT_NE(three.find(sign), std::u16string::npos) << std::hex << int(sign);
+    const auto letters = [](const std::u16string& t) {
+        return std::count_if(t.begin(), t.end(), [](char16_t c) { return (c >= u'A' && c <= u'z') || (c >= 0xC0 && c <= 0xFF); });
+    };
+    EXPECT_EQ(letters(two), 0);
+    EXPECT_EQ(letters(three), 0);
+    // Equation fonts of Symbol's codes: the brace's middle piece.
+    EXPECT_EQ(meta::symbolFaceText(meta::symbolFaceOf("Euclid Symbol"), u"\u00EF"), u"\u23AA");
+
+    // Wingdings' om sign (code 0x5C) is in none of the installed fonts.
+    for (int rows : {1 << 20, 40}) {
+        std::string warnings;
+        renderMetafileInBands(bytes, tables, PictureKind::Wmf, kMaxMetafilePlayTime, rows, &warnings);
+        EXPECT_EQ(warnings, tables + ": 1 sign of Wingdings could not be drawn") << rows;
+    }
+}
+
+// Glyph numbers of a face that is not installed (Arial's, drawn with
+// Liberation Sans) are drawn from the characters the file carries for the
+// same run, before or after it; without them, as glyphs, with a warning.
+TEST_F(MetafilePainter, GlyphNumbersOfAFaceNotInstalledAreDrawnFromTheFilesCharacters) {
+    QFont qf(PainterSurface::familyFor("Arial", 0));
+    qf.setPixelSize(20);
+    const QList<quint32> ids = QRawFont::fromFont(qf).glyphIndexesForString("XWM");
+    ASSERT_EQ(ids.size(), 3);
+    const std::u16string wrong{char16_t(ids[0]), char16_t(ids[1]), char16_t(ids[2])};
+    // The runs in order: true for the characters "Hag", false for the
+    // glyph numbers of other letters, at the same place.
+    auto picture = [&](std::initializer_list<bool> runs, std::string* warnings) {
+        EmfBuilder e(10000, 4000, 100, 40, 100, 40);
+        e.rec(82, faceFont(1, "Arial", -20)).rec(37, {1}).rec(18, {1});
+        for (bool characters : runs) e.rec(84, textRecord(10, 10, characters ? u"Hag" : wrong, !characters, 14));
+        return renderMetafile(e.build(), "glyphs.emf", PictureKind::Emf, kMaxMetafilePlayTime, warnings);
+    };
+    const auto same = [](const WorkBitmap& a, const WorkBitmap& b) {
+        for (int y = 0; y < a.height(); ++y)
+            for (int x = 0; x < a.width(); ++x)
+                if (a.pixel(x, y) != b.pixel(x, y)) return false;
+        return true;
+    };
+    std::string none, before, after, alone;
+    const WorkBitmap twice = picture({true, true}, &none);
+    EXPECT_TRUE(same(picture({true, false}, &before), twice));
+    EXPECT_TRUE(same(picture({false, true}, &after), twice));
+    EXPECT_EQ(before + after + none, "");
+    EXPECT_FALSE(same(picture({false}, &alone), picture({true}, nullptr)));
+    EXPECT_EQ(alone, "glyphs.emf: text in Arial, stored as that font's glyph numbers, was drawn with the glyphs of "
+                     "Liberation Sans; letters beyond basic Latin may be wrong");
 }
 
 // Each of the sixteen binary raster operations, filling one column over
