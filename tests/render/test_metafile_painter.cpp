@@ -7,6 +7,7 @@
 #include <QRawFont>
 
 #include <filesystem>
+#include <map>
 
 #include <sys/resource.h>
 #include <unistd.h>
@@ -252,29 +253,31 @@ TEST_F(MetafilePainter, CommonFacesAreDrawnWithFontsOfTheirMetrics) {
     EXPECT_EQ(inkIn(b, 112, 0, 200, 50), 0);
 }
 
+// The text a play draws, face by face.
+std::map<std::string, std::u16string> textByFace(const std::vector<std::uint8_t>& bytes, const std::string& name) {
+    testing::RecordingSurface s;
+    playMetafile(bytes, name, kindFromName(name), s);
+    std::map<std::string, std::u16string> text;
+    for (const auto& c : s.of(testing::Call::Text)) text[c.text.font.face] += c.text.text;
+    return text;
+}
+
+// Expects every sign in text; gives how many Latin letters text holds.
+long expectSigns(const std::u16string& text, const std::u16string& signs) {
+    for (char16_t sign : signs) EXPECT_NE(text.find(sign), std::u16string::npos) << std::hex << int(sign);
+    return std::count_if(text.begin(), text.end(), [](char16_t c) { return (c >= u'A' && c <= u'z') || (c >= 0xC0 && c <= 0xFF); });
+}
+
 // Wingdings 2 and 3 show their signs; a sign no installed font has is
 // drawn as a box and counted once, however many bands draw it.
 TEST_F(MetafilePainter, SignFontsShowTheirSignsAndCountWhatNoFontHas) {
     const std::string tables = "wmf/wmf2svg/symbol-font-tables.wmf";
     const auto bytes = readFileBytes(kDir + tables);
-    testing::RecordingSurface s;
-    playMetafile(bytes, tables, PictureKind::Wmf, s);
-    std::u16string two, three;
-    for (const auto& c : s.of(testing::Call::Text)) {
-        if (c.text.font.face == "Wingdings 2") two += c.text.text;
-        if (c.text.font.face == "Wingdings 3") three += c.text.text;
-    }
-    ASSERT_GT(two.size(), 150u);
-    ASSERT_GT(three.size(), 150u);
-    for (char16_t sign : std::u16string(u"\u2611\u2612\u2460\u277F\u25A3"))
-        EXPECT_NE(two.find(sign), std::u16string::npos) << std::hex << int(sign);
-    for (char16_t sign : std::u16string(u"\u2B60\u2B63\u25B2\u25C0\u2BA8"))
-        EXPECT_NE(three.find(sign), std::u16string::npos) << std::hex << int(sign);
-    const auto letters = [](const std::u16string& t) {
-        return std::count_if(t.begin(), t.end(), [](char16_t c) { return (c >= u'A' && c <= u'z') || (c >= 0xC0 && c <= 0xFF); });
-    };
-    EXPECT_EQ(letters(two), 0);
-    EXPECT_EQ(letters(three), 0);
+    const auto text = textByFace(bytes, tables);
+    ASSERT_GT(text.at("Wingdings 2").size(), 150u);
+    ASSERT_GT(text.at("Wingdings 3").size(), 150u);
+    EXPECT_EQ(expectSigns(text.at("Wingdings 2"), u"\u2611\u2612\u2460\u277F\u25A3"), 0);
+    EXPECT_EQ(expectSigns(text.at("Wingdings 3"), u"\u2B60\u2B63\u25B2\u25C0\u2BA8"), 0);
     // Equation fonts of Symbol's codes: the brace's middle piece.
     EXPECT_EQ(meta::symbolFaceText(meta::symbolFaceOf("Euclid Symbol"), u"\u00EF"), u"\u23AA");
 
@@ -521,21 +524,10 @@ TEST_F(MetafilePainter, RealFilesTurnTextAndShowSymbolFonts) {
     // The tables' file names one face "Symbol" and a stray byte: the same family draws it.
     EXPECT_EQ(PainterSurface::familyFor("Symbol\x11", 0x12), PainterSurface::familyFor("Symbol", 0x12));
     const std::string tables = "wmf/wmf2svg/symbol-font-tables.wmf";
-    testing::RecordingSurface s;
-    playMetafile(readFileBytes(kDir + tables), tables, PictureKind::Wmf, s);
-    std::u16string symbol, wingdings;
-    for (const auto& c : s.of(testing::Call::Text)) {
-        if (c.text.font.face == "Symbol") symbol += c.text.text;
-        if (c.text.font.face == "Wingdings") wingdings += c.text.text;
-    }
-    for (char16_t sign : std::u16string(u"\u03B1\u2200\u2026\u23A7\u23AA\u23A9\u2320\u23AE\u2321\u23AD"))
-        EXPECT_NE(symbol.find(sign), std::u16string::npos) << std::hex << int(sign);
-    for (char16_t sign : std::u16string(u"\u2702\u260E\u2714\u2460\u25A0"))
-        EXPECT_NE(wingdings.find(sign), std::u16string::npos) << std::hex << int(sign);
-    const auto latin = [](const std::u16string& t) {
-        return std::count_if(t.begin(), t.end(), [](char16_t c) { return (c >= u'A' && c <= u'z') || (c >= 0xC0 && c <= 0xFF); });
-    };
-    EXPECT_EQ(latin(wingdings), 0);
+    const auto text = textByFace(readFileBytes(kDir + tables), tables);
+    const std::u16string& symbol = text.at("Symbol");
+    expectSigns(symbol, u"\u03B1\u2200\u2026\u23A7\u23AA\u23A9\u2320\u23AE\u2321\u23AD");
+    EXPECT_EQ(expectSigns(text.at("Wingdings"), u"\u2702\u260E\u2714\u2460\u25A0"), 0);
     // Brace pieces drawn as accented letters were the fault.
     for (char16_t letter : std::u16string(u"\u00EC\u00ED\u00EE\u00EF\u00F3\u00FE"))
         EXPECT_EQ(symbol.find(letter), std::u16string::npos) << std::hex << int(letter);

@@ -175,19 +175,18 @@ TEST(MetafileHeader, WindowsMetafilesWithoutPlaceableHeaderTakeTheirSizeFromThei
                                        .rec(0x020C, {-100, 200})
                                        .rec(0x041B, {250, 80, 260, -20}));  // rectangle (-20, 260)-(80, 250)
     EXPECT_EQ(metafileNaturalSize(windowed, "w.wmf", PictureKind::Wmf), (MetafileSize{200, 100}));
-    const Box w = boxOf(play(windowed, PictureKind::Wmf).of(Call::Fill).at(0).path);
-    EXPECT_NEAR(w.l, 0, 1);
-    EXPECT_NEAR(w.r, 100, 1);
-    EXPECT_NEAR(w.t, 40, 1);
-    EXPECT_NEAR(w.b, 50, 1);
+    const auto expectFilled = [](const std::vector<std::uint8_t>& wmf, double l, double t, double r, double b) {
+        const Box box = boxOf(play(wmf, PictureKind::Wmf).of(Call::Fill).at(0).path);
+        EXPECT_NEAR(box.l, l, 1);
+        EXPECT_NEAR(box.t, t, 1);
+        EXPECT_NEAR(box.r, r, 1);
+        EXPECT_NEAR(box.b, b, 1);
+    };
+    expectFilled(windowed, 0, 40, 100, 50);
 
     const auto drawn = standard(WmfBuilder(0, 0, 1, 1, 96).rec(0x041B, {70, 110, 20, 10}));  // (10, 20)-(110, 70)
     EXPECT_EQ(metafileNaturalSize(drawn, "d.wmf", PictureKind::Wmf), (MetafileSize{100, 50}));
-    const Box d = boxOf(play(drawn, PictureKind::Wmf).of(Call::Fill).at(0).path);
-    EXPECT_NEAR(d.l, 0, 1);
-    EXPECT_NEAR(d.t, 0, 1);
-    EXPECT_NEAR(d.r, 100, 1);
-    EXPECT_NEAR(d.b, 50, 1);
+    expectFilled(drawn, 0, 0, 100, 50);
 
     // No extent and nothing drawn: refused as before.
     const auto nothing = standard(WmfBuilder(0, 0, 1, 1, 96).rec(0x0201, {0, 0}));
