@@ -44,7 +44,12 @@ TextShortfall::Key TextShortfall::keyOf(const meta::TextRun& run) {
 
 void TextShortfall::countMissingSigns(const meta::TextRun& run, const QFont& font) {
     if (meta::symbolFaceOf(run.font.face) == meta::SymbolFace::None || run.glyphIndices) return;
-    const QRawFont raw = QRawFont::fromFont(font);
+    // Whether a font has a character does not depend on its size: one raw
+    // font a family will do.
+    static std::map<QString, QRawFont> raws;
+    auto at = raws.find(font.family());
+    if (at == raws.end()) at = raws.emplace(font.family(), QRawFont::fromFont(font)).first;
+    const QRawFont& raw = at->second;
     long missing = 0;
     const QString text = QString::fromUtf16(run.text.data(), qsizetype(run.text.size()));
     for (char32_t c : text.toUcs4())
