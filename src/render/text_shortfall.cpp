@@ -6,27 +6,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <unordered_map>
-#include <vector>
 
 #include "imaging/metafile/symbol_fonts.h"
 
 namespace hueline {
 
 namespace {
-
-// Whether any installed font has the character, which Qt would then draw
-// from it.
-bool installedFontHas(char32_t c) {
-    static std::unordered_map<char32_t, bool> known;
-    static std::vector<QRawFont> fonts;
-    if (const auto it = known.find(c); it != known.end()) return it->second;
-    if (fonts.empty())
-        for (const QString& family : QFontDatabase::families()) fonts.push_back(QRawFont::fromFont(QFont(family)));
-    const bool has = std::any_of(fonts.begin(), fonts.end(), [c](const QRawFont& f) { return f.supportsCharacter(c); });
-    known.emplace(c, has);
-    return has;
-}
 
 std::string faceOf(const meta::TextRun& run) {
     std::string face(meta::faceNameOf(run.font.face));
@@ -46,15 +31,23 @@ void TextShortfall::countMissingSigns(const meta::TextRun& run, const QFont& fon
     if (meta::symbolFaceOf(run.font.face) == meta::SymbolFace::None || run.glyphIndices) return;
     // Whether a font has a character does not depend on its size: one raw
     // font a family will do.
-    static std::map<QString, QRawFont> raws;
-    auto at = raws.find(font.family());
-    if (at == raws.end()) at = raws.emplace(font.family(), QRawFont::fromFont(font)).first;
+    auto at = raws_.find(font.family());
+    if (at == raws_.end()) at = raws_.emplace(font.family(), QRawFont::fromFont(font)).first;
     const QRawFont& raw = at->second;
     long missing = 0;
     const QString text = QString::fromUtf16(run.text.data(), qsizetype(run.text.size()));
     for (char32_t c : text.toUcs4())
         missing += c > 0x20 && !raw.supportsCharacter(c) && !installedFontHas(c);
     if (missing > 0 && counted_.emplace(keyOf(run), run.text).second) missing_[faceOf(run)] += missing;
+}
+
+bool TextShortfall::installedFontHas(char32_t c) {
+    if (const auto it = known_.find(c); it != known_.end()) return it->second;
+    if (installed_.empty())
+        for (const QString& family : QFontDatabase::families()) installed_.push_back(QRawFont::fromFont(QFont(family)));
+    const bool has = std::any_of(installed_.begin(), installed_.end(), [c](const QRawFont& f) { return f.supportsCharacter(c); });
+    known_.emplace(c, has);
+    return has;
 }
 
 void TextShortfall::keepCharacters(const meta::TextRun& run) {

@@ -6,11 +6,14 @@
 #pragma once
 
 #include <QFont>
+#include <QRawFont>
 
 #include <map>
 #include <set>
 #include <string>
 #include <tuple>
+#include <unordered_map>
+#include <vector>
 
 #include "imaging/metafile/surface.h"
 
@@ -45,6 +48,9 @@ private:
     // A run's face (as faceKey makes it), place in whole pixels and length.
     using Key = std::tuple<std::string, long, long, std::size_t>;
     static Key keyOf(const meta::TextRun& run);
+    // Whether any installed font has the character, which Qt would then
+    // draw from it.
+    bool installedFontHas(char32_t c);
 
     std::set<std::tuple<Key, std::u16string>> counted_;
     std::map<std::string, long> missing_;        // by face as the file names it
@@ -52,6 +58,10 @@ private:
     std::set<Key> drawnAsGlyphs_;
     std::map<std::string, std::string> glyphFaces_;  // face -> the family that drew its numbers
     bool late_ = false;
+    // Fonts asked which characters they have, kept for the picture only.
+    std::map<QString, QRawFont> raws_;
+    std::vector<QRawFont> installed_;
+    std::unordered_map<char32_t, bool> known_;
 };
 
 }  // namespace hueline
