@@ -232,7 +232,7 @@ TEST_F(MetafilePainter, CommonFacesAreDrawnWithFontsOfTheirMetrics) {
     EXPECT_EQ(PainterSurface::familyFor("Courier New", 0x31), "Liberation Mono");
     EXPECT_EQ(PainterSurface::familyFor("Calibri", 0x22), "Carlito");
     EXPECT_EQ(PainterSurface::familyFor("Cambria", 0x12), "Caladea");
-    EXPECT_EQ(PainterSurface::familyFor("Tahoma", 0x22), "DejaVu Sans");
+    EXPECT_EQ(PainterSurface::familyFor("Tahoma", 0x22), "Liberation Sans");
     EXPECT_EQ(PainterSurface::familyFor("No Such Roman", 0x12), "DejaVu Serif");
     EXPECT_EQ(PainterSurface::familyFor("No Such Fixed", 0x31), "DejaVu Sans Mono");
     EXPECT_EQ(PainterSurface::familyFor("Wingdings 3", 2), "Symbola");

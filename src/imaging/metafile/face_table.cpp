@@ -9,27 +9,31 @@ namespace hueline::meta {
 
 namespace {
 
-constexpr std::string_view kSans = "DejaVu Sans", kSerif = "DejaVu Serif", kMono = "DejaVu Sans Mono";
+constexpr std::string_view kSans = "Liberation Sans", kSerif = "Liberation Serif", kMono = "Liberation Mono";
 
 // Keys in lower case, sorted. The Liberation fonts (fonts-liberation2)
 // have the metrics of Arial, Times New Roman and Courier New, which the
 // older faces of the same names share; Carlito and Caladea
 // (fonts-crosextra-carlito, fonts-crosextra-caladea) those of Calibri and
-// Cambria. The rest are common faces of a known kind.
+// Cambria. Other common faces go to the font nearest them in width: the
+// sans-serif faces of dialogs and icon captions are about as wide as
+// Arial (DejaVu Sans would push a centred caption out of its picture),
+// Verdana is as wide as DejaVu Sans, fixed-pitch faces all advance about
+// 0.6 of their height.
 constexpr std::array<std::pair<std::string_view, std::string_view>, 28> kFaces = {{
-    {"arial", "Liberation Sans"},
+    {"arial", kSans},
     {"arial narrow", kSans},
     {"book antiqua", kSerif},
     {"calibri", "Carlito"},
     {"cambria", "Caladea"},
     {"century schoolbook", kSerif},
     {"consolas", kMono},
-    {"courier", "Liberation Mono"},
-    {"courier new", "Liberation Mono"},
+    {"courier", kMono},
+    {"courier new", kMono},
     {"fixedsys", kMono},
     {"garamond", kSerif},
-    {"georgia", kSerif},
-    {"helvetica", "Liberation Sans"},
+    {"georgia", "DejaVu Serif"},
+    {"helvetica", kSans},
     {"lucida console", kMono},
     {"microsoft sans serif", kSans},
     {"ms sans serif", kSans},
@@ -40,11 +44,11 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 28> kFaces =
     {"system", kSans},
     {"tahoma", kSans},
     {"terminal", kMono},
-    {"times", "Liberation Serif"},
-    {"times new roman", "Liberation Serif"},
+    {"times", kSerif},
+    {"times new roman", kSerif},
     {"tms rmn", kSerif},
     {"trebuchet ms", kSans},
-    {"verdana", kSans},
+    {"verdana", "DejaVu Sans"},
 }};
 static_assert(std::is_sorted(kFaces.begin(), kFaces.end()), "looked up by halving");
 
@@ -58,9 +62,9 @@ std::string_view tableFamilyOf(std::string_view key) {
 
 std::string_view familyOfKind(int pitchAndFamily) {
     switch (pitchAndFamily >> 4 & 7) {
-    case 1: return kSerif;  // roman
-    case 3: return kMono;   // modern
-    default: return (pitchAndFamily & 3) == 1 ? kMono : kSans;  // fixed pitch
+    case 1: return "DejaVu Serif";      // roman
+    case 3: return "DejaVu Sans Mono";  // modern
+    default: return (pitchAndFamily & 3) == 1 ? "DejaVu Sans Mono" : "DejaVu Sans";  // fixed pitch
     }
 }
 

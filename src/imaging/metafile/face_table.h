@@ -3,8 +3,9 @@
 //
 // The faces documents use most have metric-compatible fonts in Debian:
 // their letters are as wide and as tall as the author's, so that lines
-// break and labels fit where the author saw them. Other faces are drawn
-// with DejaVu of their kind, and the signs of the symbol fonts
+// break and labels fit where the author saw them. Other common faces are
+// drawn with the font nearest them in width, faces the table does not
+// know with DejaVu of their kind, and the signs of the symbol fonts
 // (symbol_fonts.h) with Symbola, which has them nearly all. The package
 // depends on the font packages named here.
 #pragma once
