@@ -303,7 +303,7 @@ QString PainterSurface::familyFor(const std::string& face, int pitchAndFamily) {
     QString family;
     if (meta::symbolFaceOf(name) != meta::SymbolFace::None) family = q(meta::kSignFamily);
     else if (const std::string_view known = meta::tableFamilyOf(name); !known.empty()) family = q(known);
-    else if (const QString own = q(meta::faceNameOf(face)).trimmed(); !own.isEmpty() && QFontDatabase::hasFamily(own))
+    else if (const QString own = q(meta::trimmedFaceName(face)); !own.isEmpty() && QFontDatabase::hasFamily(own))
         family = own;  // the author's own font is installed
     else family = q(meta::familyOfKind(pitchAndFamily));
     if (!QFontDatabase::hasFamily(family)) family = q(meta::kLastResortFamily);
@@ -312,8 +312,9 @@ QString PainterSurface::familyFor(const std::string& face, int pitchAndFamily) {
 }
 
 bool PainterSurface::substituted(const meta::Font& f) {
-    const QString own = QString::fromStdString(std::string(meta::faceNameOf(f.face))).trimmed();
-    return familyFor(f.face, f.pitchAndFamily).compare(own, Qt::CaseInsensitive) != 0;
+    const std::string_view own = meta::trimmedFaceName(f.face);
+    const QString name = QString::fromUtf8(own.data(), qsizetype(own.size()));
+    return familyFor(f.face, f.pitchAndFamily).compare(name, Qt::CaseInsensitive) != 0;
 }
 
 // The installed font a metafile's font is drawn with, at its size.

@@ -13,11 +13,7 @@ namespace hueline {
 
 namespace {
 
-std::string faceOf(const meta::TextRun& run) {
-    std::string face(meta::faceNameOf(run.font.face));
-    const auto first = face.find_first_not_of(' ');
-    return first == std::string::npos ? face : face.substr(first, face.find_last_not_of(' ') - first + 1);
-}
+std::string faceOf(const meta::TextRun& run) { return std::string(meta::trimmedFaceName(run.font.face)); }
 
 long whole(double v) { return std::isfinite(v) ? long(std::lround(std::clamp(v, -1e9, 1e9))) : 0; }
 

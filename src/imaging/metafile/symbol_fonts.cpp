@@ -114,12 +114,17 @@ std::string_view faceNameOf(std::string_view stored) {
     return stored.substr(0, std::size_t(end - stored.begin()));
 }
 
+std::string_view trimmedFaceName(std::string_view stored) {
+    const std::string_view name = faceNameOf(stored);
+    const auto first = name.find_first_not_of(' ');
+    if (first == std::string_view::npos) return {};
+    return name.substr(first, name.find_last_not_of(' ') - first + 1);
+}
+
 std::string faceKey(std::string_view face) {
     std::string name;
-    for (char c : faceNameOf(face)) name.push_back(char(std::tolower(static_cast<unsigned char>(c))));
-    const auto first = name.find_first_not_of(' ');
-    if (first == std::string::npos) return {};
-    return name.substr(first, name.find_last_not_of(' ') - first + 1);
+    for (char c : trimmedFaceName(face)) name.push_back(char(std::tolower(static_cast<unsigned char>(c))));
+    return name;
 }
 
 SymbolFace symbolFaceOf(std::string_view face) {

@@ -20,8 +20,10 @@ enum class SymbolFace : std::uint8_t {
 // sometimes end in stray bytes where the terminating zero was left out.
 std::string_view faceNameOf(std::string_view stored);
 
-// A face name as a key for looking faces up: cut as faceNameOf cuts it,
-// in lower case, without the spaces names are sometimes padded with.
+// A face name cut as faceNameOf cuts it, without the spaces names are
+// sometimes padded with: the name as the user is told it.
+std::string_view trimmedFaceName(std::string_view stored);
+// The same in lower case, as a key for looking faces up.
 std::string faceKey(std::string_view face);
 
 // The symbol font a face name stands for, whatever its case and with any
