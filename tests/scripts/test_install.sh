@@ -232,7 +232,9 @@ if command -v cpack >/dev/null 2>&1 && command -v dpkg-deb >/dev/null 2>&1 &&
             fail "cpack made no hueline_${VERSION}_*.deb: $(ls "$WORK/package")"
         else
             depends=$(dpkg-deb -f "$deb" Depends)
-            for lib in libqt6widgets6 libqt6gui6 libqt6core6 libjpeg62-turbo libspng0 libstdc++6; do
+            # The libraries, and the fonts metafiles' text and signs are drawn with.
+            for lib in libqt6widgets6 libqt6gui6 libqt6core6 libjpeg62-turbo libspng0 libstdc++6 \
+                fonts-liberation2 fonts-crosextra-carlito fonts-crosextra-caladea fonts-dejavu-core fonts-symbola; do
                 case "$depends" in *"$lib "*|*"$lib,"*|*"$lib") ;; *) fail "the package does not depend on $lib: $depends" ;; esac
             done
             [ "$(dpkg-deb -f "$deb" Package)" = "hueline" ] || fail "the package is not named hueline"
