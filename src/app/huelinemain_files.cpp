@@ -6,16 +6,19 @@
 // cannot be read changes nothing either: its error goes to the error
 // report (an icon has a message box of its own). A read that takes long
 // shows a progress dialog whose Cancel also changes nothing. A damaged
-// JPEG opens as far as it decodes, and a message then says so.
+// JPEG opens as far as it decodes, and a message then says so; so does a
+// metafile whose signs or letters the installed fonts cannot draw.
 //
 // Save: the format follows the selected filter entry, never the typed
 // name, and its extension is forced onto the name.
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMimeData>
 #include <QUrl>
 
+#include "app/busy_cursor.h"
 #include "app/huelinemain.h"
 #include "app/messages.h"
 #include "app/open_progress.h"
@@ -52,8 +55,10 @@ const QStringList& saveFilters() {
 }
 
 // Runs a file dialog with the filters, starting at the entry chosen last
-// time (1-based); on confirmation gives the name and keeps the entry.
-QString runFileDialog(QFileDialog* dialog, const QStringList& filters, int& entry) {
+// time (1-based) and in the folder given (if any); on confirmation gives
+// the name and keeps the entry.
+QString runFileDialog(QFileDialog* dialog, const QStringList& filters, int& entry, const QString& folder) {
+    if (!folder.isEmpty()) dialog->setDirectory(folder);
     dialog->setNameFilters(filters);
     dialog->selectNameFilter(filters.value(entry - 1, filters.first()));
     if (!dialog->findChild<PicturePreview*>()) new PicturePreview(dialog);
@@ -67,7 +72,8 @@ QString runFileDialog(QFileDialog* dialog, const QStringList& filters, int& entr
 }  // namespace
 
 void TMyPicture::SpeedButton1Click() {
-    const QString name = runFileDialog(OpenPictureDialog1, openFilters(), openFilterEntry_);
+    if (!mayDropUnsavedWork()) return;
+    const QString name = runFileDialog(OpenPictureDialog1, openFilters(), openFilterEntry_, lastFolder_);
     if (name.isEmpty()) return;
     OpenPicture(name);
 }
@@ -87,15 +93,40 @@ void TMyPicture::OpenPicture(const QString& fileName) {
         return;
     }
     ws_.openPicture(loaded);
+    unsaved_ = false;
+    lastFolder_ = QFileInfo(fileName).absolutePath();
     scrollPanesHome();
-    if (!damage.empty()) showMessage(MessageKind::Information, QStringLiteral("Damaged picture"), QString::fromStdString(damage));
+    // A metafile's warnings are of text its fonts could not draw, not of damage.
+    const PictureKind kind = kindFromName(fileName.toStdString());
+    const bool metafile = kind == PictureKind::Wmf || kind == PictureKind::Emf;
+    const QString title = metafile ? QStringLiteral("Picture opened with warnings") : QStringLiteral("Damaged picture");
+    if (!damage.empty()) showMessage(MessageKind::Information, title, QString::fromStdString(damage));
 }
 
-void TMyPicture::SpeedButton2Click() {
-    const QString name = runFileDialog(SavePictureDialog1, saveFilters(), saveFilterEntry_);
-    if (name.isEmpty()) return;
-    if (!mayWriteForcedName(name, saveFilters().value(saveFilterEntry_ - 1))) return;
+void TMyPicture::SpeedButton2Click() { saveAs(); }
+
+bool TMyPicture::saveAs() {
+    const QString name = runFileDialog(SavePictureDialog1, saveFilters(), saveFilterEntry_, lastFolder_);
+    if (name.isEmpty()) return false;
+    if (!mayWriteForcedName(name, saveFilters().value(saveFilterEntry_ - 1))) return false;
     savePicture(name, saveFilterEntry_);
+    return true;
+}
+
+bool TMyPicture::mayDropUnsavedWork() {
+    if (!unsaved_) return true;
+    switch (askAboutUnsavedWork()) {
+        case UnsavedAnswer::Discard: return true;
+        case UnsavedAnswer::Cancel: return false;
+        case UnsavedAnswer::Save: break;
+    }
+    // A save that fails reports its error, and the work stays.
+    try {
+        return saveAs();
+    } catch (const std::exception& e) {
+        showMessage(MessageKind::Error, QString::fromLatin1(kErrorCaption), withFullStop(QString::fromUtf8(e.what())));
+        return false;
+    }
 }
 
 QString TMyPicture::savePicture(const QString& chosenName, int filterEntry) {
@@ -105,7 +136,10 @@ QString TMyPicture::savePicture(const QString& chosenName, int filterEntry) {
     const bool known = filterEntry >= 1 && std::size_t(filterEntry) <= kSavedKinds.size();
     const PictureKind kind = known ? kSavedKinds[std::size_t(filterEntry) - 1] : PictureKind::Jpeg;
     const std::string name = withForcedExtension(chosenName.toStdString(), savedExtension(kind));
+    const BusyCursor busy;
     writePictureFile(picture, name, kind);
+    unsaved_ = false;
+    lastFolder_ = QFileInfo(QString::fromStdString(name)).absolutePath();
     return QString::fromStdString(name);
 }
 
@@ -120,6 +154,7 @@ void TMyPicture::dropEvent(QDropEvent* event) {
     const QList<QUrl> urls = event->mimeData()->urls();
     if (urls.isEmpty() || !urls.first().isLocalFile()) return;
     event->acceptProposedAction();
+    if (!mayDropUnsavedWork()) return;
     OpenPicture(urls.first().toLocalFile());
 }
 
