@@ -40,7 +40,11 @@ const QStringList& openFilters() {
         QStringLiteral("*.jpg"),
         QStringLiteral("*.bmp"),
         QStringLiteral("*.png"),
-        QStringLiteral("All pictures (*.jpg *.jpeg *.bmp *.png *.ico *.wmf *.emf)"),
+        QStringLiteral("HEIF photos (*.heic *.heif)"),
+        QStringLiteral("AVIF photos (*.avif)"),
+        QStringLiteral("WebP pictures (*.webp)"),
+        QStringLiteral("TIFF pictures (*.tif *.tiff)"),
+        QStringLiteral("All pictures (*.jpg *.jpeg *.bmp *.png *.heic *.heif *.avif *.webp *.tif *.tiff *.ico *.wmf *.emf)"),
     };
     return filters;
 }

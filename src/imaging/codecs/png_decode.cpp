@@ -7,6 +7,7 @@
 #include <cstring>
 #include <new>
 
+#include "imaging/codecs/colour_profile.h"
 #include "imaging/codecs/file_io.h"
 #include "imaging/codecs/png_codec.h"
 #include "imaging/codecs/png_context.h"
@@ -190,9 +191,16 @@ WorkBitmap decodeIndexed(const Source& s) {
     return picture;
 }
 
+// The file's ICC profile (iCCP), inflated by libspng; empty when none.
+std::span<const std::uint8_t> profileOf(const Source& s) {
+    spng_iccp iccp{};
+    if (spng_get_iccp(s.ctx, &iccp) != 0 || !iccp.profile) return {};
+    return {reinterpret_cast<const std::uint8_t*>(iccp.profile), iccp.profile_len};
+}
+
 }  // namespace
 
-WorkBitmap decodePng(std::span<const std::uint8_t> bytes, const std::string& name) {
+WorkBitmap decodePng(std::span<const std::uint8_t> bytes, const std::string& name, std::string* warnings) {
     png::Context owner(spng_ctx_new(0));
     if (!owner) throw FileError(name, png::reasonFor(SPNG_EMEM));
     Source s{owner.get(), name};
@@ -204,16 +212,19 @@ WorkBitmap decodePng(std::span<const std::uint8_t> bytes, const std::string& nam
         throw FileError(name, "the picture is larger than 256 megapixels (" + std::to_string(s.ihdr.width) + " x " +
                                   std::to_string(s.ihdr.height) + ")");
     checkPixelDataCanFill(s, bytes);
-    if (s.ihdr.color_type == SPNG_COLOR_TYPE_INDEXED) return decodeIndexed(s);
     spng_trns trns{};
     const bool alpha = s.ihdr.color_type == SPNG_COLOR_TYPE_GRAYSCALE_ALPHA ||
                        s.ihdr.color_type == SPNG_COLOR_TYPE_TRUECOLOR_ALPHA || spng_get_trns(s.ctx, &trns) == 0;
-    return alpha ? decodeTranslucent(s) : decodeOpaque(s);
+    WorkBitmap picture = s.ihdr.color_type == SPNG_COLOR_TYPE_INDEXED ? decodeIndexed(s)
+                         : alpha                                      ? decodeTranslucent(s)
+                                                                      : decodeOpaque(s);
+    addWarning(warnings, convertToSrgb(picture, profileOf(s), name));
+    return picture;
 }
 
-WorkBitmap readPngFile(const std::string& path) {
+WorkBitmap readPngFile(const std::string& path, std::string* warnings) {
     const PictureBytes bytes = readFileToPictureMemory(path);
-    return decodePng(bytes, path);
+    return decodePng(bytes, path, warnings);
 }
 
 }  // namespace hueline

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "imaging/picture/picture_kind.h"
 
+#include <algorithm>
 #include <cctype>
 #include <string>
 
@@ -23,13 +24,62 @@ bool endsWith(std::string_view text, std::string_view tail) {
 PictureKind kindFromName(std::string_view name) {
     const std::string upper = upperCased(name);
     if (endsWith(upper, "JPEG")) return PictureKind::Jpeg;
+    if (endsWith(upper, "HEIC") || endsWith(upper, "HEIF")) return PictureKind::Heif;
+    if (endsWith(upper, "AVIF")) return PictureKind::Avif;
+    if (endsWith(upper, "WEBP")) return PictureKind::Webp;
+    if (endsWith(upper, "TIFF")) return PictureKind::Tiff;
     if (endsWith(upper, "BMP")) return PictureKind::Bmp;
     if (endsWith(upper, "JPG")) return PictureKind::Jpeg;
     if (endsWith(upper, "ICO")) return PictureKind::Icon;
     if (endsWith(upper, "WMF")) return PictureKind::Wmf;
     if (endsWith(upper, "EMF")) return PictureKind::Emf;
     if (endsWith(upper, "PNG")) return PictureKind::Png;
+    if (endsWith(upper, "TIF")) return PictureKind::Tiff;
     return PictureKind::Unknown;
+}
+
+PictureKind kindFromContent(std::span<const std::uint8_t> head) {
+    using namespace std::string_view_literals;
+    const std::string_view text(reinterpret_cast<const char*>(head.data()), head.size());
+    auto at = [&](std::size_t offset, std::string_view signature) {
+        return text.size() >= offset + signature.size() && text.substr(offset, signature.size()) == signature;
+    };
+    if (at(0, "\xFF\xD8\xFF"sv)) return PictureKind::Jpeg;
+    if (at(0, "\x89PNG\r\n\x1A\n"sv)) return PictureKind::Png;
+    if (at(0, "BM"sv)) return PictureKind::Bmp;
+    if (at(0, "II*\0"sv) || at(0, "MM\0*"sv) || at(0, "II+\0"sv) || at(0, "MM\0+"sv)) return PictureKind::Tiff;
+    if (at(0, "RIFF"sv) && at(8, "WEBP"sv)) return PictureKind::Webp;
+    if (at(0, "\xD7\xCD\xC6\x9A"sv)) return PictureKind::Wmf;
+    if (at(0, "\x01\0\0\0"sv) && at(40, " EMF"sv)) return PictureKind::Emf;
+    if (at(0, "\0\0\1\0"sv)) return PictureKind::Icon;
+    if (at(4, "ftyp"sv)) {
+        // The major brand, then the compatible ones up to the box's end.
+        const std::size_t boxEnd = std::min<std::size_t>(text.size(), std::size_t(std::uint8_t(text[2])) << 8 | std::uint8_t(text[3]));
+        for (std::size_t brand = 8; brand + 4 <= boxEnd; brand += brand == 8 ? 8 : 4)
+            if (at(brand, "avif"sv) || at(brand, "avis"sv)) return PictureKind::Avif;
+        for (std::size_t brand = 8; brand + 4 <= boxEnd; brand += brand == 8 ? 8 : 4)
+            if (at(brand, "heic"sv) || at(brand, "heix"sv) || at(brand, "mif1"sv) || at(brand, "msf1"sv) || at(brand, "heim"sv) ||
+                at(brand, "heis"sv) || at(brand, "hevc"sv) || at(brand, "hevx"sv))
+                return PictureKind::Heif;
+    }
+    return PictureKind::Unknown;
+}
+
+std::string_view kindName(PictureKind kind) {
+    switch (kind) {
+    case PictureKind::Bmp: return "BMP";
+    case PictureKind::Jpeg: return "JPEG";
+    case PictureKind::Icon: return "icon";
+    case PictureKind::Wmf: return "WMF";
+    case PictureKind::Emf: return "EMF";
+    case PictureKind::Png: return "PNG";
+    case PictureKind::Heif: return "HEIF";
+    case PictureKind::Avif: return "AVIF";
+    case PictureKind::Webp: return "WebP";
+    case PictureKind::Tiff: return "TIFF";
+    case PictureKind::Unknown: break;
+    }
+    return "unknown";
 }
 
 PictureKind savedKindFromName(std::string_view name) {

@@ -1,0 +1,225 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// ICC profiles through lcms2.
+//
+// Relative colorimetric with black-point compensation: the colours a photo
+// holds inside sRGB's gamut (nearly all of any photo) come out exactly as
+// the profile defines them, and only the few outside it are clipped.
+// Perceptual would shift every colour a little to make room for those few,
+// and the matrix-and-curves profiles that cameras and phones write (Adobe
+// RGB, Display P3, ProPhoto) carry no perceptual tables anyway, so lcms2
+// would fall back to colorimetric for them. Black-point compensation keeps
+// black black when a profile's black is not zero.
+#include "imaging/codecs/colour_profile.h"
+
+#include <lcms2.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "imaging/picture/progress.h"
+
+namespace hueline {
+namespace {
+
+// A profile larger than this is not read at all.
+constexpr std::size_t kMaxProfileBytes = std::size_t(16) << 20;
+// Transforms kept for pictures still to come.
+constexpr std::size_t kCachedTransforms = 8;
+
+// lcms2 prints nothing: every failure shows in its results.
+cmsContext context() {
+    static const cmsContext shared = [] {
+        const cmsContext c = cmsCreateContext(nullptr, nullptr);
+        cmsSetLogErrorHandlerTHR(c, [](cmsContext, cmsUInt32Number, const char*) {});
+        return c;
+    }();
+    return shared;
+}
+
+struct CloseProfile {
+    void operator()(void* p) const { cmsCloseProfile(p); }
+};
+using Profile = std::unique_ptr<void, CloseProfile>;
+struct DeleteTransform {
+    void operator()(void* t) const { cmsDeleteTransform(t); }
+};
+using Transform = std::unique_ptr<void, DeleteTransform>;
+
+Profile openProfile(std::span<const std::uint8_t> bytes) {
+    if (bytes.size() < 128 || bytes.size() > kMaxProfileBytes) return nullptr;
+    return Profile(cmsOpenProfileFromMemTHR(context(), bytes.data(), cmsUInt32Number(bytes.size())));
+}
+
+// What makes a matrix-and-curves profile sRGB: its three colorants and the
+// values of its three tone curves at the 256 8-bit levels.
+struct Primaries {
+    std::array<cmsCIEXYZ, 3> colorants{};
+    std::array<std::array<cmsUInt16Number, 256>, 3> curves{};
+};
+
+constexpr std::array<cmsTagSignature, 3> kColorantTags = {cmsSigRedColorantTag, cmsSigGreenColorantTag,
+                                                          cmsSigBlueColorantTag};
+constexpr std::array<cmsTagSignature, 3> kCurveTags = {cmsSigRedTRCTag, cmsSigGreenTRCTag, cmsSigBlueTRCTag};
+
+bool readPrimaries(cmsHPROFILE p, Primaries& out) {
+    if (cmsGetColorSpace(p) != cmsSigRgbData || !cmsIsMatrixShaper(p)) return false;
+    for (std::size_t c = 0; c < 3; ++c) {
+        const auto* xyz = static_cast<const cmsCIEXYZ*>(cmsReadTag(p, kColorantTags[c]));
+        const auto* curve = static_cast<const cmsToneCurve*>(cmsReadTag(p, kCurveTags[c]));
+        if (!xyz || !curve) return false;
+        out.colorants[c] = *xyz;
+        for (int v = 0; v < 256; ++v) out.curves[c][std::size_t(v)] = cmsEvalToneCurve16(curve, cmsUInt16Number(v * 257));
+    }
+    return true;
+}
+
+const Primaries& srgbPrimaries() {
+    static const Primaries srgb = [] {
+        Primaries p;
+        const Profile profile(cmsCreate_sRGBProfileTHR(context()));
+        readPrimaries(profile.get(), p);
+        return p;
+    }();
+    return srgb;
+}
+
+// Colorants within 0.002 (the rounding of the profiles in circulation) and
+// curves within a quarter of an 8-bit step.
+bool isSrgb(cmsHPROFILE p) {
+    Primaries found;
+    if (!readPrimaries(p, found)) return false;
+    const Primaries& srgb = srgbPrimaries();
+    for (std::size_t c = 0; c < 3; ++c) {
+        const cmsCIEXYZ& a = found.colorants[c];
+        const cmsCIEXYZ& b = srgb.colorants[c];
+        if (std::fabs(a.X - b.X) > 0.002 || std::fabs(a.Y - b.Y) > 0.002 || std::fabs(a.Z - b.Z) > 0.002) return false;
+        for (std::size_t v = 0; v < 256; ++v)
+            if (std::abs(int(found.curves[c][v]) - int(srgb.curves[c][v])) > 64) return false;
+    }
+    return true;
+}
+
+// What a profile does to a picture, made once per profile.
+struct Conversion {
+    enum class Kind { None, Rgb, Gray, Unreadable } kind = Kind::None;
+    std::vector<std::uint8_t> profile;
+    Transform transform;                   // Rgb: Blue, Green, Red to the same
+    std::array<PaletteEntry, 256> gray{};  // Gray: each level's sRGB colour
+};
+
+std::shared_ptr<const Conversion> makeConversion(std::span<const std::uint8_t> bytes) {
+    auto made = std::make_shared<Conversion>();
+    made->profile.assign(bytes.begin(), bytes.end());
+    const Profile profile = openProfile(bytes);
+    const cmsColorSpaceSignature space = profile ? cmsGetColorSpace(profile.get()) : cmsSigRgbData;
+    if (!profile || (space != cmsSigRgbData && space != cmsSigGrayData && space != cmsSigCmykData)) {
+        made->kind = Conversion::Kind::Unreadable;
+        return made;
+    }
+    if (space == cmsSigCmykData || isSrgb(profile.get())) return made;
+    const Profile srgb(cmsCreate_sRGBProfileTHR(context()));
+    const bool gray = space == cmsSigGrayData;
+    // No one-pixel cache: the transform is used by several threads at once.
+    Transform transform(cmsCreateTransformTHR(context(), profile.get(), gray ? TYPE_GRAY_8 : TYPE_BGR_8, srgb.get(),
+                                              TYPE_BGR_8, INTENT_RELATIVE_COLORIMETRIC,
+                                              cmsFLAGS_BLACKPOINTCOMPENSATION | cmsFLAGS_NOCACHE));
+    if (!transform) {
+        made->kind = Conversion::Kind::Unreadable;
+        return made;
+    }
+    if (gray) {
+        std::array<std::uint8_t, 256> levels;
+        for (int v = 0; v < 256; ++v) levels[std::size_t(v)] = std::uint8_t(v);
+        cmsDoTransform(transform.get(), levels.data(), made->gray.data(), 256);
+        made->kind = Conversion::Kind::Gray;
+    } else {
+        made->transform = std::move(transform);
+        made->kind = Conversion::Kind::Rgb;
+    }
+    return made;
+}
+
+// The conversion for a profile, from the cache when it was met lately.
+std::shared_ptr<const Conversion> conversionFor(std::span<const std::uint8_t> bytes) {
+    static std::mutex lock;
+    static std::list<std::shared_ptr<const Conversion>> cache;
+    const std::lock_guard guard(lock);
+    for (auto it = cache.begin(); it != cache.end(); ++it) {
+        const std::vector<std::uint8_t>& p = (*it)->profile;
+        if (p.size() == bytes.size() && std::memcmp(p.data(), bytes.data(), p.size()) == 0) {
+            cache.splice(cache.begin(), cache, it);
+            return cache.front();
+        }
+    }
+    cache.push_front(makeConversion(bytes));
+    if (cache.size() > kCachedTransforms) cache.pop_back();
+    return cache.front();
+}
+
+void convertRows(WorkBitmap& picture, const Conversion& c) {
+    const int width = picture.width();
+    for (int y = 0; y < picture.height(); ++y) {
+        std::uint8_t* row = picture.row(y);
+        if (c.kind == Conversion::Kind::Rgb) {
+            cmsDoTransform(c.transform.get(), row, row, cmsUInt32Number(width));
+        } else {
+            for (int x = 0; x < width; ++x) {
+                const PaletteEntry& to = c.gray[row[3 * x + 1]];
+                row[3 * x] = to.blue;
+                row[3 * x + 1] = to.green;
+                row[3 * x + 2] = to.red;
+            }
+        }
+        if (y % 256 == 255) reportProgress(-1);
+    }
+}
+
+void convertPalette(WorkBitmap& picture, const Conversion& c) {
+    std::vector<PaletteEntry> palette = picture.palette();
+    if (c.kind == Conversion::Kind::Rgb) {
+        static_assert(sizeof(PaletteEntry) == 3);
+        cmsDoTransform(c.transform.get(), palette.data(), palette.data(), cmsUInt32Number(palette.size()));
+    } else {
+        for (PaletteEntry& e : palette) e = c.gray[e.green];
+    }
+    picture.setPalette(std::move(palette));
+}
+
+}  // namespace
+
+bool isSrgbProfile(std::span<const std::uint8_t> profile) {
+    const Profile p = openProfile(profile);
+    return p && isSrgb(p.get());
+}
+
+std::string convertToSrgb(WorkBitmap& picture, std::span<const std::uint8_t> profile, const std::string& name) {
+    if (profile.empty()) return {};
+    const std::shared_ptr<const Conversion> c = conversionFor(profile);
+    if (c->kind == Conversion::Kind::None) return {};
+    if (c->kind == Conversion::Kind::Unreadable)
+        return name + " has a damaged colour profile; it was ignored, so the colours are shown as stored.";
+    const bool indexed = picture.format() == PixelFormat::Bits8 || picture.format() == PixelFormat::Bits4 ||
+                         picture.format() == PixelFormat::Bits1;
+    if (indexed) {
+        convertPalette(picture, *c);
+    } else if (picture.format() == PixelFormat::Bits24) {
+        convertRows(picture, *c);
+    } else {
+        return name + " has a colour profile for a kind of picture it does not hold; it was ignored.";
+    }
+    return {};
+}
+
+void addWarning(std::string* warnings, const std::string& sentence) {
+    if (!warnings || sentence.empty()) return;
+    if (!warnings->empty()) *warnings += ' ';
+    *warnings += sentence;
+}
+
+}  // namespace hueline
