@@ -20,8 +20,10 @@
 #include <list>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
+#include "imaging/codecs/colour_matrix.h"
 #include "imaging/picture/progress.h"
 
 namespace hueline {
@@ -56,61 +58,68 @@ Profile openProfile(std::span<const std::uint8_t> bytes) {
     return Profile(cmsOpenProfileFromMemTHR(context(), bytes.data(), cmsUInt32Number(bytes.size())));
 }
 
-// What makes a matrix-and-curves profile sRGB: its three colorants and the
-// values of its three tone curves at the 256 8-bit levels.
-struct Primaries {
-    std::array<cmsCIEXYZ, 3> colorants{};
-    std::array<std::array<cmsUInt16Number, 256>, 3> curves{};
-};
-
 constexpr std::array<cmsTagSignature, 3> kColorantTags = {cmsSigRedColorantTag, cmsSigGreenColorantTag,
                                                           cmsSigBlueColorantTag};
 constexpr std::array<cmsTagSignature, 3> kCurveTags = {cmsSigRedTRCTag, cmsSigGreenTRCTag, cmsSigBlueTRCTag};
 
-bool readPrimaries(cmsHPROFILE p, Primaries& out) {
+// The colorants and tone curves of an RGB matrix-and-curves profile;
+// false for any other profile.
+bool readMatrixShaper(cmsHPROFILE p, colour::MatrixShaper& out) {
     if (cmsGetColorSpace(p) != cmsSigRgbData || !cmsIsMatrixShaper(p)) return false;
     for (std::size_t c = 0; c < 3; ++c) {
         const auto* xyz = static_cast<const cmsCIEXYZ*>(cmsReadTag(p, kColorantTags[c]));
         const auto* curve = static_cast<const cmsToneCurve*>(cmsReadTag(p, kCurveTags[c]));
         if (!xyz || !curve) return false;
-        out.colorants[c] = *xyz;
-        for (int v = 0; v < 256; ++v) out.curves[c][std::size_t(v)] = cmsEvalToneCurve16(curve, cmsUInt16Number(v * 257));
+        out.colorants[c] = {xyz->X, xyz->Y, xyz->Z};
+        for (int v = 0; v < 256; ++v) out.linear[c][std::size_t(v)] = cmsEvalToneCurveFloat(curve, float(v) / 255.0f);
     }
     return true;
 }
 
-const Primaries& srgbPrimaries() {
-    static const Primaries srgb = [] {
-        Primaries p;
+const colour::MatrixShaper& srgbMatrixShaper() {
+    static const colour::MatrixShaper srgb = [] {
+        colour::MatrixShaper m;
         const Profile profile(cmsCreate_sRGBProfileTHR(context()));
-        readPrimaries(profile.get(), p);
-        return p;
+        readMatrixShaper(profile.get(), m);
+        return m;
     }();
     return srgb;
 }
 
 // Colorants within 0.002 (the rounding of the profiles in circulation) and
 // curves within a quarter of an 8-bit step.
-bool isSrgb(cmsHPROFILE p) {
-    Primaries found;
-    if (!readPrimaries(p, found)) return false;
-    const Primaries& srgb = srgbPrimaries();
+bool isSrgb(const colour::MatrixShaper& found) {
+    const colour::MatrixShaper& srgb = srgbMatrixShaper();
     for (std::size_t c = 0; c < 3; ++c) {
-        const cmsCIEXYZ& a = found.colorants[c];
-        const cmsCIEXYZ& b = srgb.colorants[c];
-        if (std::fabs(a.X - b.X) > 0.002 || std::fabs(a.Y - b.Y) > 0.002 || std::fabs(a.Z - b.Z) > 0.002) return false;
+        for (std::size_t axis = 0; axis < 3; ++axis)
+            if (std::fabs(found.colorants[c][axis] - srgb.colorants[c][axis]) > 0.002) return false;
         for (std::size_t v = 0; v < 256; ++v)
-            if (std::abs(int(found.curves[c][v]) - int(srgb.curves[c][v])) > 64) return false;
+            if (std::fabs(found.linear[c][v] - srgb.linear[c][v]) > 0.001) return false;
     }
     return true;
+}
+
+bool isSrgb(cmsHPROFILE p) {
+    colour::MatrixShaper found;
+    return readMatrixShaper(p, found) && isSrgb(found);
 }
 
 // What a profile does to a picture, made once per profile.
 struct Conversion {
     enum class Kind { None, Rgb, Gray, Unreadable } kind = Kind::None;
     std::vector<std::uint8_t> profile;
-    Transform transform;                   // Rgb: Blue, Green, Red to the same
+    // Rgb: Blue, Green, Red to the same, in tables for a matrix-and-curves
+    // profile, else through lcms2's transform.
+    std::optional<colour::MatrixConversion> matrix;
+    Transform transform;
     std::array<PaletteEntry, 256> gray{};  // Gray: each level's sRGB colour
+
+    void convertRgb(std::uint8_t* pixels, int count) const {
+        if (matrix)
+            matrix->convertRow(pixels, count);
+        else
+            cmsDoTransform(transform.get(), pixels, pixels, cmsUInt32Number(count));
+    }
 };
 
 std::shared_ptr<const Conversion> makeConversion(std::span<const std::uint8_t> bytes) {
@@ -122,7 +131,14 @@ std::shared_ptr<const Conversion> makeConversion(std::span<const std::uint8_t> b
         made->kind = Conversion::Kind::Unreadable;
         return made;
     }
-    if (space == cmsSigCmykData || isSrgb(profile.get())) return made;
+    colour::MatrixShaper shaper;
+    const bool matrixShaper = readMatrixShaper(profile.get(), shaper);
+    if (space == cmsSigCmykData || (matrixShaper && isSrgb(shaper))) return made;
+    if (matrixShaper) made->matrix = colour::MatrixConversion::make(shaper, srgbMatrixShaper());
+    if (made->matrix) {
+        made->kind = Conversion::Kind::Rgb;
+        return made;
+    }
     const Profile srgb(cmsCreate_sRGBProfileTHR(context()));
     const bool gray = space == cmsSigGrayData;
     // No one-pixel cache: the transform is used by several threads at once.
@@ -167,7 +183,7 @@ void convertRows(WorkBitmap& picture, const Conversion& c) {
     for (int y = 0; y < picture.height(); ++y) {
         std::uint8_t* row = picture.row(y);
         if (c.kind == Conversion::Kind::Rgb) {
-            cmsDoTransform(c.transform.get(), row, row, cmsUInt32Number(width));
+            c.convertRgb(row, width);
         } else {
             for (int x = 0; x < width; ++x) {
                 const PaletteEntry& to = c.gray[row[3 * x + 1]];
@@ -184,7 +200,7 @@ void convertPalette(WorkBitmap& picture, const Conversion& c) {
     std::vector<PaletteEntry> palette = picture.palette();
     if (c.kind == Conversion::Kind::Rgb) {
         static_assert(sizeof(PaletteEntry) == 3);
-        cmsDoTransform(c.transform.get(), palette.data(), palette.data(), cmsUInt32Number(palette.size()));
+        c.convertRgb(&palette[0].blue, int(palette.size()));
     } else {
         for (PaletteEntry& e : palette) e = c.gray[e.green];
     }
