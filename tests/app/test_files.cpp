@@ -223,10 +223,15 @@ void TestFiles::openDialogFiltersAndKeptEntry() {
     DialogAnswer first, second;
     answerDialog(w.OpenPictureDialog1, data("bmp/g/pal8.bmp"), 2, &first);
     w.SpeedButton1Click();
-    QCOMPARE(first.shownFilters.size(), 4);
+    QCOMPARE(first.shownFilters.size(), 8);
     QCOMPARE(first.shownFilters[0], QStringLiteral("*.jpg"));
     QCOMPARE(first.shownFilters[1], QStringLiteral("*.bmp"));
     QCOMPARE(first.shownFilters[2], QStringLiteral("*.png"));
+    // One entry per photo kind after those, then one for every kind read.
+    QCOMPARE(first.shownFilters[3], QStringLiteral("HEIF photos (*.heic *.heif)"));
+    QCOMPARE(first.shownFilters[6], QStringLiteral("TIFF pictures (*.tif *.tiff)"));
+    for (const char* pattern : {"*.jpeg", "*.heic", "*.avif", "*.webp", "*.tiff", "*.ico", "*.emf"})
+        QVERIFY(first.shownFilters[7].contains(QLatin1String(pattern)));
     QCOMPARE(first.openedWith, QStringLiteral("*.jpg"));  // what the user sees
     QVERIFY(w.OpenPictureDialog1->testOption(QFileDialog::DontUseNativeDialog));
     // The preview shows a picture the program reads, and a word otherwise.
@@ -235,6 +240,10 @@ void TestFiles::openDialogFiltersAndKeptEntry() {
     preview->showFile(data("jpeg/pillow/hopper.jpg"));
     QVERIFY(!preview->pixmap().isNull());
     QCOMPARE(preview->pixmap().size(), QSize(PicturePreview::kWidth, PicturePreview::kHeight));
+    for (const char* photo : {"formats/heif/rotated.heic", "formats/webp/alpha.webp", "formats/tiff/orient6.tif"}) {
+        preview->showFile(data(photo));
+        QVERIFY2(!preview->pixmap().isNull(), photo);
+    }
     preview->showFile(data("ico/bad/dotnet_invalid-empty.ico"));
     QVERIFY(preview->pixmap().isNull());
     QCOMPARE(preview->text(), QStringLiteral("No preview"));
