@@ -232,6 +232,23 @@ std::string convertToSrgb(WorkBitmap& picture, std::span<const std::uint8_t> pro
     return {};
 }
 
+std::vector<std::uint8_t> profileForPrimaries(const Chromaticities& c) {
+    const cmsCIExyY white = {c.whiteX, c.whiteY, 1.0};
+    const cmsCIExyYTRIPLE primaries = {{c.redX, c.redY, 1.0}, {c.greenX, c.greenY, 1.0}, {c.blueX, c.blueY, 1.0}};
+    // sRGB's curve: a straight start, then a power of 2.4.
+    const cmsFloat64Number srgbCurve[5] = {2.4, 1.0 / 1.055, 0.055 / 1.055, 1.0 / 12.92, 0.04045};
+    cmsToneCurve* curve = cmsBuildParametricToneCurve(context(), 4, srgbCurve);
+    if (!curve) return {};
+    cmsToneCurve* curves[3] = {curve, curve, curve};
+    const Profile profile(cmsCreateRGBProfileTHR(context(), &white, &primaries, curves));
+    cmsFreeToneCurve(curve);
+    cmsUInt32Number size = 0;
+    if (!profile || !cmsSaveProfileToMem(profile.get(), nullptr, &size)) return {};
+    std::vector<std::uint8_t> bytes(size);
+    if (!cmsSaveProfileToMem(profile.get(), bytes.data(), &size)) return {};
+    return bytes;
+}
+
 void addWarning(std::string* warnings, const std::string& sentence) {
     if (!warnings || sentence.empty()) return;
     if (!warnings->empty()) *warnings += ' ';

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "imaging/picture/work_bitmap.h"
 
@@ -29,6 +30,16 @@ bool isSrgbProfile(std::span<const std::uint8_t> profile);
 // ignored as well, and the result is then what the user is told, naming
 // the file; otherwise it is empty.
 std::string convertToSrgb(WorkBitmap& picture, std::span<const std::uint8_t> profile, const std::string& name);
+
+// A matrix-and-curves profile of the given chromaticities (x, y of the
+// white point and of the red, green and blue primaries) with sRGB's tone
+// curves: the profile of a file that names its colours by primaries
+// rather than by a profile (HEIF and AVIF files with Display P3 or
+// BT.2020 primaries), for convertToSrgb. Empty when lcms2 cannot make it.
+struct Chromaticities {
+    double whiteX, whiteY, redX, redY, greenX, greenY, blueX, blueY;
+};
+std::vector<std::uint8_t> profileForPrimaries(const Chromaticities& c);
 
 // Adds a sentence to what the user is told about an opened picture (the
 // readers' damage and warnings). Does nothing without a place to put it.

@@ -103,8 +103,36 @@ void storeRows(const heif_image* image, bool wide, bool alpha, bool premultiplie
         alpha ? storeRows<false, true>(image, premultiplied, picture) : storeRows<false, false>(image, premultiplied, picture);
 }
 
+// Colours named by primaries (an nclx box) other than sRGB's, with a tone
+// curve of the sRGB or BT.709 kind: a profile of those primaries. Files
+// in HDR curves (PQ, HLG) are left as libheif gives them.
+std::vector<std::uint8_t> profileOfPrimaries(const heif_image_handle* handle) {
+    heif_color_profile_nclx* nclx = nullptr;
+    if (heif_image_handle_get_nclx_color_profile(handle, &nclx).code != heif_error_Ok || !nclx) return {};
+    const std::unique_ptr<heif_color_profile_nclx, decltype(&heif_nclx_color_profile_free)> owned(
+        nclx, &heif_nclx_color_profile_free);
+    // libheif gives the chromaticities of the primaries the box names by
+    // number; none for unspecified ones.
+    const bool srgbPrimaries = nclx->color_primaries == heif_color_primaries_ITU_R_BT_709_5 ||
+                               nclx->color_primaries == heif_color_primaries_unspecified ||
+                               !(nclx->color_primary_red_x > 0) || !(nclx->color_primary_white_y > 0);
+    const int transfer = nclx->transfer_characteristics;
+    const bool srgbLikeCurve = transfer == heif_transfer_characteristic_ITU_R_BT_709_5 ||
+                               transfer == heif_transfer_characteristic_unspecified ||
+                               transfer == heif_transfer_characteristic_ITU_R_BT_601_6 ||
+                               transfer == heif_transfer_characteristic_IEC_61966_2_1 ||
+                               transfer == heif_transfer_characteristic_ITU_R_BT_2020_2_10bit ||
+                               transfer == heif_transfer_characteristic_ITU_R_BT_2020_2_12bit;
+    if (srgbPrimaries || !srgbLikeCurve) return {};
+    return profileForPrimaries({nclx->color_primary_white_x, nclx->color_primary_white_y, nclx->color_primary_red_x,
+                                nclx->color_primary_red_y, nclx->color_primary_green_x, nclx->color_primary_green_y,
+                                nclx->color_primary_blue_x, nclx->color_primary_blue_y});
+}
+
+// The file's ICC profile, or one made from the primaries it names.
 std::vector<std::uint8_t> profileOf(const heif_image_handle* handle) {
     const heif_color_profile_type type = heif_image_handle_get_color_profile_type(handle);
+    if (type == heif_color_profile_type_nclx) return profileOfPrimaries(handle);
     if (type != heif_color_profile_type_prof && type != heif_color_profile_type_rICC) return {};
     std::vector<std::uint8_t> profile(heif_image_handle_get_raw_color_profile_size(handle));
     if (profile.empty() || heif_image_handle_get_raw_color_profile(handle, profile.data()).code != heif_error_Ok) return {};

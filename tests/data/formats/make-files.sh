@@ -63,6 +63,29 @@ Image.open(sys.argv[1] + "/src.png").save(sys.argv[1] + "/a98.png", icc_profile=
     "/usr/share/color/icc/ghostscript/a98.icc", "rb").read())
 PYEOF
 heif-enc -q 90 "$work/a98.png" -o heif/a98.heic
+# Display P3 named by its primaries (nclx), as phones write AVIF; its ICC
+# profile for the expected picture is made by lcms2 itself. heif-enc 1.15
+# writes unspecified primaries whatever it is told: the colr box is
+# changed to primaries 12 (Display P3) and the sRGB curve (13).
+heif-enc -q 90 "$work/src.png" -o "$work/p3.avif"
+$PY -c "
+d = open('$work/p3.avif', 'rb').read()
+assert d.count(b'colrnclx\0\2\0\2') == 1
+open('heif/p3.avif', 'wb').write(d.replace(b'colrnclx\0\2\0\2', b'colrnclx\0\x0c\0\x0d'))"
+$PY - "$work/p3.icc" <<'PYEOF'
+import ctypes, sys
+lcms = ctypes.CDLL("liblcms2.so.2")
+class xyY(ctypes.Structure):
+    _fields_ = [("x", ctypes.c_double), ("y", ctypes.c_double), ("Y", ctypes.c_double)]
+white = xyY(0.3127, 0.3290, 1.0)
+primaries = (xyY * 3)(xyY(0.680, 0.320, 1.0), xyY(0.265, 0.690, 1.0), xyY(0.150, 0.060, 1.0))
+params = (ctypes.c_double * 5)(2.4, 1 / 1.055, 0.055 / 1.055, 1 / 12.92, 0.04045)
+lcms.cmsBuildParametricToneCurve.restype = ctypes.c_void_p
+curve = lcms.cmsBuildParametricToneCurve(None, 4, params)
+lcms.cmsCreateRGBProfile.restype = ctypes.c_void_p
+profile = lcms.cmsCreateRGBProfile(ctypes.byref(white), primaries, (ctypes.c_void_p * 3)(curve, curve, curve))
+lcms.cmsSaveProfileToFile(ctypes.c_void_p(profile), sys.argv[1].encode())
+PYEOF
 for f in heif/*; do heif-convert "$f" "$work/$(basename "$f").png" >/dev/null; done
 
 # ---- WebP
@@ -193,6 +216,8 @@ for f in sorted(os.listdir(w)):
         im = over_white(Image.open(path))
         if base.startswith("a98."):
             im = to_srgb(im, icc + "a98.icc")
+        if base == "p3.avif":
+            im = to_srgb(im, w + "/p3.icc")
         if base == "exif6.webp":
             im = im.transpose(Image.ROTATE_270)
         save(im, base)

@@ -68,6 +68,7 @@ TEST(PhotoFormats, EachFileIsWhatItsLibraryDecodes) {
         {"heif/rgb8.heic", 0},         {"heif/alpha.heic", 0},      {"heif/rgb10.heic", 1},
         {"heif/rotated.heic", 0},      {"heif/mirrored.heic", 0},   {"heif/a98.heic", 1},
         {"heif/rgb8.avif", 0},         {"heif/alpha.avif", 0},      {"heif/rgb10.avif", 1},
+        {"heif/p3.avif", 1},
         {"webp/lossy.webp", 0},        {"webp/lossless.webp", 0},   {"webp/alpha.webp", 0},
         {"webp/animated.webp", 0},     {"webp/exif6.webp", 0},      {"webp/a98.webp", 1},
         {"tiff/rgb8-lzw.tif", 0},      {"tiff/rgb8-packbits.tif", 0}, {"tiff/rgb8-tiles-deflate.tif", 0},
