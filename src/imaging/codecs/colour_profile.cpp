@@ -65,7 +65,7 @@ constexpr std::array<cmsTagSignature, 3> kCurveTags = {cmsSigRedTRCTag, cmsSigGr
 // The colorants and tone curves of an RGB matrix-and-curves profile;
 // false for any other profile.
 bool readMatrixShaper(cmsHPROFILE p, colour::MatrixShaper& out) {
-    if (cmsGetColorSpace(p) != cmsSigRgbData || !cmsIsMatrixShaper(p)) return false;
+    if (std::uint32_t(cmsGetColorSpace(p)) != cmsSigRgbData || !cmsIsMatrixShaper(p)) return false;
     for (std::size_t c = 0; c < 3; ++c) {
         const auto* xyz = static_cast<const cmsCIEXYZ*>(cmsReadTag(p, kColorantTags[c]));
         const auto* curve = static_cast<const cmsToneCurve*>(cmsReadTag(p, kCurveTags[c]));
@@ -126,8 +126,10 @@ std::shared_ptr<const Conversion> makeConversion(std::span<const std::uint8_t> b
     auto made = std::make_shared<Conversion>();
     made->profile.assign(bytes.begin(), bytes.end());
     const Profile profile = openProfile(bytes);
-    const cmsColorSpaceSignature space = profile ? cmsGetColorSpace(profile.get()) : cmsSigRgbData;
-    if (!profile || (space != cmsSigRgbData && space != cmsSigGrayData && space != cmsSigCmykData)) {
+    // The header's colour space as a number: a damaged profile may hold
+    // any value there, which no enumerator names.
+    const std::uint32_t space = profile ? std::uint32_t(cmsGetColorSpace(profile.get())) : 0;
+    if (space != cmsSigRgbData && space != cmsSigGrayData && space != cmsSigCmykData) {
         made->kind = Conversion::Kind::Unreadable;
         return made;
     }
