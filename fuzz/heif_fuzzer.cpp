@@ -37,11 +37,8 @@ bool tooLarge(const std::uint8_t* data, std::size_t size) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (tooLarge(data, size)) return 0;
     const std::span<const std::uint8_t> bytes(data, size);
-    try {
-        std::string warnings;
-        hueline::fuzzing::touchPicture(hueline::decodeHeif(bytes, "fuzz.heic", &warnings));
-        hueline::fuzzing::touchPicture(hueline::decodeHeifToCover(bytes, "fuzz.heic", 40, 30));
-    } catch (const hueline::UserError&) {
-    }
+    std::string warnings;
+    hueline::fuzzing::touchUnlessRefused([&] { return hueline::decodeHeif(bytes, "fuzz.heic", &warnings); });
+    hueline::fuzzing::touchUnlessRefused([&] { return hueline::decodeHeifToCover(bytes, "fuzz.heic", 40, 30); });
     return 0;
 }

@@ -33,10 +33,7 @@ bool tooLarge(std::span<const std::uint8_t> bytes) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::span<const std::uint8_t> bytes(data, size);
     if (tooLarge(bytes)) return 0;
-    try {
-        std::string warnings;
-        hueline::fuzzing::touchPicture(hueline::decodeTiff(bytes, "fuzz.tif", &warnings));
-    } catch (const hueline::UserError&) {
-    }
+    std::string warnings;
+    hueline::fuzzing::touchUnlessRefused([&] { return hueline::decodeTiff(bytes, "fuzz.tif", &warnings); });
     return 0;
 }

@@ -35,14 +35,8 @@ bool tooLarge(const std::uint8_t* data, std::size_t size) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (tooLarge(data, size)) return 0;
     const std::span<const std::uint8_t> bytes(data, size);
-    try {
-        std::string warnings;
-        hueline::fuzzing::touchPicture(hueline::decodeWebp(bytes, "fuzz.webp", &warnings));
-    } catch (const hueline::UserError&) {
-    }
-    try {
-        hueline::fuzzing::touchPicture(hueline::decodeWebpToCover(bytes, "fuzz.webp", 40, 30));
-    } catch (const hueline::UserError&) {
-    }
+    std::string warnings;
+    hueline::fuzzing::touchUnlessRefused([&] { return hueline::decodeWebp(bytes, "fuzz.webp", &warnings); });
+    hueline::fuzzing::touchUnlessRefused([&] { return hueline::decodeWebpToCover(bytes, "fuzz.webp", 40, 30); });
     return 0;
 }

@@ -19,8 +19,10 @@
 #include "imaging/codecs/tiff_codec.h"
 #include "imaging/codecs/webp_codec.h"
 #include "imaging/picture/errors.h"
+#include "support/pictures.h"
 
 using namespace hueline;
+using test_support::largestDifference;
 
 namespace {
 
@@ -35,16 +37,6 @@ WorkBitmap readAny(const std::string& path, std::string* warnings) {
     if (end == ".tif") return readTiffFile(path, warnings);
     if (end == ".png") return readPngFile(path, warnings);
     return readJpegFile(path, warnings);
-}
-
-// The largest difference of any channel of any pixel (both 24-bit views).
-int largestDifference(const WorkBitmap& a, const WorkBitmap& b) {
-    const WorkBitmap x = a.to24(), y = b.to24();
-    if (x.width() != y.width() || x.height() != y.height()) return 256;
-    int most = 0;
-    for (int r = 0; r < x.height(); ++r)
-        for (int i = 0; i < x.width() * 3; ++i) most = std::max(most, std::abs(x.constRow(r)[i] - y.constRow(r)[i]));
-    return most;
 }
 
 std::string reasonOf(const std::function<void()>& read) {
