@@ -110,6 +110,7 @@ private slots:
     void unreadableFilesChangeNothing();
     void brokenIconShowsItsOwnMessageOnce();
     void damagedJpegOpensAndIsNamedOnce();
+    void photosOpenUprightAndDamagedOnesAreNamed();
     void longOpenShowsProgressWithCancel();
     void previewGivesUpOverItsBudget();
     void saveFollowsTheSelectedEntry();
@@ -517,6 +518,20 @@ void TestFiles::savingAnEmptyPictureWritesNothing() {
     w.workspace().finishStroke(WorkBitmap());  // the result pane now holds nothing
     QVERIFY_THROWS_EXCEPTION(UserError, w.savePicture(dir.filePath("empty"), 1));
     QVERIFY(QDir(dir.path()).entryList(QDir::Files).isEmpty());
+}
+
+void TestFiles::photosOpenUprightAndDamagedOnesAreNamed() {
+    TMyPicture w;
+    w.OpenPicture(data("formats/heif/rotated.heic"));  // turned by the file, 48 x 32 stored
+    QCOMPARE(w.workspace().resultPane().width(), 32);
+    QCOMPARE(w.workspace().sourcePane().height(), 48);
+    QVERIFY(shown_.isEmpty());
+    const QString damaged = data("formats/webp/truncated.webp");
+    w.OpenPicture(damaged);
+    QCOMPARE(w.workspace().resultPane().width(), 48);
+    QCOMPARE(shown_.size(), 1);
+    QVERIFY2(shown_[0].startsWith("Damaged picture|" + damaged + " is damaged: its data ends early"),
+             qPrintable(shown_[0]));
 }
 
 void TestFiles::droppedFileOpens() {

@@ -53,14 +53,18 @@ PictureKind kindFromContent(std::span<const std::uint8_t> head) {
     if (at(0, "\x01\0\0\0"sv) && at(40, " EMF"sv)) return PictureKind::Emf;
     if (at(0, "\0\0\1\0"sv)) return PictureKind::Icon;
     if (at(4, "ftyp"sv)) {
-        // The major brand, then the compatible ones up to the box's end.
-        const std::size_t boxEnd = std::min<std::size_t>(text.size(), std::size_t(std::uint8_t(text[2])) << 8 | std::uint8_t(text[3]));
-        for (std::size_t brand = 8; brand + 4 <= boxEnd; brand += brand == 8 ? 8 : 4)
+        // The brands of the file-type box: the major one at 8, the
+        // compatible ones from 16 to the box's end.
+        std::size_t boxEnd = 0;
+        for (std::size_t i = 0; i < 4; ++i) boxEnd = boxEnd << 8 | std::uint8_t(text[i]);
+        boxEnd = std::min(boxEnd, text.size());
+        bool heif = false;
+        for (std::size_t brand = 8; brand + 4 <= boxEnd; brand += brand == 8 ? 8 : 4) {
             if (at(brand, "avif"sv) || at(brand, "avis"sv)) return PictureKind::Avif;
-        for (std::size_t brand = 8; brand + 4 <= boxEnd; brand += brand == 8 ? 8 : 4)
-            if (at(brand, "heic"sv) || at(brand, "heix"sv) || at(brand, "mif1"sv) || at(brand, "msf1"sv) || at(brand, "heim"sv) ||
-                at(brand, "heis"sv) || at(brand, "hevc"sv) || at(brand, "hevx"sv))
-                return PictureKind::Heif;
+            heif = heif || at(brand, "heic"sv) || at(brand, "heix"sv) || at(brand, "heim"sv) || at(brand, "heis"sv) ||
+                   at(brand, "hevc"sv) || at(brand, "hevx"sv) || at(brand, "mif1"sv) || at(brand, "msf1"sv);
+        }
+        if (heif) return PictureKind::Heif;
     }
     return PictureKind::Unknown;
 }
