@@ -108,9 +108,12 @@ void storeRows(const heif_image* image, bool wide, bool alpha, bool premultiplie
 // in HDR curves (PQ, HLG) are left as libheif gives them.
 std::vector<std::uint8_t> profileOfPrimaries(const heif_image_handle* handle) {
     heif_color_profile_nclx* nclx = nullptr;
-    if (heif_image_handle_get_nclx_color_profile(handle, &nclx).code != heif_error_Ok || !nclx) return {};
+    // libheif may hand over a profile together with an error (primaries
+    // it does not know): it is ours to free either way.
+    const heif_error error = heif_image_handle_get_nclx_color_profile(handle, &nclx);
     const std::unique_ptr<heif_color_profile_nclx, decltype(&heif_nclx_color_profile_free)> owned(
         nclx, &heif_nclx_color_profile_free);
+    if (error.code != heif_error_Ok || !nclx) return {};
     // libheif gives the chromaticities of the primaries the box names by
     // number; none for unspecified ones.
     const bool srgbPrimaries = nclx->color_primaries == heif_color_primaries_ITU_R_BT_709_5 ||
