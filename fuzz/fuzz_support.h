@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "imaging/picture/errors.h"
+#include "imaging/picture/progress.h"
 #include "imaging/picture/work_bitmap.h"
 
 namespace hueline::fuzzing {
@@ -31,12 +32,14 @@ inline void touchPicture(const WorkBitmap& picture) {
 }
 
 // Reads with read() and touches the picture; a refused file (UserError) is
-// the expected answer to a broken one.
+// the expected answer to a broken one, and a preview given up (Cancelled)
+// to one too slow to decode.
 template <class Read>
 void touchUnlessRefused(Read read) {
     try {
         touchPicture(read());
     } catch (const UserError&) {
+    } catch (const Cancelled&) {
     }
 }
 

@@ -22,7 +22,10 @@ namespace hueline {
 WorkBitmap decodeHeif(std::span<const std::uint8_t> bytes, const std::string& name, std::string* warnings = nullptr);
 
 // As decodeHeif, but from the file's thumbnail when it has one that still
-// covers a box of that size: the quick decode of a preview.
+// covers a box of that size: the quick decode of a preview. libheif's
+// decode cannot be stopped, so a file without such a thumbnail whose
+// picture is over 4 megapixels gives none: Cancelled, as a preview over
+// its time does.
 WorkBitmap decodeHeifToCover(std::span<const std::uint8_t> bytes, const std::string& name, int boxWidth,
                              int boxHeight);
 

@@ -19,6 +19,10 @@
 namespace hueline {
 namespace {
 
+// The largest primary image a preview decodes when the file has no
+// thumbnail: about a quarter of a second's decoding.
+constexpr std::int64_t kMaxPreviewPixels = std::int64_t(4) << 20;
+
 struct FreeContext {
     void operator()(heif_context* c) const { heif_context_free(c); }
 };
@@ -196,6 +200,11 @@ WorkBitmap decodeHeifToCover(std::span<const std::uint8_t> bytes, const std::str
         convertToSrgb(picture, profileOf(o.primary.get()), name);
         return picture;
     }
+    // libheif's decode cannot be stopped part way: a large picture without
+    // a thumbnail would hold the preview up for seconds.
+    const std::int64_t pixels =
+        std::int64_t(heif_image_handle_get_width(o.primary.get())) * heif_image_handle_get_height(o.primary.get());
+    if (pixels > kMaxPreviewPixels) throw Cancelled();
     return decodeHeif(bytes, name);
 }
 
