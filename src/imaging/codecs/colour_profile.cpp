@@ -198,6 +198,17 @@ void convertRows(WorkBitmap& picture, const Conversion& c) {
     }
 }
 
+// Whether every pixel of a 24-bit picture is gray, as those of a file in
+// gray read as 24 bits are.
+bool allGray(const WorkBitmap& picture) {
+    for (int y = 0; y < picture.height(); ++y) {
+        const std::uint8_t* row = picture.constRow(y);
+        for (int x = 0; x < picture.width(); ++x)
+            if (row[3 * x] != row[3 * x + 1] || row[3 * x + 1] != row[3 * x + 2]) return false;
+    }
+    return true;
+}
+
 void convertPalette(WorkBitmap& picture, const Conversion& c) {
     std::vector<PaletteEntry> palette = picture.palette();
     if (c.kind == Conversion::Kind::Rgb) {
@@ -227,6 +238,8 @@ std::string convertToSrgb(WorkBitmap& picture, std::span<const std::uint8_t> pro
     if (indexed) {
         convertPalette(picture, *c);
     } else if (picture.format() == PixelFormat::Bits24) {
+        if (c->kind == Conversion::Kind::Gray && !allGray(picture))
+            return name + " has a colour profile for gray pictures but holds colours; the profile was ignored.";
         convertRows(picture, *c);
     } else {
         return name + " has a colour profile for a kind of picture it does not hold; it was ignored.";

@@ -172,6 +172,7 @@ for name in ("a98", "rommrgb", "srgb"):
 src.save("profile/a98.jpg", quality=95, icc_profile=open(icc + "a98.icc", "rb").read())
 src.save("profile/broken.png", icc_profile=b"\0\0\0\x80broken profile" + bytes(120))
 Image.open(w + "/gray.png").save("profile/gray-gamma.png", icc_profile=open(icc + "sgray.icc", "rb").read())
+src.save("profile/colour-gray-profile.png", icc_profile=open(icc + "sgray.icc", "rb").read())
 PYEOF
 djpeg -dct float -outfile "$work/a98.jpg.ppm" profile/a98.jpg
 

@@ -102,6 +102,10 @@ TEST(PhotoFormats, SrgbAndBrokenProfilesLeaveThePixels) {
     std::string warnings;
     EXPECT_TRUE(readPngFile(kData + "profile/broken.png", &warnings) == plain);
     EXPECT_NE(warnings.find("broken.png has a damaged colour profile"), std::string::npos) << warnings;
+    // A gray profile in a file of colours would turn them gray: ignored.
+    warnings.clear();
+    EXPECT_TRUE(readPngFile(kData + "profile/colour-gray-profile.png", &warnings) == plain);
+    EXPECT_NE(warnings.find("has a colour profile for gray pictures but holds colours"), std::string::npos) << warnings;
     EXPECT_FALSE(isSrgbProfile(std::vector<std::uint8_t>(200, 7)));
 }
 
