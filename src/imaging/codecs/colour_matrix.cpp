@@ -56,31 +56,37 @@ std::optional<MatrixConversion> MatrixConversion::make(const MatrixShaper& from,
             for (int out = 0; out < 3; ++out) {
                 double gain = 0;
                 for (int axis = 0; axis < 3; ++axis) gain += (*back)[out][axis] * forth[axis][in];
-                const double term = std::clamp(gain * from.linear[in][level] * kSteps, -double(kOffset), double(kOffset));
+                // Primaries so far apart that a term outgrows its field
+                // are left to lcms2.
+                const double term = gain * from.linear[in][level] * kSteps;
+                if (std::fabs(term) > double(kOffset)) return std::nullopt;
                 packed |= std::uint64_t(std::llround(term) + kOffset) << (kFieldBits * out);
             }
             made.terms_[in][level] = packed;
         }
     // The target's curve, inverted: one channel serves for all (sRGB's
     // three are the same).
-    for (int step = 0; step <= kSteps; ++step)
-        made.encode_[step] = std::uint8_t(std::lround(encodeLevel(to.linear[1], double(step) / kSteps)));
+    made.encode_.assign(kSums, 255);
+    for (std::int64_t sum = 0; sum < std::int64_t(kSums); ++sum) {
+        const std::int64_t step = sum - 3 * kOffset;
+        if (step > kSteps) break;
+        made.encode_[std::size_t(sum)] =
+            step <= 0 ? 0 : std::uint8_t(std::lround(encodeLevel(to.linear[1], double(step) / kSteps)));
+    }
     return made;
 }
 
 void MatrixConversion::convertRow(std::uint8_t* row, int width) const {
     constexpr std::uint64_t kField = (std::uint64_t(1) << kFieldBits) - 1;
-    constexpr std::int64_t kOffsets = 3 * kOffset;
-    auto encoded = [this](std::uint64_t sum, int out) {
-        const std::int64_t v = std::int64_t(sum >> (kFieldBits * out) & kField) - kOffsets;
-        return encode_[std::size_t(std::clamp<std::int64_t>(v, 0, kSteps))];
-    };
-    for (int x = 0; x < width; ++x) {
-        std::uint8_t* p = row + 3 * x;
-        const std::uint64_t sum = terms_[0][p[2]] + terms_[1][p[1]] + terms_[2][p[0]];
-        p[2] = encoded(sum, 0);
-        p[1] = encoded(sum, 1);
-        p[0] = encoded(sum, 2);
+    const std::uint8_t* encode = encode_.data();
+    const auto& red = terms_[0];
+    const auto& green = terms_[1];
+    const auto& blue = terms_[2];
+    for (std::uint8_t* p = row; p != row + 3 * std::size_t(width); p += 3) {
+        const std::uint64_t sum = red[p[2]] + green[p[1]] + blue[p[0]];
+        p[2] = encode[sum & kField];
+        p[1] = encode[sum >> kFieldBits & kField];
+        p[0] = encode[sum >> (2 * kFieldBits)];  // the top field: nothing above it
     }
 }
 

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace hueline::colour {
 
@@ -24,8 +25,9 @@ public:
     // The relative colorimetric conversion from one matrix-and-curves
     // profile to another (sRGB), as lcms2 computes it. None when a curve
     // does not start at black (black-point compensation would then move
-    // the colours, which the tables do not do) or the target's colorants
-    // have no inverse.
+    // the colours, which the tables do not do), the target's colorants
+    // have no inverse, or a primary maps to more than 2.5 times the
+    // target's full strength.
     static std::optional<MatrixConversion> make(const MatrixShaper& from, const MatrixShaper& to);
 
     // Converts a row of Blue, Green, Red pixels in place.
@@ -33,12 +35,15 @@ public:
 
 private:
     // Linear light in 1/16383 steps; each output channel's term in 21 bits
-    // of a word, offset to stay positive.
+    // of a word, offset by kOffset to stay positive, so that the sum of
+    // three is an index into encode_ as it stands: sums outside the gamut
+    // find 0 or 255 there, and no pixel needs a test.
     static constexpr int kSteps = 16383;
     static constexpr int kFieldBits = 21;
-    static constexpr std::int64_t kOffset = 1 << 18;
+    static constexpr std::int64_t kOffset = 40960;
+    static constexpr std::size_t kSums = 6 * kOffset + 1;
     std::array<std::array<std::uint64_t, 256>, 3> terms_{};  // [input primary][level]
-    std::array<std::uint8_t, kSteps + 1> encode_{};          // linear step -> 8-bit value
+    std::vector<std::uint8_t> encode_;                       // sum of three terms -> 8-bit value
 };
 
 }  // namespace hueline::colour
