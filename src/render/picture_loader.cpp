@@ -6,9 +6,10 @@
 #include <QImage>
 #include <QImageReader>
 
+#include <unistd.h>
+
 #include <array>
 #include <filesystem>
-#include <fstream>
 
 #include "imaging/codecs/bmp_codec.h"
 #include "imaging/picture/errors.h"
@@ -50,9 +51,16 @@ WorkBitmap readByKind(const std::string& path, PictureKind kind, std::string* da
 // name says; the user is then told that rather than the reader's reason.
 void refuseIfAnotherKind(const std::string& path, PictureKind named) {
     std::array<std::uint8_t, 64> head{};
-    std::ifstream file(path, std::ios::binary);
-    file.read(reinterpret_cast<char*>(head.data()), std::streamsize(head.size()));
-    const PictureKind found = kindFromContent(std::span(head.data(), std::size_t(file.gcount())));
+    ssize_t got = 0;
+    try {
+        // Never a FIFO or a device: reading one could wait for ever.
+        const ReadableFile file = openRegularFile(path);
+        got = ::read(file.fd(), head.data(), head.size());
+    } catch (const FileError&) {
+        return;
+    }
+    if (got <= 0) return;
+    const PictureKind found = kindFromContent(std::span(head.data(), std::size_t(got)));
     const bool sameReader = (found == PictureKind::Heif || found == PictureKind::Avif) &&
                             (named == PictureKind::Heif || named == PictureKind::Avif);
     if (found == PictureKind::Unknown || found == named || sameReader) return;
