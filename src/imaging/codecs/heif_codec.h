@@ -17,8 +17,8 @@ namespace hueline {
 // the file is not applied on top of them. The picture is converted to sRGB
 // by the file's ICC profile (see colour_profile.h), and warnings receives
 // what the user is told when that profile cannot be used. Refuses pictures
-// over kMaxPixels before decoding. Throws FileError naming the file and
-// libheif's reason.
+// over the pixel limit (pixel_limit.h) before decoding. Throws FileError
+// naming the file and libheif's reason.
 WorkBitmap decodeHeif(std::span<const std::uint8_t> bytes, const std::string& name, std::string* warnings = nullptr);
 
 // As decodeHeif, but from the file's thumbnail when it has one that still

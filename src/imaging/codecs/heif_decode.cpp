@@ -14,6 +14,7 @@
 #include "imaging/codecs/file_io.h"
 #include "imaging/codecs/heif_codec.h"
 #include "imaging/picture/errors.h"
+#include "imaging/picture/pixel_limit.h"
 #include "imaging/picture/progress.h"
 
 namespace hueline {
@@ -150,8 +151,7 @@ std::vector<std::uint8_t> profileOf(const heif_image_handle* handle) {
 WorkBitmap decodeImage(const heif_image_handle* handle, const std::string& name) {
     const int width = heif_image_handle_get_width(handle), height = heif_image_handle_get_height(handle);
     if (width <= 0 || height <= 0) throw FileError(name, "its picture has no size");
-    if (std::int64_t(width) * height > kMaxPixels)
-        throw FileError(name, "the picture is larger than 256 megapixels (" + sizeText(width, height) + ")");
+    refuseTooManyPixels(width, height, name);
     const bool wide = heif_image_handle_get_luma_bits_per_pixel(handle) > 8;
     const bool alpha = heif_image_handle_has_alpha_channel(handle) != 0;
     const heif_chroma chroma = wide ? (alpha ? heif_chroma_interleaved_RRGGBBAA_LE : heif_chroma_interleaved_RRGGBB_LE)
@@ -165,7 +165,7 @@ WorkBitmap decodeImage(const heif_image_handle* handle, const std::string& name)
     // The decoded size is what the transforms made of it.
     const int w = heif_image_get_width(image.get(), heif_channel_interleaved);
     const int h = heif_image_get_height(image.get(), heif_channel_interleaved);
-    if (w <= 0 || h <= 0 || std::int64_t(w) * h > kMaxPixels) throw FileError(name, "its picture has no valid size");
+    if (w <= 0 || h <= 0 || tooManyPixels(w, h)) throw FileError(name, "its decoded picture has no valid size");
     WorkBitmap picture;
     try {
         picture = WorkBitmap::uninitialized24(w, h);

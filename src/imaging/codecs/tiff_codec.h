@@ -20,11 +20,11 @@ namespace hueline {
 //   alpha laid over white.
 // The picture is then converted to sRGB by the file's colour profile (see
 // colour_profile.h) and turned upright by its Orientation tag. Refuses
-// pictures over kMaxPixels before allocating. A file whose pixel data
-// breaks off part way still opens, white from where it broke, and
-// warnings then receives what the user is told; a profile that cannot be
-// used is reported there too. Throws FileError naming the file and the
-// reason. Reports progress (see progress.h).
+// pictures over the pixel limit (pixel_limit.h) before allocating. A file
+// whose pixel data breaks off part way still opens, white from where it
+// broke, and warnings then receives what the user is told; a profile that
+// cannot be used is reported there too. Throws FileError naming the file
+// and the reason. Reports progress (see progress.h).
 WorkBitmap decodeTiff(std::span<const std::uint8_t> bytes, const std::string& name, std::string* warnings = nullptr);
 
 WorkBitmap readTiffFile(const std::string& path, std::string* warnings = nullptr);

@@ -14,6 +14,7 @@
 #include "imaging/codecs/tiff_codec.h"
 #include "imaging/codecs/tiff_memory.h"
 #include "imaging/picture/errors.h"
+#include "imaging/picture/pixel_limit.h"
 #include "imaging/picture/progress.h"
 
 namespace hueline {
@@ -233,8 +234,7 @@ Page readPage(tiff::MemoryTiff& file, const std::string& name) {
     if (!TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &p.width) || !TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &p.height) ||
         p.width == 0 || p.height == 0)
         throw FileError(name, "its first page has no picture size");
-    if (std::uint64_t(p.width) * p.height > std::uint64_t(kMaxPixels) || p.width > 0x7FFFFFFF / 4 || p.height > 0x7FFFFFFF)
-        throw FileError(name, "the picture is larger than 256 megapixels (" + sizeText(p) + ")");
+    refuseTooManyPixels(p.width, p.height, name);
     TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &p.bits);
     TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &p.samples);
     TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &p.planar);

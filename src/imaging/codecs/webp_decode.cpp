@@ -20,6 +20,7 @@
 #include "imaging/codecs/orientation.h"
 #include "imaging/codecs/webp_codec.h"
 #include "imaging/picture/errors.h"
+#include "imaging/picture/pixel_limit.h"
 #include "imaging/picture/progress.h"
 
 namespace hueline {
@@ -171,8 +172,7 @@ Container open(std::span<const std::uint8_t> bytes, const std::string& name) {
                                   : "it is not a WebP file");
     c.width = int(WebPDemuxGetI(c.demux.get(), WEBP_FF_CANVAS_WIDTH));
     c.height = int(WebPDemuxGetI(c.demux.get(), WEBP_FF_CANVAS_HEIGHT));
-    if (std::int64_t(c.width) * c.height > kMaxPixels)
-        throw FileError(name, "the picture is larger than 256 megapixels (" + sizeText(c.width, c.height) + ")");
+    refuseTooManyPixels(c.width, c.height, name);
     WebPIterator it;
     if (!WebPDemuxGetFrame(c.demux.get(), 1, &it)) throw FileError(name, "the file ends before its first picture");
     c.first = {{it.fragment.bytes, it.fragment.size}, it.x_offset, it.y_offset, it.width, it.height,

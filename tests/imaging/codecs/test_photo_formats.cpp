@@ -133,7 +133,7 @@ TEST(PhotoFormats, DamagedAndOversizedFilesAreRefusedWithTheReason) {
                                       18, 0, 0, 0, 0x2F, 0xFF, 0xFF, 0xFF, 0x0F};
     webp.resize(38, 0);
     EXPECT_EQ(reasonOf([&] { decodeWebp(webp, "bad"); }),
-              "the picture is larger than 256 megapixels (16384 x 16384 pixels)");
+              "the picture is larger than 256 megapixels (16384 x 16384)");
     // A TIFF of 20000 x 20000 pixels with one byte of pixel data.
     const std::vector<std::uint8_t> tiff = {
         'I', 'I', 42, 0, 8, 0, 0, 0, 4, 0,                 // header, 4 entries
@@ -142,5 +142,5 @@ TEST(PhotoFormats, DamagedAndOversizedFilesAreRefusedWithTheReason) {
         0x11, 1, 4, 0, 1, 0, 0, 0, 8, 0, 0, 0,              // strip at 8
         0x17, 1, 4, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0};  // of 1 byte
     EXPECT_EQ(reasonOf([&] { decodeTiff(tiff, "bad"); }),
-              "the picture is larger than 256 megapixels (20000 x 20000 pixels)");
+              "the picture is larger than 256 megapixels (20000 x 20000)");
 }
