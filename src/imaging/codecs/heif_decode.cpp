@@ -13,6 +13,7 @@
 #include "imaging/codecs/colour_profile.h"
 #include "imaging/codecs/file_io.h"
 #include "imaging/codecs/heif_codec.h"
+#include "imaging/codecs/over_white.h"
 #include "imaging/picture/errors.h"
 #include "imaging/picture/pixel_limit.h"
 #include "imaging/picture/progress.h"
@@ -92,7 +93,7 @@ void storeRows(const heif_image* image, bool premultiplied, WorkBitmap& picture)
             if constexpr (Alpha) {
                 const unsigned clear = 255 - c[3];
                 for (int k = 0; k < 3; ++k)
-                    c[k] = premultiplied ? std::min(255u, c[k] + clear) : (c[k] * c[3] + 255 * clear + 127) / 255;
+                    c[k] = premultiplied ? std::min(255u, c[k] + clear) : overWhite(c[k], c[3]);
             }
             out[3 * x] = std::uint8_t(c[2]);
             out[3 * x + 1] = std::uint8_t(c[1]);

@@ -9,6 +9,7 @@
 
 #include "imaging/codecs/colour_profile.h"
 #include "imaging/codecs/file_io.h"
+#include "imaging/codecs/over_white.h"
 #include "imaging/codecs/png_codec.h"
 #include "imaging/codecs/png_context.h"
 #include "imaging/picture/errors.h"
@@ -38,11 +39,6 @@ struct Source {
         if (error != 0) throw FileError(name, png::reasonFor(error));
     }
 };
-
-// A colour channel of a pixel with opacity alpha laid over white.
-inline std::uint8_t overWhite(unsigned channel, unsigned alpha) {
-    return std::uint8_t((channel * alpha + 255 * (255 - alpha) + 127) / 255);
-}
 
 // Decodes every row, one call per row and pass: target(y) is where
 // libspng writes row y (rowBytes long); then take(y, first, step) hears

@@ -18,6 +18,7 @@
 #include "imaging/codecs/colour_profile.h"
 #include "imaging/codecs/file_io.h"
 #include "imaging/codecs/orientation.h"
+#include "imaging/codecs/over_white.h"
 #include "imaging/codecs/webp_codec.h"
 #include "imaging/picture/errors.h"
 #include "imaging/picture/pixel_limit.h"
@@ -110,7 +111,7 @@ void layOverWhite(const Frame& f, const std::vector<std::uint8_t>& bgra, int dec
         for (int x = 0; x < f.width; ++x) {
             const unsigned a = in[4 * x + 3];
             for (int c = 0; c < 3; ++c)
-                out[3 * x + c] = std::uint8_t((in[4 * x + c] * a + 255 * (255 - a) + 127) / 255);
+                out[3 * x + c] = overWhite(in[4 * x + c], a);
         }
     }
 }
