@@ -33,7 +33,7 @@ WorkBitmap readByKind(const std::string& path, PictureKind kind, std::string* da
     case PictureKind::Tiff: return readTiffFile(path, damage);
     case PictureKind::Icon: return readIconFile(path);
     case PictureKind::Wmf:
-    case PictureKind::Emf: return renderMetafile(readFileBytes(path), path, kind);
+    case PictureKind::Emf: return renderMetafile(readFileBytes(path), path, kind, kMaxMetafilePlayTime, damage);
     case PictureKind::Unknown: break;
     }
     throw FileError(path, "not a picture this program reads");

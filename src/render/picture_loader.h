@@ -26,8 +26,9 @@ namespace hueline {
 // with a FileError saying so.
 // A FIFO, device or folder under a picture's name is refused without
 // waiting on it. A damaged JPEG, WebP or TIFF still opens; damage, when
-// given, receives what is wrong with it, and what became of a colour
-// profile that could not be used (empty when nothing is).
+// given, receives what is wrong with it (empty when nothing is), what
+// became of a colour profile that could not be used, and for a metafile
+// what its text lost to the installed fonts, a line for each.
 // Reports progress and may be cancelled (see progress.h).
 WorkBitmap LoadPictureFile(const std::string& path, std::string* damage = nullptr);
 

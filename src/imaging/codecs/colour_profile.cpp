@@ -266,7 +266,7 @@ std::vector<std::uint8_t> profileForPrimaries(const Chromaticities& c) {
 
 void addWarning(std::string* warnings, const std::string& sentence) {
     if (!warnings || sentence.empty()) return;
-    if (!warnings->empty()) *warnings += ' ';
+    if (!warnings->empty()) *warnings += '\n';
     *warnings += sentence;
 }
 

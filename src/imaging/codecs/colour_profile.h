@@ -41,8 +41,9 @@ struct Chromaticities {
 };
 std::vector<std::uint8_t> profileForPrimaries(const Chromaticities& c);
 
-// Adds a sentence to what the user is told about an opened picture (the
-// readers' damage and warnings). Does nothing without a place to put it.
+// Adds a sentence, on a line of its own, to what the user is told about an
+// opened picture (the readers' damage and warnings). Does nothing without
+// a place to put it.
 void addWarning(std::string* warnings, const std::string& sentence);
 
 }  // namespace hueline
