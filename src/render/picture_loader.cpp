@@ -72,6 +72,8 @@ WorkBitmap LoadPictureFile(const std::string& path, std::string* damage) {
     case PictureKind::Icon: return readIconFile(path, decodePngForIcon);
     case PictureKind::Wmf:
     case PictureKind::Emf: return renderMetafile(readFileBytes(path), path, kindFromName(path));
+    case PictureKind::Svg:  // traced drawings are written, never read
+    case PictureKind::Pdf:
     case PictureKind::Unknown: break;
     }
     throw FileError(path, "not a picture this program reads");

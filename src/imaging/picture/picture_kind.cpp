@@ -37,6 +37,8 @@ PictureKind savedKindFromName(std::string_view name) {
     if (endsWith(upper, ".JPG") || endsWith(upper, ".JPEG")) return PictureKind::Jpeg;
     if (endsWith(upper, ".BMP")) return PictureKind::Bmp;
     if (endsWith(upper, ".PNG")) return PictureKind::Png;
+    if (endsWith(upper, ".SVG")) return PictureKind::Svg;
+    if (endsWith(upper, ".PDF")) return PictureKind::Pdf;
     return PictureKind::Unknown;
 }
 
@@ -45,6 +47,8 @@ std::string_view savedExtension(PictureKind kind) {
     case PictureKind::Jpeg: return ".jpg";
     case PictureKind::Bmp: return ".bmp";
     case PictureKind::Png: return ".png";
+    case PictureKind::Svg: return ".svg";
+    case PictureKind::Pdf: return ".pdf";
     default: return {};
     }
 }
