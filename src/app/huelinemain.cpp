@@ -200,6 +200,8 @@ void TMyPicture::buildMenu() {
     file->setObjectName(QStringLiteral("FileMenu"));
     Open1 = item(file, "Open1", "Open", &TMyPicture::SpeedButton1Click);
     Save1 = item(file, "Save1", "Save", &TMyPicture::SpeedButton2Click);
+    PrintPreview1 = item(file, "PrintPreview1", "Print Preview", &TMyPicture::PrintPreview1Click);
+    Print1 = item(file, "Print1", "Print", &TMyPicture::Print1Click);
     Exit1 = item(file, "Exit1", "Exit", &TMyPicture::Exit1Click);
     QMenu* edit = MainMenu1->addMenu(QStringLiteral("Edit"));
     edit->setObjectName(QStringLiteral("EditMenu"));
@@ -216,6 +218,7 @@ void TMyPicture::buildMenu() {
 
     Open1->setShortcut(QKeySequence::Open);
     Save1->setShortcut(QKeySequence::Save);
+    Print1->setShortcut(QKeySequence::Print);
     Exit1->setShortcut(QKeySequence::Quit);
     Undo1->setShortcut(QKeySequence::Undo);
 }

@@ -9,7 +9,8 @@
 // JPEG opens as far as it decodes, and a message then says so.
 //
 // Save: the format follows the selected filter entry, never the typed
-// name, and its extension is forced onto the name.
+// name, and its extension is forced onto the name. SVG and PDF hold the
+// result's dark pixels traced into curves.
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -47,7 +48,8 @@ const QStringList& openFilters() {
 
 // One entry for each kind Save writes, in the same order.
 const QStringList& saveFilters() {
-    static const QStringList filters = {QStringLiteral("*.jpg"), QStringLiteral("*.bmp"), QStringLiteral("*.png")};
+    static const QStringList filters = {QStringLiteral("*.jpg"), QStringLiteral("*.bmp"), QStringLiteral("*.png"),
+                                        QStringLiteral("*.svg"), QStringLiteral("*.pdf")};
     return filters;
 }
 

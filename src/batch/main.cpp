@@ -2,7 +2,7 @@
 // hueline-batch: the window's commands from the command line, with no
 // window and no display.
 //
-//     hueline-batch [--timings] [--quiet] [--format jpg|bmp|png] [-j N] INPUT OUTPUT [STEP...]
+//     hueline-batch [--timings] [--quiet] [--format jpg|bmp|png|svg|pdf] [-j N] INPUT OUTPUT [STEP...]
 //     hueline-batch [OPTION...] --files-from LIST OUTPUT [STEP...]
 //
 // INPUT is opened as the window opens a picture, the steps run through the
@@ -56,17 +56,18 @@ constexpr int kMaxJobs = 64;
 
 void printUsage(std::FILE* to) {
     std::fprintf(to,
-                 "Usage: %s [--timings] [--quiet] [--format jpg|bmp|png] [-j N] INPUT OUTPUT [STEP...]\n"
+                 "Usage: %s [--timings] [--quiet] [--format jpg|bmp|png|svg|pdf] [-j N] INPUT OUTPUT [STEP...]\n"
                  "       %s [OPTION...] --files-from LIST OUTPUT [STEP...]\n"
                  "\n"
                  "Opens INPUT (BMP, JPEG, PNG, icon or metafile, by the end of its name) into\n"
                  "both panes, runs each STEP in order as its button in the window runs it,\n"
                  "and saves the result pane to OUTPUT: JPEG (quality 90) for a name ending\n"
                  "in .jpg or .jpeg, BMP in the picture's own pixel format for .bmp, PNG\n"
-                 "without loss for .png.\n"
+                 "without loss for .png; for .svg and .pdf its dark pixels traced into\n"
+                 "filled curves, a pixel a unit (a point in the PDF).\n"
                  "When INPUT is a folder, OUTPUT is a folder too (made if missing): every\n"
                  "picture file in INPUT is written there under its own base name, as JPEG,\n"
-                 "BMP or PNG as --format says (jpg when not given). A picture is never\n"
+                 "BMP, PNG, SVG or PDF as --format says (jpg when not given). A picture is never\n"
                  "written over one of the input pictures (the same folder for both is fine\n"
                  "when the names differ); it is reported and skipped, as are entries named\n"
                  "like pictures that are no picture files (folders, FIFOs, broken links).\n"
@@ -88,7 +89,8 @@ void printUsage(std::FILE* to) {
                  "  --files-from LIST    the pictures to do, one name a line, read from the\n"
                  "                       file LIST ('-' for standard input) instead of a folder\n"
                  "  --quiet              no progress bar and no summary line for a folder\n"
-                 "  --format jpg|bmp|png what a folder's pictures are written as\n"
+                 "  --format jpg|bmp|png|svg|pdf\n"
+                 "                       what a folder's pictures are written as\n"
                  "  --help               this text\n"
                  "  --version            the version\n"
                  "\n"
@@ -158,10 +160,10 @@ Options parseArguments(int argc, char** argv) {
             o.filesFrom = optionValue(a, 12, i, argc, argv);
             if (o.filesFrom->empty()) throw batch::UsageError("--files-from needs a file name ('-' for standard input)");
         } else if (isOption(a, "--format")) {
-            if (a == "--format" && i + 1 >= argc) throw batch::UsageError("--format needs a value: jpg, bmp or png");
+            if (a == "--format" && i + 1 >= argc) throw batch::UsageError("--format needs a value: jpg, bmp, png, svg or pdf");
             const std::string value = optionValue(a, 8, i, argc, argv);
-            if (value != "jpg" && value != "bmp" && value != "png")
-                throw batch::UsageError("--format must be jpg, bmp or png, not '" + value + "'");
+            if (value != "jpg" && value != "bmp" && value != "png" && value != "svg" && value != "pdf")
+                throw batch::UsageError("--format must be jpg, bmp, png, svg or pdf, not '" + value + "'");
             o.format = savedKindFromName("." + value);
         } else {
             throw batch::UsageError("unknown option '" + a + "'");
@@ -389,7 +391,7 @@ void processPicture(const std::string& input, const std::string& output, Picture
 int runOne(const Options& o, GuiOnDemand& gui) {
     const PictureKind kind = savedKindFromName(o.output);
     if (kind == PictureKind::Unknown)
-        throw batch::UsageError("OUTPUT must end in .jpg, .jpeg, .bmp or .png: '" + o.output + "'");
+        throw batch::UsageError("OUTPUT must end in .jpg, .jpeg, .bmp, .png, .svg or .pdf: '" + o.output + "'");
     if (o.format) throw batch::UsageError("--format is only for a folder as INPUT; OUTPUT's ending says the kind");
     PictureLog log;
     log.atOnce = true;
