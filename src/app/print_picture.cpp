@@ -35,11 +35,11 @@ void paintImage(QPainter& painter, const QRectF& target, const WorkBitmap& pictu
     painter.drawImage(target, image);
 }
 
-void paintCurves(QPainter& painter, const QRectF& target, const WorkBitmap& picture) {
+void paintCurves(QPainter& painter, const QRectF& target, const TracedOutlines& curves) {
     painter.setRenderHint(QPainter::Antialiasing);
     painter.translate(target.topLeft());
-    painter.scale(target.width() / picture.width(), target.height() / picture.height());
-    painter.fillPath(tracedPath(TracedOutlines(picture)), Qt::black);
+    painter.scale(target.width() / curves.width(), target.height() / curves.height());
+    painter.fillPath(tracedPath(curves), Qt::black);
 }
 
 }  // namespace
@@ -54,8 +54,16 @@ void paintOnPage(QPrinter& printer, const WorkBitmap& picture) {
     }
     const QRectF area(QPointF(0, 0), QSizeF(printer.pageLayout().paintRectPixels(printer.resolution()).size()));
     const QRectF target = placeOnPage(area, picture.width(), picture.height());
-    if (isBlackAndWhite(picture))
-        paintCurves(painter, target, picture);
+    std::optional<TracedOutlines> curves;
+    if (isBlackAndWhite(picture)) {
+        try {
+            curves.emplace(picture);
+        } catch (const TooDetailedToTrace&) {
+            // Noise rather than lines: it prints as well as an image.
+        }
+    }
+    if (curves)
+        paintCurves(painter, target, *curves);
     else
         paintImage(painter, target, picture);
     painter.end();

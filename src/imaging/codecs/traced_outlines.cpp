@@ -3,7 +3,9 @@
 
 #include <potracelib.h>
 
+#include <bit>
 #include <climits>
+#include <string>
 #include <cstdint>
 #include <new>
 #include <vector>
@@ -29,10 +31,19 @@ public:
         bitmap_.dy = (rgb.width() + kWordBits - 1) / kWordBits;
         words_.assign(std::size_t(bitmap_.dy) * std::size_t(rgb.height()), 0);
         bitmap_.map = words_.data();
-        for (int y = 0; y < rgb.height(); ++y)
-            packRow(rgb.row(y), rgb.width(), words_.data() + std::size_t(bitmap_.dy) * std::size_t(rgb.height() - 1 - y));
+        const potrace_word* above = nullptr;
+        for (int y = 0; y < rgb.height(); ++y) {
+            potrace_word* line = words_.data() + std::size_t(bitmap_.dy) * std::size_t(rgb.height() - 1 - y);
+            packRow(rgb.row(y), rgb.width(), line);
+            countEdges(line, above);
+            above = line;
+        }
+        countEdges(nullptr, above);
     }
     const potrace_bitmap_t* get() const { return &bitmap_; }
+    // The length of all outlines together, in pixel sides: what the
+    // tracer's memory grows with.
+    std::uint64_t edges() const { return edges_; }
 
 private:
     static void packRow(const std::uint8_t* bgr, int width, potrace_word* out) {
@@ -49,8 +60,22 @@ private:
         if (bits) *out = word << (kWordBits - bits);
     }
 
+    // Sides between a row and the one above it (or the light beyond the
+    // picture, for a null row), and between neighbours within the row.
+    void countEdges(const potrace_word* line, const potrace_word* above) {
+        potrace_word carry = 0;
+        for (int i = 0; i < bitmap_.dy; ++i) {
+            const potrace_word w = line ? line[i] : 0, up = above ? above[i] : 0;
+            edges_ += std::uint64_t(std::popcount(w ^ up));
+            edges_ += std::uint64_t(std::popcount(w ^ (w >> 1 | carry << (kWordBits - 1))));
+            carry = w & 1;
+        }
+        edges_ += carry;  // a dark last pixel of a row filling its last word
+    }
+
     potrace_bitmap_t bitmap_{};
     std::vector<potrace_word> words_;
+    std::uint64_t edges_ = 0;
 };
 
 struct ParamFree {
@@ -66,6 +91,11 @@ TracedOutlines::TracedOutlines(const WorkBitmap& picture) : width_(picture.width
     if (!param) throw std::bad_alloc();
     {
         const DarkBitmap dark(picture);
+        if (dark.edges() > kMaxTracedEdges)
+            throw TooDetailedToTrace("The drawing is too detailed to trace: its outlines run " +
+                                     std::to_string(dark.edges()) + " pixel sides, more than the " +
+                                     std::to_string(kMaxTracedEdges) +
+                                     " the tracer takes on. Save it as PNG, or make it simpler (Median, Erode) first.");
         state_.reset(potrace_trace(param.get(), dark.get()));
     }
     if (!state_ || state_->status != POTRACE_STATUS_OK) throw std::bad_alloc();

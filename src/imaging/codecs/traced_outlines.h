@@ -9,13 +9,26 @@
 // down, pixel (x, y) covering the square from (x, y) to (x + 1, y + 1).
 #pragma once
 
+#include <cstdint>
 #include <memory>
 
+#include "imaging/picture/errors.h"
 #include "imaging/picture/work_bitmap.h"
 
 struct potrace_state_s;
 
 namespace hueline {
+
+// The tracer holds about 120 bytes for each pixel side of outline until
+// it is done: a drawing's lines cost little, but noise or a fine dither
+// has an outline around nearly every pixel. Beyond this many sides
+// (about 2 GB) a picture is refused before tracing starts.
+inline constexpr std::uint64_t kMaxTracedEdges = 16'000'000;
+
+class TooDetailedToTrace : public UserError {
+public:
+    using UserError::UserError;
+};
 
 struct OutlinePoint {
     double x = 0, y = 0;
@@ -37,7 +50,8 @@ public:
 class TracedOutlines {
 public:
     // Traces the picture (any size, an empty one included). Throws
-    // std::bad_alloc when the tracer runs out of memory.
+    // TooDetailedToTrace for a picture whose outlines are longer than
+    // kMaxTracedEdges, std::bad_alloc when the tracer runs out of memory.
     explicit TracedOutlines(const WorkBitmap& picture);
 
     int width() const { return width_; }

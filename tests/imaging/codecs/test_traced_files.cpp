@@ -14,6 +14,7 @@
 #include "imaging/codecs/jpeg_codec.h"
 #include "imaging/codecs/picture_writer.h"
 #include "imaging/codecs/png_codec.h"
+#include "imaging/codecs/traced_outlines.h"
 #include "imaging/ops/morphology.h"
 #include "imaging/picture/errors.h"
 #include "imaging/picture/luminance.h"
@@ -172,8 +173,15 @@ TEST_P(TracedFile, ShowsTheDarkPixelsOfRealPicturesAtOnePixelAUnit) {
 INSTANTIATE_TEST_SUITE_P(SvgAndPdf, TracedFile, ::testing::Values(PictureKind::Svg, PictureKind::Pdf),
                          [](const auto& info) { return info.param == PictureKind::Svg ? "Svg" : "Pdf"; });
 
-TEST(TracedFiles, RefuseAnEmptyPictureAndAFolderThatIsNotThereLeavingNothing) {
+TEST(TracedFiles, RefuseAnEmptyPictureAFolderThatIsNotThereAndNoiseLeavingNothing) {
     const TempFolder dir;
+    // A checkerboard of 3000 x 3000 has an outline side at nearly every
+    // side of every pixel, 18 million in all: refused before the tracer
+    // takes its gigabytes.
+    WorkBitmap fine = WorkBitmap::uninitialized24(3000, 3000);
+    for (int y = 0; y < fine.height(); ++y)
+        for (int x = 0; x < fine.width(); ++x) std::memset(fine.row(y) + 3 * x, (x + y) % 2 ? 0 : 255, 3);
+    EXPECT_THROW(writePictureFile(fine, dir / "noise.svg", PictureKind::Svg), TooDetailedToTrace);
     for (const PictureKind kind : {PictureKind::Svg, PictureKind::Pdf}) {
         EXPECT_THROW(writePictureFile(WorkBitmap(), dir / "empty.svg", kind), UserError);
         const std::string missing = dir / "no such folder/drawing.svg";
