@@ -147,6 +147,19 @@ void draw(QPainter& p, ButtonArt art) {
         }
         case ButtonArt::Give: horizontalArrow(p, true); break;
         case ButtonArt::Get: horizontalArrow(p, false); break;
+        case ButtonArt::Print: {
+            p.setPen(QPen(QColor(60, 60, 60), 1));
+            p.setBrush(Qt::white);
+            p.drawRect(QRectF(6.5, 1.5, 11, 7));
+            p.setBrush(QColor(150, 150, 160));
+            p.drawRoundedRect(QRectF(2.5, 7.5, 19, 8), 1.5, 1.5);
+            p.setBrush(Qt::white);
+            p.drawRect(QRectF(6.5, 13.5, 11, 5));
+            p.setPen(QPen(QColor(60, 60, 60), 1));
+            p.drawLine(QPointF(8, 16), QPointF(16, 16));
+            p.fillRect(QRectF(18, 9.5, 2, 1.5), QColor(0, 160, 60));
+            break;
+        }
         case ButtonArt::Select: {
             p.setPen(QPen(Qt::black, 1, Qt::DashLine));
             p.setBrush(Qt::NoBrush);

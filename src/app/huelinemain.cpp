@@ -251,6 +251,15 @@ void TMyPicture::buildToolBar() {
     panel5Group_ =
         radioGroup(this, {SpeedButton5, SpeedButton6, SpeedButton7, SpeedButton8, SpeedButton9, SpeedButton10});
 
+    // Print, a strip of its own after the others; one button, so it pops
+    // up again after its click.
+    Panel7 = new QFrame(ControlBar1);
+    Panel7->setObjectName(QStringLiteral("Panel7"));
+    Panel7->setGeometry(301, 2, 30, 22);
+    SpeedButton18 = makeToolButton(Panel7, "SpeedButton18", "Print the result", ButtonArt::Print, {3, 0});
+    SpeedButton18->setCheckable(false);
+    connect(SpeedButton18, &QToolButton::clicked, this, &TMyPicture::Print1Click);
+
     connect(SpeedButton1, &QToolButton::clicked, this, &TMyPicture::SpeedButton1Click);
     connect(SpeedButton2, &QToolButton::clicked, this, &TMyPicture::SpeedButton2Click);
     connect(SpeedButton3, &QToolButton::clicked, this, &TMyPicture::SpeedButton3Click);

@@ -73,8 +73,9 @@ public:
     QFrame* ControlBar1;
     QFrame* Panel4;  // SpeedButton1 .. SpeedButton4
     QFrame* Panel5;  // SpeedButton5 .. SpeedButton10
+    QFrame* Panel7;  // SpeedButton18 (Print)
     QToolButton *SpeedButton1, *SpeedButton2, *SpeedButton3, *SpeedButton4, *SpeedButton5, *SpeedButton6,
-        *SpeedButton7, *SpeedButton8, *SpeedButton9, *SpeedButton10;
+        *SpeedButton7, *SpeedButton8, *SpeedButton9, *SpeedButton10, *SpeedButton18;
 
     QScrollArea* ScrollBox2;  // source pane
     PicturePane* Image2;
