@@ -87,6 +87,7 @@ struct ParamFree {
 void TracedOutlines::StateFree::operator()(potrace_state_s* state) const { potrace_state_free(state); }
 
 TracedOutlines::TracedOutlines(const WorkBitmap& picture) : width_(picture.width()), height_(picture.height()) {
+    if (picture.empty()) return;  // nothing to trace, and potrace wants a bitmap
     const std::unique_ptr<potrace_param_t, ParamFree> param(potrace_param_default());
     if (!param) throw std::bad_alloc();
     {
@@ -101,7 +102,7 @@ TracedOutlines::TracedOutlines(const WorkBitmap& picture) : width_(picture.width
     if (!state_ || state_->status != POTRACE_STATUS_OK) throw std::bad_alloc();
 }
 
-bool TracedOutlines::empty() const { return state_->plist == nullptr; }
+bool TracedOutlines::empty() const { return !state_ || !state_->plist; }
 
 namespace {
 
@@ -128,7 +129,7 @@ void TracedOutlines::draw(OutlineSink& sink) const {
     // children the islands inside it. Islands wait on a stack of their own
     // rather than in recursion, however deep the nesting goes.
     std::vector<const potrace_path_t*> levels;
-    if (state_->plist) levels.push_back(state_->plist);
+    if (!empty()) levels.push_back(state_->plist);
     while (!levels.empty()) {
         const potrace_path_t* first = levels.back();
         levels.pop_back();

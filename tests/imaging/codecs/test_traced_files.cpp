@@ -182,6 +182,7 @@ TEST(TracedFiles, RefuseAnEmptyPictureAFolderThatIsNotThereAndNoiseLeavingNothin
     for (int y = 0; y < fine.height(); ++y)
         for (int x = 0; x < fine.width(); ++x) std::memset(fine.row(y) + 3 * x, (x + y) % 2 ? 0 : 255, 3);
     EXPECT_THROW(writePictureFile(fine, dir / "noise.svg", PictureKind::Svg), TooDetailedToTrace);
+    EXPECT_TRUE(TracedOutlines(WorkBitmap()).empty());
     for (const PictureKind kind : {PictureKind::Svg, PictureKind::Pdf}) {
         EXPECT_THROW(writePictureFile(WorkBitmap(), dir / "empty.svg", kind), UserError);
         const std::string missing = dir / "no such folder/drawing.svg";
