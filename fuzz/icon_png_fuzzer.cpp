@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target: PNG images inside icons, through the icon reader and the
-// window's own PNG decoder (Qt's). The input is the PNG image; the target
+// PNG decoder that icons use. The input is the PNG image; the target
 // wraps it as the one image of an icon file, so that every mutation
 // reaches the PNG decoder instead of breaking the icon's directory.
 #include <cstddef>
@@ -11,7 +11,6 @@
 #include "fuzz_support.h"
 #include "imaging/codecs/icon_reader.h"
 #include "imaging/picture/errors.h"
-#include "render/picture_loader.h"
 
 namespace {
 
@@ -48,7 +47,7 @@ std::vector<std::uint8_t> iconHolding(const std::uint8_t* png, std::size_t size)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::vector<std::uint8_t> icon = iconHolding(data, size);
     try {
-        hueline::fuzzing::touchPicture(hueline::decodeIcon(icon, "fuzz.ico", hueline::decodePngForIcon));
+        hueline::fuzzing::touchPicture(hueline::decodeIcon(icon, "fuzz.ico"));
     } catch (const hueline::UserError&) {
     }
     return 0;

@@ -179,8 +179,8 @@ Options parseArguments(int argc, char** argv) {
     return o;
 }
 
-// Icons may hold PNG images and metafiles draw text: both go through Qt's
-// painting, which wants an application object. It is made only when such
+// Metafiles draw text and shapes through Qt's painting, which wants an
+// application object. It is made only when such
 // a file comes, on the offscreen platform unless one is asked for, and is
 // owned by main() so that it goes before Qt's own globals do. A folder run
 // makes it on the main thread before its pictures are started.
@@ -204,7 +204,7 @@ public:
 private:
     static bool needsQt(const std::string& path) {
         const PictureKind kind = kindFromName(path);
-        return kind == PictureKind::Icon || kind == PictureKind::Wmf || kind == PictureKind::Emf;
+        return kind == PictureKind::Wmf || kind == PictureKind::Emf;
     }
 
     std::mutex qtPainting_;

@@ -2,8 +2,6 @@
 // Turning one picture file into a WorkBitmap, by the end of its name.
 #pragma once
 
-#include <cstdint>
-#include <span>
 #include <string>
 
 #include "imaging/picture/work_bitmap.h"
@@ -31,11 +29,5 @@ WorkBitmap LoadPictureFile(const std::string& path, std::string* damage = nullpt
 // LoadPictureFile, but a JPEG is decoded reduced by libjpeg as far as it
 // still covers the box.
 WorkBitmap LoadPreviewPicture(const std::string& path, int boxWidth, int boxHeight);
-
-// Decodes the PNG image that an icon entry holds into a 32-bit picture
-// whose alpha sits in masks().alpha (0xFF000000). Refuses images over
-// 1024 x 1024 before decoding them. Throws UserError when the bytes are
-// not a PNG image it can read.
-WorkBitmap decodePngForIcon(std::span<const std::uint8_t> bytes);
 
 }  // namespace hueline

@@ -19,6 +19,7 @@
 #include "imaging/codecs/file_io.h"
 #include "imaging/codecs/icon_reader.h"
 #include "imaging/codecs/jpeg_codec.h"
+#include "imaging/codecs/png_codec.h"
 #include "render/picture_loader.h"
 
 namespace fs = std::filesystem;

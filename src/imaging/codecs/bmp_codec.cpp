@@ -20,27 +20,19 @@
 #include <new>
 #include <optional>
 
+#include "imaging/picture/dib.h"
 #include "imaging/picture/errors.h"
 #include "imaging/codecs/file_io.h"
-#include "imaging/codecs/little_endian.h"
+#include "imaging/picture/little_endian.h"
+#include "imaging/picture/pixel_limit.h"
 #include "imaging/picture/progress.h"
 
 namespace hueline {
 namespace {
 
-enum Compression : std::uint32_t {
-    kRgb = 0,
-    kRle8 = 1,
-    kRle4 = 2,
-    kBitfields = 3,
-    kJpeg = 4,
-    kPng = 5,
-    kAlphaBitfields = 6,
-};
+using namespace dib;
 
 constexpr std::uint32_t kFileHeaderSize = 14;
-constexpr std::uint32_t kInfoHeaderSize = 40;
-constexpr std::uint32_t kV4HeaderSize = 108;
 
 // An RLE file may describe at most this many pixels per byte of compressed
 // data. A full run is 255 pixels in two bytes; the rest is room for skips.
@@ -92,56 +84,21 @@ void checkMasks(const ChannelMasks& m, int bpp, const std::string& name) {
         fail(name, "the alpha mask " + hex(m.alpha) + " is not usable");
 }
 
-// Reads the info header at bytes[infoAt], its masks and palette, and checks
-// them against the bytes. pixelOffset is where a file header says the pixels
-// are; without one (a bare device-independent bitmap) they follow the
-// palette. totalLength is the length of the whole data, which may be more
-// than the bytes given when only the head of a file has been read.
-DibLayout parseLayout(std::span<const std::uint8_t> bytes, std::size_t infoAt, std::optional<std::uint64_t> pixelOffset,
-                      std::uint64_t totalLength, const std::string& name, bool iconHalves) {
+// The info header at bytes[infoAt], all of it there, of a known version.
+InfoHeader readHeader(std::span<const std::uint8_t> bytes, std::size_t infoAt, const std::string& name) {
     if (bytes.size() < infoAt + 4) fail(name, "the file ends inside its header");
-    const std::uint8_t* h = bytes.data() + infoAt;
-    const std::uint32_t hs = le32(h);
-    switch (hs) {
-    case 12:   // the old core header
-    case 16:   // the second-generation header, cut short
-    case 40:   // the info header
-    case 52:   // with colour masks
-    case 56:   // with colour and alpha masks
-    case 64:   // the second-generation header, full
-    case 108:  // version 4
-    case 124:  // version 5
-        break;
-    default: fail(name, "unknown header size (" + std::to_string(hs) + " bytes)");
-    }
+    const std::uint32_t hs = le32(bytes.data() + infoAt);
+    if (!knownHeaderSize(hs)) fail(name, "unknown header size (" + std::to_string(hs) + " bytes)");
     if (bytes.size() - infoAt < hs) fail(name, "the file ends inside its header");
-    const bool core = hs == 12;
-    const bool secondGeneration = hs == 16 || hs == 64;
-    auto field32 = [&](std::uint32_t at) { return at + 4 <= hs ? le32(h + at) : 0u; };
+    return readInfoHeader(bytes.subspan(infoAt));
+}
 
-    std::int64_t width, height;
-    std::uint32_t planes, bpp, compression = kRgb, sizeImage = 0, clrUsed = 0;
-    std::int32_t xDensity = 0, yDensity = 0;
-    if (core) {
-        width = le16(h + 4);
-        height = le16(h + 6);
-        planes = le16(h + 8);
-        bpp = le16(h + 10);
-    } else {
-        width = std::int32_t(le32(h + 4));
-        height = std::int32_t(le32(h + 8));
-        planes = le16(h + 12);
-        bpp = le16(h + 14);
-        compression = field32(16);
-        sizeImage = field32(20);
-        xDensity = std::int32_t(field32(24));
-        yDensity = std::int32_t(field32(28));
-        clrUsed = field32(32);
-    }
-
-    if (planes != 1) fail(name, "the header is damaged (" + std::to_string(planes) + " planes instead of 1)");
-    if (secondGeneration && compression == 3) fail(name, "Huffman-compressed pictures are not supported");
-    if (secondGeneration && compression == 4) fail(name, "RLE24-compressed pictures are not supported");
+// Refuses planes, compressions and depths this reader does not decode.
+void checkCoding(const InfoHeader& h, const std::string& name) {
+    const std::uint32_t compression = h.compression, bpp = h.bitCount;
+    if (h.planes != 1) fail(name, "the header is damaged (" + std::to_string(h.planes) + " planes instead of 1)");
+    if (h.secondGeneration() && compression == 3) fail(name, "Huffman-compressed pictures are not supported");
+    if (h.secondGeneration() && compression == 4) fail(name, "RLE24-compressed pictures are not supported");
     if (compression == kJpeg) fail(name, "a JPEG picture inside a BMP file is not supported");
     if (compression == kPng) fail(name, "a PNG picture inside a BMP file is not supported");
     if (compression > kAlphaBitfields) fail(name, "unknown compression (" + std::to_string(compression) + ")");
@@ -156,63 +113,60 @@ DibLayout parseLayout(std::span<const std::uint8_t> bytes, std::size_t infoAt, s
     case 64: fail(name, "64-bit pictures are not supported");
     default: fail(name, "unsupported bit depth (" + std::to_string(bpp) + ")");
     }
-    const bool bitfields = compression == kBitfields || compression == kAlphaBitfields;
     if ((compression == kRle8 && bpp != 8) || (compression == kRle4 && bpp != 4) ||
-        (bitfields && bpp != 16 && bpp != 32))
+        (h.bitfields() && bpp != 16 && bpp != 32))
         fail(name, "the compression does not fit a " + std::to_string(bpp) + "-bit picture");
+}
 
+// Checks the picture's size and density and fills the layout's size,
+// depth and coding.
+void sizeLayout(const InfoHeader& h, bool iconHalves, const std::string& name, DibLayout& layout) {
+    const std::int64_t width = h.width, height = h.height;
     if (width < 0) fail(name, "impossible width (" + std::to_string(width) + ")");
     if (width == 0 || height == 0) fail(name, "the picture has no pixels (" + std::to_string(width) + " x " +
                                                   std::to_string(height) + ")");
     const bool topDown = height < 0;
     std::int64_t rows = topDown ? -height : height;
-    if (topDown && (compression == kRle8 || compression == kRle4))
-        fail(name, "a compressed picture cannot be stored top-down");
+    if (topDown && h.rle()) fail(name, "a compressed picture cannot be stored top-down");
     if (iconHalves) {
         rows /= 2;
         if (rows == 0) fail(name, "the icon image has no rows");
     }
-    if (width * rows > kMaxPixels)
-        fail(name, "the picture is larger than 256 megapixels (" + std::to_string(width) + " x " +
-                       std::to_string(rows) + ")");
-    if (xDensity > 0 && yDensity > 0 &&
-        std::max(xDensity, yDensity) / std::min(xDensity, yDensity) > 100)
-        fail(name, "the header is damaged (impossible pixel density " + std::to_string(xDensity) + " x " +
-                       std::to_string(yDensity) + " per metre)");
-
-    DibLayout layout;
+    refuseTooManyPixels(width, rows, name);
+    const std::int32_t xd = h.xDensity, yd = h.yDensity;
+    if (xd > 0 && yd > 0 && std::max(xd, yd) / std::min(xd, yd) > 100)
+        fail(name, "the header is damaged (impossible pixel density " + std::to_string(xd) + " x " +
+                       std::to_string(yd) + " per metre)");
     layout.width = int(width);
     layout.height = int(rows);
     layout.topDown = topDown;
-    layout.bpp = int(bpp);
-    layout.coding = compression == kRle8 ? Coding::Rle8 : compression == kRle4 ? Coding::Rle4 : Coding::Raw;
-    layout.stride = (std::size_t(width) * bpp + 31) / 32 * 4;
+    layout.bpp = int(h.bitCount);
+    layout.coding = h.compression == kRle8 ? Coding::Rle8 : h.compression == kRle4 ? Coding::Rle4 : Coding::Raw;
+    layout.stride = std::size_t(rowBytes(std::uint64_t(width), h.bitCount));
+}
 
-    // Channel masks: inside the larger headers, after the 40-byte one.
-    std::uint64_t headerEnd = std::uint64_t(infoAt) + hs;
-    if (bpp == 16 || bpp == 32) {
-        layout.masks = defaultMasks(bpp == 16 ? PixelFormat::Bits16 : PixelFormat::Bits32);
-        if (bitfields) {
-            const std::uint8_t* m = h + 40;
-            const bool alpha = compression == kAlphaBitfields || hs >= 56;
-            if (hs < 52) {
-                const std::uint32_t extra = compression == kAlphaBitfields ? 16 : 12;
-                if (bytes.size() < headerEnd + extra) fail(name, "the file ends inside its colour masks");
-                m = h + hs;
-                headerEnd += extra;
-            } else if (hs < 56 && compression == kAlphaBitfields) {
-                // The 52-byte header holds three masks; the alpha mask follows it.
-                if (bytes.size() < headerEnd + 4) fail(name, "the file ends inside its colour masks");
-                headerEnd += 4;
-            }
-            layout.masks = {le32(m), le32(m + 4), le32(m + 8), alpha ? le32(m + 12) : 0u};
-            checkMasks(layout.masks, int(bpp), name);
-        }
-    }
+// The channel masks of 16- and 32-bit pictures; returns where the header
+// and the masks end.
+std::uint64_t readMasks(const InfoHeader& h, std::span<const std::uint8_t> bytes, std::size_t infoAt,
+                        const std::string& name, DibLayout& layout) {
+    const std::uint64_t headerEnd = std::uint64_t(infoAt) + h.size, extra = maskBytesAfter(h);
+    if (h.bitCount != 16 && h.bitCount != 32) return headerEnd;
+    layout.masks = defaultMasks(h.bitCount == 16 ? PixelFormat::Bits16 : PixelFormat::Bits32);
+    if (!h.bitfields()) return headerEnd;
+    if (bytes.size() < headerEnd + extra) fail(name, "the file ends inside its colour masks");
+    const std::uint8_t* m = bytes.data() + infoAt + masksAt(h);
+    layout.masks = {le32(m), le32(m + 4), le32(m + 8), masksHaveAlpha(h) ? le32(m + 12) : 0u};
+    checkMasks(layout.masks, int(h.bitCount), name);
+    return headerEnd + extra;
+}
 
-    // The palette: 3-byte entries after the core header, 4-byte ones after
-    // the others.
-    const std::uint64_t entrySize = core ? 3 : 4;
+// The palette after the header and masks, and where the pixels start:
+// where a file header says, or without one (a bare device-independent
+// bitmap) right after the palette.
+void readPaletteAndStart(const InfoHeader& h, std::span<const std::uint8_t> bytes, std::uint64_t headerEnd,
+                         std::optional<std::uint64_t> pixelOffset, std::uint64_t totalLength, const std::string& name,
+                         DibLayout& layout) {
+    const std::uint64_t entrySize = h.entryBytes(), bpp = h.bitCount, clrUsed = h.colorsUsed;
     std::uint64_t entries = bpp <= 8 ? (clrUsed ? clrUsed : 1u << bpp) : clrUsed;
     if (pixelOffset) {
         if (*pixelOffset < headerEnd) fail(name, "the pixel data offset points into the header");
@@ -231,25 +185,40 @@ DibLayout parseLayout(std::span<const std::uint8_t> bytes, std::size_t infoAt, s
             fail(name, "the palette claims " + std::to_string(entries) + " colours, more than the file holds");
         layout.pixelStart = headerEnd + entries * entrySize;
     }
-    if (bpp <= 8) {
-        const std::uint64_t kept = std::min<std::uint64_t>(entries, 1u << bpp);
-        if (bytes.size() < headerEnd + kept * entrySize) fail(name, "the file ends inside its palette");
-        layout.palette.resize(std::size_t(kept));
-        const std::uint8_t* p = bytes.data() + headerEnd;
-        for (std::size_t i = 0; i < layout.palette.size(); ++i, p += entrySize)
-            layout.palette[i] = {p[0], p[1], p[2]};
-    }
+    if (bpp > 8) return;
+    const std::uint64_t kept = std::min<std::uint64_t>(entries, 1u << bpp);
+    if (bytes.size() < headerEnd + kept * entrySize) fail(name, "the file ends inside its palette");
+    layout.palette = readPalette(bytes.data() + headerEnd, std::size_t(kept), std::uint32_t(entrySize));
+}
 
+// Checks that the pixels the layout claims fit in the data there is.
+void checkPixelRoom(const InfoHeader& h, const DibLayout& layout, std::uint64_t totalLength, const std::string& name) {
     const std::uint64_t available = totalLength - layout.pixelStart;
+    const std::uint64_t width = std::uint64_t(layout.width), rows = std::uint64_t(layout.height);
     if (layout.coding == Coding::Raw) {
-        if (std::uint64_t(layout.stride) * std::uint64_t(rows) > available) fail(name, "the file ends before its pixels");
-    } else if (std::uint64_t(width) * std::uint64_t(rows) > available * kMaxRlePixelsPerByte) {
+        if (std::uint64_t(layout.stride) * rows > available) fail(name, "the file ends before its pixels");
+    } else if (width * rows > available * kMaxRlePixelsPerByte) {
         fail(name, "the compressed pixel data is too short for a " + std::to_string(width) + " x " +
                        std::to_string(rows) + " picture");
     }
     // The stated size of the pixel data is only a hint, but one larger than
     // the file marks a broken header.
-    if (sizeImage > available) fail(name, "the header is damaged (it claims more pixel data than the file holds)");
+    if (h.sizeImage > available) fail(name, "the header is damaged (it claims more pixel data than the file holds)");
+}
+
+// Reads the info header at bytes[infoAt], its masks and palette, and checks
+// them against the bytes. pixelOffset is where a file header says the pixels
+// are. totalLength is the length of the whole data, which may be more
+// than the bytes given when only the head of a file has been read.
+DibLayout parseLayout(std::span<const std::uint8_t> bytes, std::size_t infoAt, std::optional<std::uint64_t> pixelOffset,
+                      std::uint64_t totalLength, const std::string& name, bool iconHalves) {
+    const InfoHeader h = readHeader(bytes, infoAt, name);
+    checkCoding(h, name);
+    DibLayout layout;
+    sizeLayout(h, iconHalves, name, layout);
+    const std::uint64_t headerEnd = readMasks(h, bytes, infoAt, name, layout);
+    readPaletteAndStart(h, bytes, headerEnd, pixelOffset, totalLength, name, layout);
+    checkPixelRoom(h, layout, totalLength, name);
     return layout;
 }
 
@@ -290,67 +259,49 @@ void checkIndices(const std::uint8_t* row, int width, int bpp, std::size_t palet
 
 PixelFormat formatFor(int bpp) { return PixelFormat(bpp); }
 
-// Runs of RLE8 and RLE4 data, written into an indexed picture whose pixels
-// start at index 0. Every run and skip is checked against the picture.
-void decodeRle(const DibLayout& layout, std::span<const std::uint8_t> data, WorkBitmap& out, const std::string& name) {
-    const bool four = layout.coding == Coding::Rle4;
-    const int w = layout.width, h = layout.height;
-    auto put = [four](std::uint8_t* row, int x, unsigned v) {
-        if (!four) {
-            row[x] = std::uint8_t(v);
-        } else if (x & 1) {
-            row[x >> 1] = std::uint8_t((row[x >> 1] & 0xF0) | (v & 0x0F));
-        } else {
-            row[x >> 1] = std::uint8_t((row[x >> 1] & 0x0F) | (v & 0x0F) << 4);
-        }
-    };
-    auto damaged = [&](const char* why) { fail(name, std::string("the compressed pixels are damaged (") + why + ")"); };
+// Writes the runs of RLE8 and RLE4 data into an indexed picture, checking
+// every run and skip against it.
+class RleWriter {
+public:
+    RleWriter(WorkBitmap& out, const std::string& name) : out_(out), name_(name) {}
 
-    const std::uint8_t* p = data.data();
-    const std::uint8_t* const end = p + data.size();
-    int x = 0, y = 0;  // y counts stored rows from the bottom
-    while (end - p >= 2) {
-        const unsigned count = p[0], value = p[1];
-        p += 2;
-        if (count > 0) {
-            if (y >= h) damaged("a run lies below the last row");
-            if (x + int(count) > w) damaged("a run goes past the end of a row");
-            std::uint8_t* row = out.row(h - 1 - y);
-            if (!four) {
-                std::memset(row + x, int(value), count);
-            } else {
-                for (unsigned i = 0; i < count; ++i) put(row, x + int(i), (i & 1) ? value & 15 : value >> 4);
-            }
-            x += int(count);
-        } else if (value == 0) {  // end of row
-            x = 0;
-            ++y;
-        } else if (value == 1) {  // end of picture
-            return;
-        } else if (value == 2) {  // skip right and up
-            if (end - p < 2) damaged("the data ends inside a skip");
-            x += p[0];
-            y += p[1];
-            p += 2;
-            if (x > w || y >= h) damaged("a skip leaves the picture");
-        } else {  // a literal run of `value` pixels, padded to whole words
-            const std::size_t bytes = four ? (value + 1) / 2 : value;
-            const std::size_t padded = (bytes + 1) & ~std::size_t(1);
-            if (std::size_t(end - p) < bytes) damaged("the data ends inside a run");
-            if (y >= h) damaged("a run lies below the last row");
-            if (x + int(value) > w) damaged("a run goes past the end of a row");
-            std::uint8_t* row = out.row(h - 1 - y);
-            if (!four) {
-                std::memcpy(row + x, p, value);
-            } else {
-                for (unsigned i = 0; i < value; ++i) put(row, x + int(i), (i & 1) ? p[i / 2] & 15 : p[i / 2] >> 4);
-            }
-            x += int(value);
-            p += std::min<std::size_t>(padded, std::size_t(end - p));
-        }
+    bool more(std::int64_t) const { return true; }
+    void skipped(std::int64_t x, std::int64_t y) const {
+        if (x > out_.width() || y >= out_.height()) damaged("a skip leaves the picture");
     }
-    // The data may stop without an end-of-picture code; the rest of the
-    // picture then keeps colour 0.
+    void run(const RleRun& r) {
+        if (r.y >= out_.height()) damaged("a run lies below the last row");
+        if (r.x + std::int64_t(r.count) > out_.width()) damaged("a run goes past the end of a row");
+        std::uint8_t* row = out_.row(out_.height() - 1 - int(r.y));
+        if (!r.four && r.literal) std::memcpy(row + r.x, r.literal, r.count);
+        else if (!r.four) std::memset(row + r.x, int(r.value), r.count);
+        else for (unsigned i = 0; i < r.count; ++i) putNibble(row, r.x + i, r.at(i));
+    }
+    [[noreturn]] void damaged(const char* why) const {
+        fail(name_, std::string("the compressed pixels are damaged (") + why + ")");
+    }
+
+private:
+    static void putNibble(std::uint8_t* row, std::int64_t x, unsigned v) {
+        std::uint8_t& b = row[x >> 1];
+        b = x & 1 ? std::uint8_t((b & 0xF0) | (v & 0x0F)) : std::uint8_t((b & 0x0F) | (v & 0x0F) << 4);
+    }
+
+    WorkBitmap& out_;
+    const std::string& name_;
+};
+
+// Runs of RLE8 and RLE4 data, written into an indexed picture whose pixels
+// start at index 0. The data may stop without an end-of-picture code; the
+// rest of the picture then keeps colour 0.
+void decodeRle(const DibLayout& layout, std::span<const std::uint8_t> data, WorkBitmap& out, const std::string& name) {
+    RleWriter writer(out, name);
+    switch (walkRle(data, layout.coding == Coding::Rle4, writer)) {
+    case RleEnd::InsideSkip: writer.damaged("the data ends inside a skip");
+    case RleEnd::InsideRun: writer.damaged("the data ends inside a run");
+    case RleEnd::Data:
+    case RleEnd::Picture: break;
+    }
 }
 
 // True for layouts whose stored rows are the rows of the picture returned,
@@ -419,19 +370,10 @@ WorkBitmap decodePixels(const DibLayout& layout, std::span<const std::uint8_t> b
     return out;
 }
 
-// Reads the pixel rows of a layout stored as is straight from the file into
-// the picture's rows, in as few system calls as the rows allow.
-void readRowsInto(int fd, const DibLayout& layout, WorkBitmap& out, const std::string& path) {
-    const int h = layout.height;
-    const std::size_t used = usedBytes(layout), padding = layout.stride - used;
-    static std::uint8_t discard[4];  // the row padding of the file goes here
-    std::vector<iovec> parts;
-    parts.reserve(std::size_t(h) * (padding ? 2 : 1));
-    for (int stored = 0; stored < h; ++stored) {
-        parts.push_back({out.row(layout.topDown ? stored : h - 1 - stored), used});
-        if (padding) parts.push_back({discard, padding});
-    }
-    off_t at = off_t(layout.pixelStart);
+// Reads the bytes the parts describe from the file at `at` on, in as few
+// system calls as they allow; advances at past them.
+void readParts(int fd, std::vector<iovec>& parts, off_t& at, const DibLayout& layout, const std::string& path) {
+    const double total = double(std::uint64_t(layout.stride) * std::uint64_t(layout.height));
     std::size_t next = 0;
     while (next < parts.size()) {
         const int count = int(std::min<std::size_t>(parts.size() - next, IOV_MAX));
@@ -442,7 +384,7 @@ void readRowsInto(int fd, const DibLayout& layout, WorkBitmap& out, const std::s
         }
         if (n == 0) fail(path, "the file ends before its pixels");  // it shrank while we read it
         at += n;
-        reportProgress(double(at - off_t(layout.pixelStart)) / double(std::uint64_t(layout.stride) * std::uint64_t(h)));
+        reportProgress(double(at - off_t(layout.pixelStart)) / total);
         for (std::size_t left = std::size_t(n); left > 0;) {
             iovec& part = parts[next];
             const std::size_t take = std::min(left, part.iov_len);
@@ -451,6 +393,27 @@ void readRowsInto(int fd, const DibLayout& layout, WorkBitmap& out, const std::s
             left -= take;
             if (part.iov_len == 0) ++next;
         }
+    }
+}
+
+// Reads the pixel rows of a layout stored as is straight from the file into
+// the picture's rows, a block of rows (one system call's worth) at a time,
+// so that the bookkeeping stays small however many rows there are.
+void readRowsInto(int fd, const DibLayout& layout, WorkBitmap& out, const std::string& path) {
+    const int h = layout.height;
+    const std::size_t used = usedBytes(layout), padding = layout.stride - used;
+    std::uint8_t discard[4];  // the row padding of the file goes here
+    const int rowsPerBlock = padding ? IOV_MAX / 2 : IOV_MAX;
+    std::vector<iovec> parts;
+    parts.reserve(IOV_MAX);
+    off_t at = off_t(layout.pixelStart);
+    for (int first = 0; first < h; first += rowsPerBlock) {
+        parts.clear();
+        for (int stored = first; stored < std::min(h, first + rowsPerBlock); ++stored) {
+            parts.push_back({out.row(layout.topDown ? stored : h - 1 - stored), used});
+            if (padding) parts.push_back({discard, padding});
+        }
+        readParts(fd, parts, at, layout, path);
     }
 }
 
@@ -479,6 +442,88 @@ void put16(std::vector<std::uint8_t>& out, std::uint32_t v) {
 void put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
     put16(out, v & 0xFFFF);
     put16(out, v >> 16);
+}
+
+// The palette as written: the picture's own, but never shorter than the
+// largest index it uses (missing entries show black, and are written so).
+std::vector<PaletteEntry> paletteToWrite(const WorkBitmap& picture) {
+    const PixelFormat f = picture.format();
+    if (!isIndexed(f)) return {};
+    const int bpp = bitsPerPixel(f);
+    std::vector<PaletteEntry> palette = picture.palette();
+    if (palette.size() > (1u << bpp)) palette.resize(1u << bpp);
+    int largest = 0;
+    for (int y = 0; y < picture.height(); ++y) largest = std::max(largest, largestIndex(picture.constRow(y), picture.width(), bpp));
+    if (palette.size() <= std::size_t(largest)) palette.resize(std::size_t(largest) + 1);
+    return palette;
+}
+
+// How the channel masks are written: the default ones need none; others
+// go after the 40-byte header, or into a version-4 header when there is an
+// alpha mask.
+struct MaskPlan {
+    std::uint32_t compression = kRgb, headerSize = kInfoHeaderSize, maskBytes = 0;
+    ChannelMasks masks;
+};
+
+MaskPlan maskPlanFor(const WorkBitmap& picture) {
+    MaskPlan plan;
+    const PixelFormat f = picture.format();
+    if (f != PixelFormat::Bits16 && f != PixelFormat::Bits32) return plan;
+    plan.masks = picture.masks();
+    if (plan.masks == defaultMasks(f)) return plan;
+    plan.compression = kBitfields;
+    if (plan.masks.alpha) plan.headerSize = kV4HeaderSize;
+    else plan.maskBytes = 12;
+    return plan;
+}
+
+// The file header, the info header, the masks and the palette.
+std::vector<std::uint8_t> headOf(const WorkBitmap& picture, const std::vector<PaletteEntry>& palette,
+                                 const MaskPlan& plan, std::uint32_t offset, std::uint32_t imageSize) {
+    std::vector<std::uint8_t> head;
+    head.reserve(offset);
+    head.push_back('B');
+    head.push_back('M');
+    put32(head, offset + imageSize);
+    put32(head, 0);
+    put32(head, offset);
+
+    put32(head, plan.headerSize);
+    put32(head, std::uint32_t(picture.width()));
+    put32(head, std::uint32_t(picture.height()));  // positive: bottom-up rows
+    put16(head, 1);
+    put16(head, std::uint32_t(bitsPerPixel(picture.format())));
+    put32(head, plan.compression);
+    put32(head, imageSize);
+    put32(head, 3780);  // 96 pixels per inch
+    put32(head, 3780);
+    put32(head, std::uint32_t(palette.size()));
+    put32(head, 0);
+    if (plan.headerSize == kV4HeaderSize || plan.maskBytes) {
+        put32(head, plan.masks.red);
+        put32(head, plan.masks.green);
+        put32(head, plan.masks.blue);
+    }
+    if (plan.headerSize == kV4HeaderSize) {
+        put32(head, plan.masks.alpha);
+        put32(head, 0x73524742);                         // colour space: sRGB
+        head.insert(head.end(), kV4HeaderSize - 60, 0);  // end points and gamma, unused for sRGB
+    }
+    for (const PaletteEntry& e : palette) head.insert(head.end(), {e.blue, e.green, e.red, 0});
+    return head;
+}
+
+// Rows bottom-up, the bits past the last pixel and the padding zero.
+void writeRows(const WorkBitmap& picture, std::uint8_t* to, std::size_t stride) {
+    const std::size_t bits = std::size_t(picture.width()) * std::size_t(bitsPerPixel(picture.format()));
+    const std::size_t used = (bits + 7) / 8;
+    const int restBits = int(bits % 8);
+    for (int y = picture.height() - 1; y >= 0; --y, to += stride) {
+        std::memcpy(to, picture.constRow(y), used);
+        if (restBits) to[used - 1] &= std::uint8_t(0xFF00 >> restBits);
+        std::memset(to + used, 0, stride - used);
+    }
 }
 
 }  // namespace
@@ -513,89 +558,19 @@ WorkBitmap iconMaskOf(std::span<const std::uint8_t> dib, const std::string& name
 
 PictureBytes encodeBmp(const WorkBitmap& picture) {
     if (picture.empty()) throw UserError("the picture is empty, so there is nothing to save");
-    const int w = picture.width(), h = picture.height();
-    const PixelFormat f = picture.format();
-    const int bpp = bitsPerPixel(f);
-
-    // The palette as written: the picture's own, but never shorter than the
-    // largest index it uses (missing entries show black, and are written so).
-    std::vector<PaletteEntry> palette;
-    if (isIndexed(f)) {
-        palette = picture.palette();
-        if (palette.size() > (1u << bpp)) palette.resize(1u << bpp);
-        int largest = 0;
-        for (int y = 0; y < h; ++y) largest = std::max(largest, largestIndex(picture.constRow(y), w, bpp));
-        if (palette.size() <= std::size_t(largest)) palette.resize(std::size_t(largest) + 1);
-    }
-    // Masks: the default ones need none; others go after the 40-byte
-    // header, or into a version-4 header when there is an alpha mask.
-    std::uint32_t compression = kRgb, headerSize = kInfoHeaderSize, maskBytes = 0;
-    ChannelMasks masks;
-    if (f == PixelFormat::Bits16 || f == PixelFormat::Bits32) {
-        masks = picture.masks();
-        if (!(masks == defaultMasks(f))) {
-            compression = kBitfields;
-            if (masks.alpha) headerSize = kV4HeaderSize;
-            else maskBytes = 12;
-        }
-    }
-
-    const std::size_t stride = rowStride(w, f);
-    const std::uint32_t offset = kFileHeaderSize + headerSize + maskBytes + std::uint32_t(palette.size()) * 4;
-    const std::uint64_t imageSize = std::uint64_t(stride) * std::uint64_t(h);
+    const std::vector<PaletteEntry> palette = paletteToWrite(picture);
+    const MaskPlan plan = maskPlanFor(picture);
+    const std::size_t stride = rowStride(picture.width(), picture.format());
+    const std::uint32_t offset = kFileHeaderSize + plan.headerSize + plan.maskBytes + std::uint32_t(palette.size()) * 4;
+    const std::uint64_t imageSize = std::uint64_t(stride) * std::uint64_t(picture.height());
     if (offset + imageSize > 0xFFFFFFFFull) throw UserError("the picture is too large for a BMP file");
 
     // The headers, masks and palette first, then the rows straight into
     // the file's bytes.
-    std::vector<std::uint8_t> head;
-    head.reserve(offset);
-    head.push_back('B');
-    head.push_back('M');
-    put32(head, std::uint32_t(offset + imageSize));
-    put32(head, 0);
-    put32(head, offset);
-
-    put32(head, headerSize);
-    put32(head, std::uint32_t(w));
-    put32(head, std::uint32_t(h));  // positive: bottom-up rows
-    put16(head, 1);
-    put16(head, std::uint32_t(bpp));
-    put32(head, compression);
-    put32(head, std::uint32_t(imageSize));
-    put32(head, 3780);  // 96 pixels per inch
-    put32(head, 3780);
-    put32(head, std::uint32_t(palette.size()));
-    put32(head, 0);
-    if (headerSize == kV4HeaderSize) {
-        put32(head, masks.red);
-        put32(head, masks.green);
-        put32(head, masks.blue);
-        put32(head, masks.alpha);
-        put32(head, 0x73524742);                       // colour space: sRGB
-        head.insert(head.end(), kV4HeaderSize - 60, 0);  // end points and gamma, unused for sRGB
-    } else if (maskBytes) {
-        put32(head, masks.red);
-        put32(head, masks.green);
-        put32(head, masks.blue);
-    }
-    for (const PaletteEntry& e : palette) {
-        head.push_back(e.blue);
-        head.push_back(e.green);
-        head.push_back(e.red);
-        head.push_back(0);
-    }
-
+    const std::vector<std::uint8_t> head = headOf(picture, palette, plan, offset, std::uint32_t(imageSize));
     PictureBytes out(offset + std::size_t(imageSize));
     std::memcpy(out.data(), head.data(), head.size());
-    // Rows bottom-up, the bits past the last pixel and the padding zero.
-    const std::size_t used = (std::size_t(w) * std::size_t(bpp) + 7) / 8;
-    const int restBits = int(std::size_t(w) * std::size_t(bpp) % 8);
-    std::uint8_t* to = out.data() + offset;
-    for (int y = h - 1; y >= 0; --y, to += stride) {
-        std::memcpy(to, picture.constRow(y), used);
-        if (restBits) to[used - 1] &= std::uint8_t(0xFF00 >> restBits);
-        std::memset(to + used, 0, stride - used);
-    }
+    writeRows(picture, out.data() + offset, stride);
     return out;
 }
 

@@ -9,7 +9,10 @@
 
 #include "imaging/codecs/bmp_codec.h"
 #include "imaging/codecs/file_io.h"
-#include "imaging/codecs/little_endian.h"
+#include "imaging/codecs/png_codec.h"
+#include "imaging/picture/dib.h"
+#include "imaging/picture/little_endian.h"
+#include "imaging/picture/pixel_limit.h"
 
 namespace hueline {
 namespace {
@@ -61,15 +64,11 @@ Entry describe(std::span<const std::uint8_t> bytes, std::size_t index) {
             e.depth = p[24] * (p[25] < 7 ? channels[p[25]] : 0);
         }
     } else if (e.size >= 16) {
-        const std::uint32_t hs = le32(p);
-        if (hs == 12) {
-            e.width = le16(p + 4);
-            e.height = le16(p + 6) / 2;
-            e.depth = int(le16(p + 10));
-        } else if (hs >= 16) {
-            e.width = std::int32_t(le32(p + 4));
-            e.height = std::abs(std::int64_t(std::int32_t(le32(p + 8)))) / 2;
-            e.depth = int(le16(p + 14));
+        const dib::InfoHeader h = dib::readInfoHeader({p, std::size_t(e.size)});
+        if (h.size == dib::kCoreHeaderSize || h.size >= 16) {
+            e.width = h.width;
+            e.height = std::abs(h.height) / 2;
+            e.depth = int(h.bitCount);
         }
     }
     // Sizes far beyond any picture only need to rank last (and stay
@@ -156,7 +155,7 @@ void draw(const WorkBitmap& image, const WorkBitmap* mask, WorkBitmap& canvas) {
 
 }  // namespace
 
-WorkBitmap decodeIcon(std::span<const std::uint8_t> bytes, const std::string& name, const PngDecoder& decodePng) {
+WorkBitmap decodeIcon(std::span<const std::uint8_t> bytes, const std::string& name) {
     if (bytes.empty()) fail(name, "the file is empty");
     if (bytes.size() < 6) fail(name, "the file is too short to be an icon");
     const std::uint32_t reserved = le16(bytes.data()), type = le16(bytes.data() + 2), count = le16(bytes.data() + 4);
@@ -175,17 +174,15 @@ WorkBitmap decodeIcon(std::span<const std::uint8_t> bytes, const std::string& na
 
     WorkBitmap canvas(kStandardIconSize, kStandardIconSize);
     if (best.png) {
-        if (!decodePng) fail(name, "PNG-compressed icon images cannot be read here");
         if (best.width <= 0 || best.height <= 0) fail(name, "the icon's PNG image is damaged");
-        if (best.width * best.height > kMaxPixels)
-            fail(name, "the icon image is larger than 256 megapixels (" + std::to_string(best.width) + " x " +
-                           std::to_string(best.height) + ")");
+        if (tooManyPixels(best.width, best.height))
+            fail(name, tooManyPixelsReason(best.width, best.height, "the icon image"));
         if (std::uint64_t(best.width * best.height) > best.size * kMaxPngPixelsPerByte)
             fail(name, "the icon's PNG image is too short for its size (" + std::to_string(best.width) + " x " +
                            std::to_string(best.height) + ")");
         WorkBitmap image;
         try {
-            image = decodePng(data);
+            image = decodePngForIcon(data);
         } catch (const FileError& e) {
             fail(name, e.reason());
         } catch (const std::exception& e) {
@@ -208,14 +205,14 @@ WorkBitmap decodeIcon(std::span<const std::uint8_t> bytes, const std::string& na
     return canvas;
 }
 
-WorkBitmap readIconFile(const std::string& path, const PngDecoder& decodePng) {
+WorkBitmap readIconFile(const std::string& path) {
     std::vector<std::uint8_t> bytes;
     try {
         bytes = readFileBytes(path);
     } catch (const FileError& e) {
         fail(path, e.reason());
     }
-    return decodeIcon(bytes, path, decodePng);
+    return decodeIcon(bytes, path);
 }
 
 }  // namespace hueline

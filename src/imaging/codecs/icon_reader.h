@@ -6,7 +6,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <span>
 #include <string>
 
@@ -25,21 +24,17 @@ public:
 // The standard icon size: icons open as pictures of this width and height.
 inline constexpr int kStandardIconSize = 32;
 
-// Decodes a PNG-compressed icon image (256 x 256 icons are stored so): a
-// 32-bit picture with its alpha channel in masks().alpha, or a picture
-// without alpha for an opaque image. May throw any std::exception.
-using PngDecoder = std::function<WorkBitmap(std::span<const std::uint8_t>)>;
-
 // The picture of an icon file's bytes. Of the file's images the one
 // closest to the standard size is taken (the sum of the width and height
 // differences), then the deepest colour, then the larger, then the first.
 // name is used in error messages. Throws IconError. The chosen image may
 // have at most 256 megapixels (kMaxPixels) by its own header, whatever the
-// directory says; a PNG image must also have enough bytes for its size.
-WorkBitmap decodeIcon(std::span<const std::uint8_t> bytes, const std::string& name, const PngDecoder& decodePng);
+// directory says; a PNG image (256 x 256 icons are stored so) must also
+// have enough bytes for its size, and is drawn through its alpha channel.
+WorkBitmap decodeIcon(std::span<const std::uint8_t> bytes, const std::string& name);
 
 // Reads and decodes an icon file. Throws IconError, also when the file
 // cannot be read at all.
-WorkBitmap readIconFile(const std::string& path, const PngDecoder& decodePng);
+WorkBitmap readIconFile(const std::string& path);
 
 }  // namespace hueline

@@ -24,6 +24,7 @@
 
 #include "imaging/picture/errors.h"
 #include "imaging/codecs/file_io.h"
+#include "imaging/picture/pixel_limit.h"
 #include "imaging/picture/progress.h"
 #include "imaging/codecs/orientation.h"
 
@@ -298,6 +299,52 @@ unsigned scaleFor(const jpeg_decompress_struct& c, int boxWidth, int boxHeight) 
     return denom;
 }
 
+// Asks libjpeg for the output this program keeps: 236 dithered grays for
+// a grayscale file, CMYK inks for CMYK and YCCK ones (turned to colour
+// here), Blue, Green, Red for the others.
+void chooseOutput(jpeg_decompress_struct& c, int boxWidth, int boxHeight) {
+    c.scale_num = 1;
+    c.scale_denom = scaleFor(c, boxWidth, boxHeight);
+    c.dct_method = JDCT_FLOAT;
+    c.do_block_smoothing = TRUE;
+    if (c.jpeg_color_space == JCS_GRAYSCALE) {
+        c.out_color_space = JCS_GRAYSCALE;
+        c.quantize_colors = TRUE;
+        c.desired_number_of_colors = 236;
+        c.two_pass_quantize = FALSE;
+    } else if (c.jpeg_color_space == JCS_CMYK || c.jpeg_color_space == JCS_YCCK) {
+        c.out_color_space = JCS_CMYK;
+    } else {
+        c.out_color_space = JCS_EXT_BGR;
+    }
+}
+
+// The picture the started decompressor fills, 8 bits with the gray
+// palette libjpeg chose or 24 bits, and a pointer to each of its rows.
+WorkBitmap outputPicture(const jpeg_decompress_struct& c, const std::string& name, std::vector<JSAMPROW>& rows) {
+    const int width = int(c.output_width), height = int(c.output_height);
+    try {
+        WorkBitmap picture;
+        if (c.out_color_space != JCS_GRAYSCALE) {
+            picture = WorkBitmap::uninitialized24(width, height);
+        } else {
+            picture = WorkBitmap(width, height, PixelFormat::Bits8);
+            std::vector<PaletteEntry> palette(std::size_t(c.actual_number_of_colors));
+            for (std::size_t i = 0; i < palette.size(); ++i) {
+                const std::uint8_t v = c.colormap[0][i];
+                palette[i] = {v, v, v};
+            }
+            picture.setPalette(std::move(palette));
+        }
+        rows.resize(static_cast<std::size_t>(height));
+        for (int y = 0; y < height; ++y) rows[std::size_t(y)] = picture.row(y);
+        return picture;
+    } catch (const std::bad_alloc&) {
+        throw FileError(name, "there is not enough memory for a picture of " + std::to_string(width) + " x " +
+                                  std::to_string(height) + " pixels");
+    }
+}
+
 // Decodes, reduced to cover the box when one is given (previews).
 WorkBitmap decode(std::span<const std::uint8_t> bytes, const std::string& name, int boxWidth, int boxHeight,
                   std::string* damage) {
@@ -310,52 +357,16 @@ WorkBitmap decode(std::span<const std::uint8_t> bytes, const std::string& name, 
 
     jpeg_decompress_struct& c = d.cinfo;
     const int orientation = orientationOf(c);
-    if (std::int64_t(c.image_width) * std::int64_t(c.image_height) > kMaxPixels)
-        throw FileError(name, "the picture is larger than 256 megapixels");
-
-    c.scale_num = 1;
-    c.scale_denom = scaleFor(c, boxWidth, boxHeight);
-    c.dct_method = JDCT_FLOAT;
-    c.do_block_smoothing = TRUE;
-    const bool gray = c.jpeg_color_space == JCS_GRAYSCALE;
-    const bool cmyk = c.jpeg_color_space == JCS_CMYK || c.jpeg_color_space == JCS_YCCK;
-    if (gray) {
-        c.out_color_space = JCS_GRAYSCALE;
-        c.quantize_colors = TRUE;
-        c.desired_number_of_colors = 236;
-        c.two_pass_quantize = FALSE;
-    } else if (cmyk) {
-        c.out_color_space = JCS_CMYK;
-    } else {
-        c.out_color_space = JCS_EXT_BGR;
-    }
+    refuseTooManyPixels(c.image_width, c.image_height, name);
+    chooseOutput(c, boxWidth, boxHeight);
     if (!startDecompress(&d)) throw fail();
 
-    const int width = int(c.output_width), height = int(c.output_height);
-    WorkBitmap picture;
     std::vector<JSAMPROW> rows;
-    try {
-        if (gray) {
-            picture = WorkBitmap(width, height, PixelFormat::Bits8);
-            std::vector<PaletteEntry> palette(std::size_t(c.actual_number_of_colors));
-            for (std::size_t i = 0; i < palette.size(); ++i) {
-                const std::uint8_t v = c.colormap[0][i];
-                palette[i] = {v, v, v};
-            }
-            picture.setPalette(std::move(palette));
-        } else {
-            picture = WorkBitmap::uninitialized24(width, height);
-        }
-        rows.resize(static_cast<std::size_t>(height));
-    } catch (const std::bad_alloc&) {
-        throw FileError(name, "there is not enough memory for a picture of " + std::to_string(width) + " x " +
-                                  std::to_string(height) + " pixels");
-    }
-    for (int y = 0; y < height; ++y) rows[std::size_t(y)] = picture.row(y);
+    WorkBitmap picture = outputPicture(c, name, rows);
 
-    if (cmyk) {
+    if (c.out_color_space == JCS_CMYK) {
         const int bufferRows = c.rec_outbuf_height > 16 ? 16 : c.rec_outbuf_height;
-        std::vector<std::uint8_t> buffer(std::size_t(width) * 4 * std::size_t(bufferRows));
+        std::vector<std::uint8_t> buffer(std::size_t(picture.width()) * 4 * std::size_t(bufferRows));
         if (!readCmykRows(&d, rows.data(), buffer.data(), bufferRows)) throw fail();
     } else {
         if (!readRows(&d, rows.data())) throw fail();

@@ -21,6 +21,12 @@ namespace hueline {
 // file", "the file ends before its pixels", ...).
 WorkBitmap decodePng(std::span<const std::uint8_t> bytes, const std::string& name);
 
+// Decodes the PNG image that an icon entry holds into a 32-bit picture
+// whose alpha sits in masks().alpha (0xFF000000), 16-bit samples rounded
+// to the nearest 8-bit value. Refuses images over 1024 x 1024 before decoding them.
+// Throws UserError when the bytes are not a PNG image it can read.
+WorkBitmap decodePngForIcon(std::span<const std::uint8_t> bytes);
+
 // The picture as a PNG file, without loss: a picture with a palette as a
 // palette file of its own bit depth (or as gray where the palette is the
 // even gray ramp of that depth), a 24-bit picture as gray when all its

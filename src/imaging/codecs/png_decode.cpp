@@ -11,6 +11,7 @@
 #include "imaging/codecs/png_codec.h"
 #include "imaging/codecs/png_context.h"
 #include "imaging/picture/errors.h"
+#include "imaging/picture/pixel_limit.h"
 #include "imaging/picture/progress.h"
 
 namespace hueline {
@@ -190,19 +191,76 @@ WorkBitmap decodeIndexed(const Source& s) {
     return picture;
 }
 
-}  // namespace
-
-WorkBitmap decodePng(std::span<const std::uint8_t> bytes, const std::string& name) {
-    png::Context owner(spng_ctx_new(0));
-    if (!owner) throw FileError(name, png::reasonFor(SPNG_EMEM));
-    Source s{owner.get(), name};
+// Gives libspng the bytes and reads the header.
+void start(Source& s, std::span<const std::uint8_t> bytes) {
+    if (!s.ctx) throw FileError(s.name, png::reasonFor(SPNG_EMEM));
     if (bytes.size() < 8) s.check(bytes.empty() ? SPNG_EOF : SPNG_ESIGNATURE);
     s.check(spng_set_chunk_limits(s.ctx, kMaxChunkBytes, kMaxChunkCache));
     s.check(spng_set_png_buffer(s.ctx, bytes.data(), bytes.size()));
     s.check(spng_get_ihdr(s.ctx, &s.ihdr));
-    if (std::int64_t(s.ihdr.width) * std::int64_t(s.ihdr.height) > kMaxPixels)
-        throw FileError(name, "the picture is larger than 256 megapixels (" + std::to_string(s.ihdr.width) + " x " +
-                                  std::to_string(s.ihdr.height) + ")");
+}
+
+// The largest PNG image an icon entry may hold (icons go up to 256 x 256).
+constexpr std::uint32_t kMaxIconPngSide = 1024;
+
+// 16-bit RGBA rows through scratch, each sample rounded to 8 bits.
+void decodeWithAlpha16(const Source& s, WorkBitmap& picture) {
+    std::vector<std::uint16_t> scratch(std::size_t(s.width()) * 4);
+    decodeRows(
+        s, SPNG_FMT_RGBA16, SPNG_DECODE_TRNS, scratch.size() * 2, [&](int) { return scratch.data(); },
+        [&](int y, int first, int step) {
+            std::uint8_t* out = picture.row(y);
+            auto to8 = [](unsigned v) { return std::uint8_t((v - (v >> 8) + 128) >> 8); };
+            for (int x = first; x < s.width(); x += step) {
+                const std::uint16_t* in = scratch.data() + 4 * std::size_t(x);
+                out[4 * x] = to8(in[2]), out[4 * x + 1] = to8(in[1]), out[4 * x + 2] = to8(in[0]), out[4 * x + 3] = to8(in[3]);
+            }
+        });
+}
+
+// RGBA rows written into a 32-bit picture's own rows, then turned into
+// Blue, Green, Red, Alpha in place.
+WorkBitmap decodeWithAlpha(const Source& s) {
+    WorkBitmap picture(s.width(), s.height(), PixelFormat::Bits32);
+    picture.setMasks({0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000});
+    if (s.ihdr.bit_depth == 16) {
+        decodeWithAlpha16(s, picture);
+        return picture;
+    }
+    const std::size_t rowBytes = std::size_t(s.width()) * 4;
+    decodeRows(
+        s, SPNG_FMT_RGBA8, SPNG_DECODE_TRNS, rowBytes, [&](int y) { return picture.row(y); },
+        [&](int y, int first, int step) {
+            std::uint8_t* row = picture.row(y);
+            for (std::size_t i = std::size_t(first) * 4; i < rowBytes; i += std::size_t(step) * 4) std::swap(row[i], row[i + 2]);
+        });
+    return picture;
+}
+
+}  // namespace
+
+WorkBitmap decodePngForIcon(std::span<const std::uint8_t> bytes) {
+    png::Context owner(spng_ctx_new(0));
+    Source s{owner.get(), "icon"};
+    try {
+        start(s, bytes);
+    } catch (const FileError&) {
+        throw UserError("the PNG image in the icon cannot be read");
+    }
+    if (s.ihdr.width > kMaxIconPngSide || s.ihdr.height > kMaxIconPngSide)
+        throw UserError("the PNG image in the icon is larger than 1024 x 1024");
+    try {
+        return decodeWithAlpha(s);
+    } catch (const FileError&) {
+        throw UserError("the PNG image in the icon cannot be read");
+    }
+}
+
+WorkBitmap decodePng(std::span<const std::uint8_t> bytes, const std::string& name) {
+    png::Context owner(spng_ctx_new(0));
+    Source s{owner.get(), name};
+    start(s, bytes);
+    refuseTooManyPixels(s.ihdr.width, s.ihdr.height, name);
     checkPixelDataCanFill(s, bytes);
     if (s.ihdr.color_type == SPNG_COLOR_TYPE_INDEXED) return decodeIndexed(s);
     spng_trns trns{};

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "imaging/metafile/records.h"
+#include "imaging/picture/dib.h"
 
 namespace hueline::meta {
 
@@ -27,13 +28,13 @@ public:
     Sampler(const Record& h, std::size_t bitsAt, const SourceRect& part, int ow, int oh, int bpp, int outBpp,
             std::vector<std::uint8_t>& bits)
         : h_(h), bitsAt_(bitsAt), cols_{part.x, part.width, ow}, rows_{part.y, part.height, oh}, bpp_(bpp),
-          outBytes_(outBpp / 8), stride_((std::size_t(ow) * std::size_t(outBpp) + 31) / 32 * 4), bits_(bits) {}
+          outBytes_(outBpp / 8), stride_(std::size_t(dib::rowBytes(std::uint64_t(ow), std::uint64_t(outBpp)))), bits_(bits) {}
 
     std::size_t stride() const { return stride_; }
 
     // Uncompressed: each picked row read where it is stored.
     bool raw(int height) {
-        const std::size_t inStride = (std::size_t(h_.i32(4)) * std::size_t(bpp_) + 31) / 32 * 4;
+        const std::size_t inStride = std::size_t(dib::rowBytes(std::uint64_t(h_.i32(4)), std::uint64_t(bpp_)));
         for (std::int64_t j = 0; j < rows_.count; ++j) {
             const std::int64_t top = rows_.at(j), stored = height > 0 ? height - 1 - top : top;
             const auto row = h_.bytes(bitsAt_ + std::size_t(stored) * inStride, inStride);
@@ -44,33 +45,22 @@ public:
     }
 
     // RLE8 or RLE4, bottom-up: walked once; only picked rows are written.
+    // Only literal runs cut short spoil the bitmap.
     bool rle(int height, bool four) {
-        std::size_t at = bitsAt_;
-        std::int64_t x = 0, y = 0;  // y counts from the bottom
-        while (at + 2 <= h_.size() && y < height) {
-            const int count = h_.u8(at), value = h_.u8(at + 1);
-            at += 2;
-            if (count > 0) {
-                run(height - 1 - y, x, count, [&](std::int64_t k) { return !four ? value : k % 2 ? value & 15 : value >> 4; });
-                x += count;
-            } else if (value == 0) {
-                x = 0, ++y;
-            } else if (value == 1) {
-                break;
-            } else if (value == 2) {
-                x += h_.u8(at), y += h_.u8(at + 1), at += 2;
-            } else {
-                const std::size_t bytes = four ? (std::size_t(value) + 1) / 2 : std::size_t(value);
-                const auto abs = h_.bytes(at, bytes);
-                if (abs.empty()) return false;
-                run(height - 1 - y, x, value, [&](std::int64_t k) { return four ? nibble(abs.data(), k) : abs[std::size_t(k)]; });
-                x += value, at += (bytes + 1) / 2 * 2;
-            }
-        }
-        return true;
+        RlePicker picker{*this, height};
+        return dib::walkRle(h_.bytes(bitsAt_, h_.size() - std::min(bitsAt_, h_.size())), four, picker) !=
+               dib::RleEnd::InsideRun;
     }
 
 private:
+    struct RlePicker {
+        Sampler& s;
+        int height;
+        bool more(std::int64_t y) const { return y < height; }
+        void skipped(std::int64_t, std::int64_t) const {}
+        void run(const dib::RleRun& r) const { s.run(height - 1 - r.y, r.x, r.count, [&r](std::int64_t k) { return r.at(unsigned(k)); }); }
+    };
+
     static int nibble(const std::uint8_t* p, std::int64_t k) { return k % 2 ? p[k / 2] & 15 : p[k / 2] >> 4; }
 
     // Pixels x0 .. x0 + n of the row top (from the top), value(k) each.
@@ -102,32 +92,35 @@ private:
 
 bool sampleDib(const Dib& dib, const SourceRect& part, int outWidth, int outHeight, Dib& out) {
     const Record h(dib.bytes);
-    const std::uint32_t infoSize = h.u32(0), compression = h.u32(16);
+    const dib::InfoHeader info = dib::readInfoHeader(dib.bytes);
+    const std::uint32_t infoSize = info.size, compression = info.compression;
     const int bpp = dib.bitCount, height = dib.height;
-    if (infoSize < 40 || compression == 4 || compression == 5 || compression > 6) return false;
-    const bool rle = compression == 1 || compression == 2;
-    if ((compression == 1 && bpp != 8) || (compression == 2 && bpp != 4) || (rle && height < 0)) return false;
+    if (infoSize < dib::kInfoHeaderSize || compression == dib::kJpeg || compression == dib::kPng ||
+        compression > dib::kAlphaBitfields)
+        return false;
+    const bool rle = info.rle();
+    if ((compression == dib::kRle8 && bpp != 8) || (compression == dib::kRle4 && bpp != 4) || (rle && height < 0))
+        return false;
     if (part.x < 0 || part.y < 0 || part.width <= 0 || part.height <= 0 || part.x > dib.width - part.width ||
         part.y > std::abs(height) - part.height || outWidth <= 0 || outHeight <= 0 || outWidth > part.width ||
         outHeight > part.height)
         return false;
-    std::uint64_t colors = h.u32(32);
+    std::uint64_t colors = info.colorsUsed;
     if (bpp <= 8 && (colors == 0 || colors > (1u << bpp))) colors = 1u << bpp;
-    const std::uint64_t masks = infoSize == 40 && (compression == 3 || compression == 6) ? (compression == 3 ? 12 : 16) : 0;
-    const std::uint64_t bitsAt = infoSize + masks + colors * 4;
+    const std::uint64_t bitsAt = infoSize + dib::maskBytesAfter(info) + colors * 4;
     if (bitsAt > dib.bytes.size()) return false;
 
     const int outBpp = bpp <= 8 ? 8 : bpp;
     std::vector<std::uint8_t> bits;
     Sampler s(h, std::size_t(bitsAt), part, outWidth, outHeight, bpp, outBpp, bits);
     bits.assign(s.stride() * std::size_t(outHeight), 0);
-    if (!(rle ? s.rle(height, compression == 2) : s.raw(height))) return false;
+    if (!(rle ? s.rle(height, compression == dib::kRle4) : s.raw(height))) return false;
 
     std::vector<std::uint8_t> header(dib.bytes.begin(), dib.bytes.begin() + std::ptrdiff_t(bitsAt));
     auto set32 = [&](std::size_t at, std::uint32_t v) { for (int i = 0; i < 4; ++i) header[at + i] = std::uint8_t(v >> 8 * i); };
     set32(4, std::uint32_t(outWidth)), set32(8, std::uint32_t(-outHeight));
     header[14] = std::uint8_t(outBpp), header[15] = 0;
-    set32(16, compression <= 2 ? 0 : compression), set32(20, 0);
+    set32(16, rle ? dib::kRgb : compression), set32(20, 0);
     if (bpp <= 8) set32(32, std::uint32_t(colors));
     return describeDib(header, bits, out);
 }

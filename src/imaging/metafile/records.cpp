@@ -7,7 +7,8 @@
 #include <cstdlib>
 #include <iconv.h>
 
-#include "imaging/picture/work_bitmap.h"
+#include "imaging/picture/dib.h"
+#include "imaging/picture/pixel_limit.h"
 
 namespace hueline::meta {
 
@@ -24,31 +25,24 @@ struct DibHeader {
 
 // Reads the info header, the old core one or a newer one; false for a
 // header, depth, size or compression the player does not draw.
-bool readDibHeader(const Record& h, DibHeader& d) {
-    d.infoSize = h.u32(0);
-    if (d.infoSize < 12 || !h.fits(0, d.infoSize)) return false;
-    std::uint32_t colorsUsed = 0;
-    if (d.infoSize < 40) {
-        // The old core header: 16-bit sizes and three-byte colour entries.
-        d.width = h.u16(4), d.height = h.i16(6), d.bitCount = h.u16(10);
-        d.entryBytes = 3;
-    } else {
-        d.width = h.i32(4), d.height = h.i32(8), d.bitCount = h.u16(14);
-        d.compression = h.u32(16), colorsUsed = h.u32(32);
-    }
+bool readDibHeader(std::span<const std::uint8_t> bytes, DibHeader& d) {
+    const dib::InfoHeader h = dib::readInfoHeader(bytes);
+    if (h.size < dib::kCoreHeaderSize || h.size > bytes.size()) return false;
+    d.infoSize = h.size, d.compression = h.compression;
+    d.width = h.width, d.height = h.height, d.bitCount = int(h.bitCount);
+    d.entryBytes = h.entryBytes();
     const int bits = d.bitCount;
     if (d.width <= 0 || d.height == 0 || d.height == INT32_MIN) return false;
     if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) return false;
-    const std::int64_t rows = std::llabs(d.height);
-    if (d.width > kMaxPixels || rows > kMaxPixels || d.width * rows > kMaxPixels) return false;
-    if (d.compression == 4 || d.compression == 5 || d.compression > 6) return false;  // embedded JPEG or PNG
-    d.colors = colorsUsed;
+    if (tooManyPixels(d.width, std::llabs(d.height))) return false;
+    if (d.compression == dib::kJpeg || d.compression == dib::kPng || d.compression > dib::kAlphaBitfields) return false;
+    d.colors = h.colorsUsed;
     if (bits <= 8) {
         if (d.colors == 0 || d.colors > (1u << bits)) d.colors = 1u << bits;
     } else if (d.colors > 256) {
         return false;
     }
-    if (d.infoSize == 40 && (d.compression == 3 || d.compression == 6)) d.masks = d.compression == 3 ? 12 : 16;
+    d.masks = dib::maskBytesAfter(h);
     return true;
 }
 
@@ -56,16 +50,16 @@ bool readDibHeader(const Record& h, DibHeader& d) {
 
 bool describeDib(std::span<const std::uint8_t> header, std::span<const std::uint8_t> bits, Dib& dib) {
     DibHeader d;
-    if (!readDibHeader(Record(header), d)) return false;
+    if (!readDibHeader(header, d)) return false;
     const std::uint64_t headerBytes = d.tableEnd();
     // A colour table cut short: keep what is there only if the table was
     // merely declared longer than the bit depth needs.
     if (headerBytes > header.size() && (d.bitCount > 8 || d.infoSize + d.masks + d.entryBytes * 2 > header.size()))
         return false;
     const std::uint64_t keepHeader = std::min<std::uint64_t>(headerBytes, header.size());
-    const std::uint64_t stride = (std::uint64_t(d.width) * std::uint64_t(d.bitCount) + 31) / 32 * 4;
+    const std::uint64_t stride = dib::rowBytes(std::uint64_t(d.width), std::uint64_t(d.bitCount));
     const std::uint64_t rows = std::uint64_t(std::llabs(d.height));
-    const bool rle = d.compression == 1 || d.compression == 2;
+    const bool rle = d.compression == dib::kRle8 || d.compression == dib::kRle4;
     if (rle ? bits.size() < 2 : stride * rows > bits.size()) return false;
     const std::uint64_t keepBits = rle ? bits.size() : stride * rows;
     dib.width = int(d.width);
@@ -77,7 +71,7 @@ bool describeDib(std::span<const std::uint8_t> header, std::span<const std::uint
     dib.bytes.insert(dib.bytes.end(), bits.begin(), bits.begin() + std::ptrdiff_t(keepBits));
     // A shortened colour table is declared as such, so that the decoder
     // does not read pixel bits as colours.
-    if (keepHeader < headerBytes && d.infoSize >= 40) {
+    if (keepHeader < headerBytes && d.infoSize >= dib::kInfoHeaderSize) {
         const std::uint32_t fitting = std::uint32_t((keepHeader - d.infoSize - d.masks) / d.entryBytes);
         for (int i = 0; i < 4; ++i) dib.bytes[32 + i] = std::uint8_t(fitting >> (8 * i));
     }
@@ -85,23 +79,9 @@ bool describeDib(std::span<const std::uint8_t> header, std::span<const std::uint
 }
 
 bool describePackedDib(std::span<const std::uint8_t> packed, Dib& dib) {
-    const Record h(packed);
-    const std::uint32_t infoSize = h.u32(0);
-    if (infoSize < 12 || !h.fits(0, infoSize)) return false;
-    std::uint64_t colors, entryBytes = 4, masks = 0;
-    int bitCount;
-    if (infoSize < 40) {
-        bitCount = h.u16(10), entryBytes = 3;
-        colors = bitCount <= 8 ? 1u << bitCount : 0;
-    } else {
-        bitCount = h.u16(14);
-        const std::uint32_t compression = h.u32(16), used = h.u32(32);
-        colors = used;
-        if (bitCount <= 8 && bitCount >= 1 && (colors == 0 || colors > (1u << bitCount))) colors = 1u << bitCount;
-        if (bitCount > 8 && colors > 256) return false;
-        if (infoSize == 40 && (compression == 3 || compression == 6)) masks = compression == 3 ? 12 : 16;
-    }
-    const std::uint64_t headerBytes = infoSize + masks + colors * entryBytes;
+    DibHeader d;
+    if (!readDibHeader(packed, d)) return false;
+    const std::uint64_t headerBytes = d.tableEnd();
     if (headerBytes > packed.size()) return false;
     return describeDib(packed.first(std::size_t(headerBytes)), packed.subspan(std::size_t(headerBytes)), dib);
 }

@@ -249,6 +249,67 @@ WorkBitmap WorkBitmap::to24() const {
     return copy;
 }
 
+namespace {
+
+// Indexed rows into 24-bit ones, through a 256-entry table of ready-made
+// triples.
+void indexedTo24(const WorkBitmap& in, WorkBitmap& out) {
+    std::uint8_t lut[256][3] = {};
+    const std::vector<PaletteEntry>& palette = in.palette();
+    for (std::size_t i = 0; i < palette.size() && i < 256; ++i) {
+        lut[i][0] = palette[i].blue;
+        lut[i][1] = palette[i].green;
+        lut[i][2] = palette[i].red;
+    }
+    for (int y = 0; y < in.height(); ++y) {
+        const std::uint8_t* src = in.constRow(y);
+        std::uint8_t* dst = out.row(y);
+        for (int x = 0; x < in.width(); ++x) std::memcpy(dst + 3 * std::size_t(x), lut[indexAt(src, x, in.format())], 3);
+    }
+}
+
+// 32-bit rows with the default masks into 24-bit ones: the top byte dropped.
+void plain32To24(const WorkBitmap& in, WorkBitmap& out) {
+    for (int y = 0; y < in.height(); ++y) {
+        const std::uint8_t* src = in.constRow(y);
+        std::uint8_t* dst = out.row(y);
+        for (int x = 0; x < in.width(); ++x) {
+            dst[3 * x] = src[4 * x];
+            dst[3 * x + 1] = src[4 * x + 1];
+            dst[3 * x + 2] = src[4 * x + 2];
+        }
+    }
+}
+
+// Any other conversion, one pixel at a time through its colour.
+void convertEachPixel(const WorkBitmap& in, WorkBitmap& out) {
+    const PixelFormat target = out.format();
+    const ChannelMasks& m = out.masks();
+    for (int y = 0; y < in.height(); ++y) {
+        const std::uint8_t* src = in.constRow(y);
+        std::uint8_t* dst = out.row(y);
+        for (int x = 0; x < in.width(); ++x) {
+            const ColorValue c = decodePixel(in, src, x);
+            switch (target) {
+            case PixelFormat::Bits24:
+                dst[3 * x] = std::uint8_t(blueOf(c));
+                dst[3 * x + 1] = std::uint8_t(greenOf(c));
+                dst[3 * x + 2] = std::uint8_t(redOf(c));
+                break;
+            case PixelFormat::Bits16:
+            case PixelFormat::Bits32:
+                writeWord(dst, x, target,
+                          ChannelDecoder(m.red).encode(redOf(c)) | ChannelDecoder(m.green).encode(greenOf(c)) |
+                              ChannelDecoder(m.blue).encode(blueOf(c)));
+                break;
+            default: setIndexAt(dst, x, target, nearestPaletteIndex(out.palette(), c)); break;
+            }
+        }
+    }
+}
+
+}  // namespace
+
 void WorkBitmap::setPixelFormat(PixelFormat target) {
     if (target == format_) return;
     WorkBitmap out;
@@ -261,87 +322,11 @@ void WorkBitmap::setPixelFormat(PixelFormat target) {
     out.pixels_ = allocate(out.stride_ * std::size_t(height_));
     std::memset(out.pixels_->data.data(), 0, out.pixels_->size);
 
-    if (target == PixelFormat::Bits24 && isIndexed(format_)) {
-        // Through a 256-entry table of ready-made triples.
-        std::uint8_t lut[256][3] = {};
-        for (std::size_t i = 0; i < palette_.size() && i < 256; ++i) {
-            lut[i][0] = palette_[i].blue;
-            lut[i][1] = palette_[i].green;
-            lut[i][2] = palette_[i].red;
-        }
-        for (int y = 0; y < height_; ++y) {
-            const std::uint8_t* src = row(y);
-            std::uint8_t* dst = out.pixels_->data.data() + std::size_t(y) * out.stride_;
-            for (int x = 0; x < width_; ++x) std::memcpy(dst + 3 * std::size_t(x), lut[indexAt(src, x, format_)], 3);
-        }
-    } else if (target == PixelFormat::Bits24 && format_ == PixelFormat::Bits32 && masks_ == defaultMasks(format_)) {
-        for (int y = 0; y < height_; ++y) {
-            const std::uint8_t* src = row(y);
-            std::uint8_t* dst = out.pixels_->data.data() + std::size_t(y) * out.stride_;
-            for (int x = 0; x < width_; ++x) {
-                dst[3 * x] = src[4 * x];
-                dst[3 * x + 1] = src[4 * x + 1];
-                dst[3 * x + 2] = src[4 * x + 2];
-            }
-        }
-    } else {
-        for (int y = 0; y < height_; ++y) {
-            const std::uint8_t* src = row(y);
-            std::uint8_t* dst = out.pixels_->data.data() + std::size_t(y) * out.stride_;
-            for (int x = 0; x < width_; ++x) {
-                const ColorValue c = decodePixel(*this, src, x);
-                switch (target) {
-                case PixelFormat::Bits24:
-                    dst[3 * x] = std::uint8_t(blueOf(c));
-                    dst[3 * x + 1] = std::uint8_t(greenOf(c));
-                    dst[3 * x + 2] = std::uint8_t(redOf(c));
-                    break;
-                case PixelFormat::Bits16:
-                case PixelFormat::Bits32:
-                    writeWord(dst, x, target,
-                              ChannelDecoder(out.masks_.red).encode(redOf(c)) |
-                                  ChannelDecoder(out.masks_.green).encode(greenOf(c)) |
-                                  ChannelDecoder(out.masks_.blue).encode(blueOf(c)));
-                    break;
-                default: setIndexAt(dst, x, target, nearestPaletteIndex(out.palette_, c)); break;
-                }
-            }
-        }
-    }
+    if (target == PixelFormat::Bits24 && isIndexed(format_)) indexedTo24(*this, out);
+    else if (target == PixelFormat::Bits24 && format_ == PixelFormat::Bits32 && masks_ == defaultMasks(format_))
+        plain32To24(*this, out);
+    else convertEachPixel(*this, out);
     *this = std::move(out);
-}
-
-void WorkBitmap::invert() {
-    if (isIndexed(format_)) {
-        for (PaletteEntry& e : palette_) {
-            e.red = std::uint8_t(255 - e.red);
-            e.green = std::uint8_t(255 - e.green);
-            e.blue = std::uint8_t(255 - e.blue);
-        }
-        return;
-    }
-    if (empty()) return;
-    if (format_ == PixelFormat::Bits24) {
-        // Shared pixels are inverted straight into a new block: one read
-        // and one write, not a copy and then a pass over the copy.
-        const auto out = pixels_.use_count() == 1 ? pixels_ : allocate(pixels_->size);
-        const std::size_t n = 3 * std::size_t(width_);
-        for (int y = 0; y < height_; ++y) {
-            const std::uint8_t* src = pixels_->data.data() + std::size_t(y) * stride_;
-            std::uint8_t* dst = out->data.data() + std::size_t(y) * stride_;
-            for (std::size_t i = 0; i < n; ++i) dst[i] = std::uint8_t(~src[i]);
-            if (dst != src) std::memcpy(dst + n, src + n, stride_ - n);  // padding as it was
-        }
-        pixels_ = out;
-        return;
-    }
-    // 16 and 32 bits: flip the colour bits only, so that unused and alpha
-    // bits keep their meaning.
-    const std::uint32_t colourBits = masks_.red | masks_.green | masks_.blue;
-    for (int y = 0; y < height_; ++y) {
-        std::uint8_t* r = row(y);
-        for (int x = 0; x < width_; ++x) writeWord(r, x, format_, readWord(r, x, format_) ^ colourBits);
-    }
 }
 
 bool operator==(const WorkBitmap& a, const WorkBitmap& b) {

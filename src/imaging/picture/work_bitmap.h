@@ -113,13 +113,11 @@ public:
     ColorValue pixel(int x, int y) const;
     void setPixel(int x, int y, ColorValue c);
 
-    // The picture's negative, in its own format: every channel v of every
-    // pixel becomes 255 - v. Pictures with a palette invert the palette and
-    // keep their indices.
-    void invert();
-
     // True when both share the same pixel storage (for tests of sharing).
     bool sharesPixelsWith(const WorkBitmap& other) const { return pixels_ == other.pixels_; }
+    // True when another picture shares these pixels, so that the writable
+    // row() would copy them first.
+    bool pixelsShared() const { return pixels_.use_count() > 1; }
 
     // Same size, format, palette (indexed), masks (16/32) and pixel bytes.
     friend bool operator==(const WorkBitmap& a, const WorkBitmap& b);

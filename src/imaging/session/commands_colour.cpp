@@ -2,6 +2,7 @@
 // Inverse, Sharpen, Median and the three fringe methods. Each refreshes
 // SourceSnapshot from the result pane, so that the Color Split slider then
 // works on the colour picture just made.
+#include "imaging/ops/invert.h"
 #include "imaging/session/commands.h"
 #include "imaging/ops/convolution.h"
 #include "imaging/ops/routines.h"
@@ -14,7 +15,7 @@ namespace hueline::commands {
 void inverse(Workspace& ws) {
     // The picture keeps its format; one with a colour table has its table
     // inverted and keeps its indices.
-    ws.runCommand({"Inversed", SnapshotFrom::ResultPane}, [](WorkBitmap& p) { p.invert(); });
+    ws.runCommand({"Inversed", SnapshotFrom::ResultPane}, [](WorkBitmap& p) { invertPicture(p); });
 }
 
 void sharpen(Workspace& ws) {

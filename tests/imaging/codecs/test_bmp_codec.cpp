@@ -16,6 +16,7 @@
 #include "imaging/codecs/bmp_codec.h"
 #include "imaging/picture/errors.h"
 #include "imaging/codecs/file_io.h"
+#include "imaging/picture/little_endian.h"
 
 namespace hueline {
 namespace {
@@ -297,6 +298,30 @@ TEST(BmpRead, FileAndMemoryReadersAgree) {
             EXPECT_EQ(fromFile, fromMemory) << name;
             EXPECT_TRUE(a == b) << name;
         }
+}
+
+// Tall, narrow pictures span many blocks of rows in the file reader, with
+// and without row padding, bottom-up and top-down.
+TEST(BmpRead, TallNarrowFilesReadInBlocksOfRows) {
+    const test_support::TempFolder dir;
+    for (PixelFormat f : {PixelFormat::Bits1, PixelFormat::Bits32}) {
+        WorkBitmap tall(1, 5000, f);
+        for (int y = 0; y < tall.height(); ++y) tall.setPixel(0, y, y % 3 ? kWhite : kBlack);
+        const std::string path = dir / "tall.bmp";
+        writeBmpFile(tall, path);
+        EXPECT_TRUE(readBmpFile(path) == tall) << bitsPerPixel(f);
+        // The same rows stored top-down.
+        std::vector<std::uint8_t> bytes = readFileBytes(path);
+        test_support::put32(bytes, 22, std::uint32_t(-5000));
+        std::vector<std::uint8_t> flipped(bytes.begin(), bytes.begin() + std::ptrdiff_t(le32(&bytes[10])));
+        const std::size_t stride = rowStride(1, f);
+        for (int y = 0; y < 5000; ++y) {
+            const auto row = bytes.begin() + std::ptrdiff_t(le32(&bytes[10]) + std::size_t(4999 - y) * stride);
+            flipped.insert(flipped.end(), row, row + std::ptrdiff_t(stride));
+        }
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(flipped.data()), std::streamsize(flipped.size()));
+        EXPECT_TRUE(readBmpFile(path) == tall) << bitsPerPixel(f) << " top-down";
+    }
 }
 
 // Cutting a good file anywhere gives a FileError or, for the compressed

@@ -234,7 +234,8 @@ TEST(JpegRead, HugeFramesAreRefusedBeforeAnythingIsAllocated) {
     const auto start = std::chrono::steady_clock::now();
     // 260 megapixels: over the program's cap.
     const auto big = withFrameSize("libjpeg-turbo/testorig.jpg", 0xC0, 20000, 13000);
-    EXPECT_NE(reasonFor(big).find("256 megapixels"), std::string::npos) << reasonFor(big);
+    // Every reader says it in the same words, with the size.
+    EXPECT_EQ(reasonFor(big), "the picture is larger than 256 megapixels (20000 x 13000)");
     // A progressive 4:4:4 frame of 16000 x 15000: under the pixel cap, but
     // libjpeg would hold 1.4 GB of coefficients for it.
     const auto deep = withFrameSize("reftest/progressive3.jpg", 0xC2, 16000, 15000);

@@ -5,6 +5,7 @@
 #include <limits>
 #include <random>
 
+#include "imaging/ops/invert.h"
 #include "imaging/ops/convolution.h"
 #include "imaging/ops/routines.h"
 #include "support/pictures.h"
@@ -233,7 +234,7 @@ TEST(Fringe, SmallPicturesGiveTheirNegative) {
     for (auto [w, h] : {std::pair{1, 1}, {2, 2}, {2, 7}, {7, 2}}) {
         const WorkBitmap in = randomPicture(w, h, 9);
         WorkBitmap negative = in;
-        negative.invert();
+        invertPicture(negative);
         EXPECT_EQ(fringePicture(in, kFringe2Defaults, kFringe2BuiltIn), negative) << w << "x" << h;
         EXPECT_EQ(fringePicture(in, kFringe3Defaults, kFringe3BuiltIn), negative) << w << "x" << h;
     }

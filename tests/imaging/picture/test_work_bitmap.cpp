@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "imaging/ops/invert.h"
 #include "imaging/picture/work_bitmap.h"
 
 namespace hueline {
@@ -147,12 +148,12 @@ TEST(WorkBitmap, ConversionsToOtherFormatsKeepTheLook) {
 TEST(WorkBitmap, InvertKeepsTheFormat) {
     WorkBitmap b(1, 1);
     b.setPixel(0, 0, makeColor(10, 20, 30));
-    b.invert();
+    invertPicture(b);
     EXPECT_EQ(b.pixel(0, 0), makeColor(245, 235, 225));
 
     // A copy that shares its pixels inverts into memory of its own.
     WorkBitmap shared = b;
-    shared.invert();
+    invertPicture(shared);
     EXPECT_FALSE(shared.sharesPixelsWith(b));
     EXPECT_EQ(shared.pixel(0, 0), makeColor(10, 20, 30));
     EXPECT_EQ(b.pixel(0, 0), makeColor(245, 235, 225));
@@ -168,7 +169,7 @@ TEST(WorkBitmap, InvertKeepsTheFormat) {
     g.setPalette(gray);
     g.row(0)[0] = 0;
     g.row(0)[1] = 235;
-    g.invert();
+    invertPicture(g);
     EXPECT_EQ(g.format(), PixelFormat::Bits8);
     EXPECT_EQ(g.pixel(0, 0), kWhite);
     EXPECT_EQ(g.pixel(1, 0), kBlack);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "imaging/ops/invert.h"
 #include "imaging/session/commands.h"
 #include "imaging/ops/convolution.h"
 #include "imaging/ops/morphology.h"
@@ -44,7 +45,7 @@ struct Case {
 };
 
 const Case kCases[] = {
-    {"Inversed", commands::inverse, [](const WorkBitmap& p) { WorkBitmap c = p; c.invert(); return c; },
+    {"Inversed", commands::inverse, [](const WorkBitmap& p) { WorkBitmap c = p; invertPicture(c); return c; },
      SnapshotFrom::ResultPane},
     {"Sharpenned", commands::sharpen, sharpenPicture, SnapshotFrom::ResultPane},
     {"Median", commands::median, medianPicture, SnapshotFrom::ResultPane},

@@ -92,13 +92,12 @@ TEST(FailurePaths, OpeningABrokenOrMissingFileChangesNothing) {
     const std::vector<std::uint8_t> notAnIcon = {0, 0, 1, 0, 1, 0, 32, 32};
     std::vector<std::uint8_t> badChecksum = testing::WmfBuilder(0, 0, 100, 100, 96).build();
     badChecksum[20] ^= 1;
-    const PngDecoder noPng;
 
     // The window opens a picture as decode, then openPicture.
     const auto open = [&](auto decode) { return [&ws, decode] { ws.openPicture(decode()); }; };
     expectFailsAndChangesNothing<FileError>(ws, open([&] { return decodeBmp(shortBmp, "short.bmp"); }), "short.bmp");
     expectFailsAndChangesNothing<FileError>(ws, open([&] { return decodeJpeg(headerOnlyJpeg, "cut.jpg"); }), "cut.jpg");
-    expectFailsAndChangesNothing<IconError>(ws, open([&] { return decodeIcon(notAnIcon, "bad.ico", noPng); }),
+    expectFailsAndChangesNothing<IconError>(ws, open([&] { return decodeIcon(notAnIcon, "bad.ico"); }),
                                             "bad.ico");
     expectFailsAndChangesNothing<FileError>(ws, open([&] {
         metafileNaturalSize(badChecksum, "sum.wmf", PictureKind::Wmf);

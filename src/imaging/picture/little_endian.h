@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Little-endian fields of the BMP and icon headers, read from bytes the
+// Little-endian fields of the bitmap and icon headers, read from bytes the
 // caller has already checked are there.
 #pragma once
 
