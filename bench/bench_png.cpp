@@ -5,8 +5,14 @@
 //   Png_Decode / Png_BareDecode      opening a photo PNG, and libspng's own
 //                                    decode of the same bytes into one RGB
 //                                    buffer
+// and on the real photograph (16 megapixels, beside its copy):
+//   Png_EncodePhoto / Png_PillowPhoto  saving it as PNG, and Pillow saving
+//                                      the same photo at zlib level 6 (its
+//                                      processor time, measured by Pillow's
+//                                      own process); "bytes" the file sizes
 #include <spng.h>
 
+#include <cstdio>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -77,6 +83,40 @@ void Png_BareDecode(benchmark::State& state) {
     reportPixels(state, kLargeW, kLargeH);
 }
 BENCHMARK(Png_BareDecode)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void Png_EncodePhoto(benchmark::State& state) {
+    const WorkBitmap& photo = realPhoto();
+    std::size_t size = 0;
+    for (auto _ : state) size = encodePng(photo).size();
+    state.counters["bytes"] = double(size);
+    reportPixels(state, photo.width(), photo.height());
+}
+BENCHMARK(Png_EncodePhoto)->Arg(kRealPhoto)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+
+// Pillow's save only, timed inside its process in processor time; the
+// photo is decoded before the clock starts.
+void Png_PillowPhoto(benchmark::State& state) {
+    const std::string command = std::string("/usr/bin/python3 -c \"import io, sys, time\n"
+                                            "from PIL import Image\n"
+                                            "im = Image.open(sys.argv[1]).convert('RGB'); im.load()\n"
+                                            "t = time.process_time(); out = io.BytesIO()\n"
+                                            "im.save(out, 'PNG', compress_level=6)\n"
+                                            "print(time.process_time() - t, len(out.getvalue()))\" '") +
+                                realPhotoPath() + "' 2>/dev/null";
+    double bytes = 0;
+    for (auto _ : state) {
+        std::unique_ptr<FILE, decltype(&pclose)> pipe(popen(command.c_str(), "r"), &pclose);
+        double seconds = 0;
+        if (!pipe || std::fscanf(pipe.get(), "%lf %lf", &seconds, &bytes) != 2) {
+            state.SkipWithError("python3-pil is not installed");
+            break;
+        }
+        state.SetIterationTime(seconds);
+    }
+    state.counters["bytes"] = bytes;
+    reportPixels(state, realPhoto().width(), realPhoto().height());
+}
+BENCHMARK(Png_PillowPhoto)->Arg(kRealPhoto)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(2);
 
 }  // namespace
 }  // namespace hueline::bench

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/fringe1.h"
 
+#include "app/busy_cursor.h"
 #include "imaging/session/coefficients.h"
 #include "imaging/session/commands.h"
 
@@ -20,6 +21,7 @@ void TFormOfFringe1::Button1Click() {
     raise();
     activateWindow();
     const Kernel k = parseKernel(coefficientTexts());
+    const BusyCursor busy;
     commands::fringe1(ws_, k);
 }
 

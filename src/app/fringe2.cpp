@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/fringe2.h"
 
+#include "app/busy_cursor.h"
 #include "imaging/session/coefficients.h"
 #include "imaging/session/commands.h"
 
@@ -16,6 +17,7 @@ TFormOfFringe2::TFormOfFringe2(Workspace& ws, QWidget* parent)
 
 void TFormOfFringe2::Button1Click() {
     const Kernel k = parseKernel(coefficientTexts());
+    const BusyCursor busy;
     commands::fringe3(ws_, k);
 }
 

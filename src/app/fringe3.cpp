@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/fringe3.h"
 
+#include "app/busy_cursor.h"
 #include "imaging/session/coefficients.h"
 #include "imaging/session/commands.h"
 
@@ -16,6 +17,7 @@ TFormOfFringe3::TFormOfFringe3(Workspace& ws, QWidget* parent)
 
 void TFormOfFringe3::Button1Click() {
     const Kernel k = parseKernel(coefficientTexts());
+    const BusyCursor busy;
     commands::fringe2(ws_, k);
 }
 

@@ -3,6 +3,7 @@
 
 #include <QKeyEvent>
 
+#include "app/busy_cursor.h"
 #include "app/design.h"
 
 namespace hueline::app {
@@ -63,12 +64,18 @@ std::array<std::string, 9> FringeDialog::coefficientTexts() const {
 }
 
 void FringeDialog::bringUp() {
+    // Shown again after the user left the focus in a box, it still opens
+    // on the apply button; the focus stays where it is when it was open.
+    if (!isVisible()) Button1->setFocus();
     show();
     raise();
     activateWindow();
 }
 
-void FringeDialog::Button2Click() { ws_.undo(); }
+void FringeDialog::Button2Click() {
+    const BusyCursor busy;
+    ws_.undo();
+}
 
 void FringeDialog::Button3Click() {
     const auto boxes = edits();

@@ -5,9 +5,8 @@
 // (Button3). Each dialog is modeless, a tool window of the main window (it
 // stays above that window only, not above other programs nor above the
 // program's own modal dialogs), has a fixed size and only a close box;
-// closing it only hides it, and it keeps its texts. It opens with the
-// focus on the first control of its tab order, and Enter clicks the
-// focused button.
+// closing it only hides it, and it keeps its texts. Every time it opens,
+// the focus is on the apply button, and Enter clicks the focused button.
 #pragma once
 
 #include <QDialog>

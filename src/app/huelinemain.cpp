@@ -30,11 +30,13 @@
 
 #include <span>
 
+#include "app/busy_cursor.h"
 #include "app/button_art.h"
 #include "app/design.h"
 #include "app/fringe1.h"
 #include "app/fringe2.h"
 #include "app/fringe3.h"
+#include "app/messages.h"
 #include "app/picture_pane.h"
 #include "hueline_version.h"
 #include "imaging/codecs/bmp_codec.h"
@@ -175,12 +177,14 @@ TMyPicture::TMyPicture(QWidget* parent) : QMainWindow(parent) {
 
     FormCreate();
     createFringeDialogs();
+    setMessageOwner(this);
 }
 
 TMyPicture::~TMyPicture() {
     // The controls outlive the workspace by a moment (Qt deletes children
     // after the members); nothing they report may reach it then.
     ws_.setListener(nullptr);
+    setMessageOwner(nullptr);
     holdCommands(false);
     Image1->disconnect(this);
     Image2->disconnect(this);
@@ -325,58 +329,119 @@ void TMyPicture::buildPanes() {
     connect(Image1, &PicturePane::gestureCancelled, this, &TMyPicture::Image1EndDrag);
 }
 
+namespace {
+
+// A button of the tool pages: where it goes, what it says and what it does.
+struct PageButton {
+    int page;  // 0 "Color", 1 "B&W"
+    QPushButton* TMyPicture::*field;
+    const char* name;
+    const char* caption;
+    const char* hint;
+    QRect geometry;
+    void (TMyPicture::*handler)();
+};
+
+// "Color": buttons 60 x 17 at top 10. "B&W": buttons 50 x 17 at top 8,
+// Gray 46 x 17. Undo and Renew on both pages are the tool bar's.
+const PageButton kPageButtons[] = {
+    {0, &TMyPicture::Button9, "Button9", "Fringe 1", "The first speedy way to hueline", {8, 10, 60, 17},
+     &TMyPicture::Button9Click},
+    {0, &TMyPicture::Button13, "Button13", "Fringe 2", "The second speedy way to hueline", {72, 10, 60, 17},
+     &TMyPicture::Button13Click},
+    {0, &TMyPicture::Button12, "Button12", "Fringe 3", "The third speedy way to hueline", {136, 10, 60, 17},
+     &TMyPicture::Button12Click},
+    {0, &TMyPicture::Button16, "Button16", "Inverse", "Inverse the color", {440, 10, 60, 17},
+     &TMyPicture::Button16Click},
+    {0, &TMyPicture::Button18, "Button18", "Sharpen", "Sharpen", {504, 10, 60, 17}, &TMyPicture::Button18Click},
+    {0, &TMyPicture::Button19, "Button19", "Median", "Soften", {568, 10, 60, 17}, &TMyPicture::Button19Click},
+    {0, &TMyPicture::Button3, "Button3", "Undo", nullptr, {648, 10, 60, 17}, &TMyPicture::SpeedButton3Click},
+    {0, &TMyPicture::Button6, "Button6", "Renew", nullptr, {712, 10, 60, 17}, &TMyPicture::SpeedButton4Click},
+    {1, &TMyPicture::Button20, "Button20", "Gray", "Make gray picture", {222, 8, 46, 17}, &TMyPicture::Button20Click},
+    {1, &TMyPicture::Button1, "Button1", "B&&W", "Make B&W picture, looks like woodcut", {274, 8, 50, 17},
+     &TMyPicture::Button1Click},
+    {1, &TMyPicture::Button5, "Button5", "Pen", "Make pen-and-ink picture", {330, 8, 50, 17},
+     &TMyPicture::Button5Click},
+    {1, &TMyPicture::Button8, "Button8", "Thin", "Thin the line", {386, 8, 50, 17}, &TMyPicture::Button8Click},
+    {1, &TMyPicture::Button2, "Button2", "Erode", "Erode the pels", {466, 8, 50, 17}, &TMyPicture::Button2Click},
+    {1, &TMyPicture::Button4, "Button4", "Dilate", "Dilate the pels", {522, 8, 50, 17}, &TMyPicture::Button4Click},
+    {1, &TMyPicture::Button10, "Button10", "Undo", nullptr, {600, 8, 50, 17}, &TMyPicture::SpeedButton3Click},
+    {1, &TMyPicture::Button7, "Button7", "Renew", nullptr, {656, 8, 50, 17}, &TMyPicture::SpeedButton4Click},
+};
+
+// The tools of the "Freehand" page, 25 x 21 at top 8.
+struct PageTool {
+    QToolButton* TMyPicture::*field;
+    const char* name;
+    const char* hint;
+    ButtonArt art;
+    int left;
+    void (TMyPicture::*handler)();
+};
+
+const PageTool kFreehandTools[] = {
+    {&TMyPicture::SpeedButton13, "SpeedButton13", "Select a area", ButtonArt::Select, 8,
+     &TMyPicture::SpeedButton13Click},
+    {&TMyPicture::SpeedButton14, "SpeedButton14", "Brush to scrawl the not empty area", ButtonArt::Brush, 40,
+     &TMyPicture::SpeedButton14Click},
+    {&TMyPicture::SpeedButton12, "SpeedButton12", "Pen to scrawl anywhere", ButtonArt::Pen, 72,
+     &TMyPicture::SpeedButton12Click},
+    {&TMyPicture::SpeedButton15, "SpeedButton15", "Rubber to clear", ButtonArt::Rubber, 104,
+     &TMyPicture::SpeedButton15Click},
+    {&TMyPicture::SpeedButton11, "SpeedButton11", "Pick a color from the photo", ButtonArt::Pick, 136,
+     &TMyPicture::SpeedButton11Click},
+};
+
+QWidget* makePage(const char* name) {
+    auto* page = new QWidget;
+    page->setObjectName(QString::fromLatin1(name));
+    return page;
+}
+
+}  // namespace
+
 void TMyPicture::buildNotebook() {
     TabbedNotebook1 = new QTabWidget(central_);
     TabbedNotebook1->setObjectName(QStringLiteral("TabbedNotebook1"));
     TabbedNotebook1->setGeometry(2, 464, 796, 65);
     TabbedNotebook1->setFocusPolicy(Qt::NoFocus);
 
-    // Page 0, "Color": buttons 60 x 17 at top 10.
-    auto* color = new QWidget;
-    color->setObjectName(QStringLiteral("ColorPage"));
-    auto colorButton = [color](const char* name, const char* caption, const char* hint, int left) {
-        return makeButton(color, name, caption, hint, QRect(left, 10, 60, 17));
-    };
-    Button9 = colorButton("Button9", "Fringe 1", "The first speedy way to hueline", 8);
-    Button13 = colorButton("Button13", "Fringe 2", "The second speedy way to hueline", 72);
-    Button12 = colorButton("Button12", "Fringe 3", "The third speedy way to hueline", 136);
+    QWidget* const pages[] = {makePage("ColorPage"), makePage("BwPage"), makePage("FreehandPage")};
+    buildSliders(pages[0], pages[1]);
+    for (const PageButton& b : kPageButtons) {
+        QPushButton* button = makeButton(pages[b.page], b.name, b.caption, b.hint, b.geometry);
+        this->*b.field = button;
+        connect(button, &QPushButton::clicked, this, b.handler);
+    }
+    // The "Color" page's slider lies between Fringe 3 and Inverse, also in
+    // the tab order; the "B&W" page's comes first.
+    QWidget::setTabOrder(Button12, TrackBar2);
+    buildFreehandPage(pages[2]);
+    TabbedNotebook1->addTab(pages[0], QStringLiteral("Color"));
+    TabbedNotebook1->addTab(pages[1], QStringLiteral("B&&W"));
+    TabbedNotebook1->addTab(pages[2], QStringLiteral("Freehand"));
+    TabbedNotebook1->setCurrentIndex(0);
+}
+
+// Each slider with its caption and the number beside it.
+void TMyPicture::buildSliders(QWidget* color, QWidget* bw) {
     TrackBar2 = makeSlider(color, "TrackBar2", QRect(256, 2, 150, 28));
     Label17 = makeSliderCaption(color, "Label17", "Color Split", 208, TrackBar2);
     Label18 = makeLabel(color, "Label18", "125", {404, 12}, 24);
-    Button16 = colorButton("Button16", "Inverse", "Inverse the color", 440);
-    Button18 = colorButton("Button18", "Sharpen", "Sharpen", 504);
-    Button19 = colorButton("Button19", "Median", "Soften", 568);
-    Button3 = colorButton("Button3", "Undo", nullptr, 648);
-    Button6 = colorButton("Button6", "Renew", nullptr, 712);
-    TabbedNotebook1->addTab(color, QStringLiteral("Color"));
+    connect(TrackBar2, &QSlider::valueChanged, this, &TMyPicture::TrackBar2Change);
 
-    // Page 1, "B&W": buttons 50 x 17 at top 8, Gray 46 x 17.
-    auto* bw = new QWidget;
-    bw->setObjectName(QStringLiteral("BwPage"));
-    auto bwButton = [bw](const char* name, const char* caption, const char* hint, int left, int width = 50) {
-        return makeButton(bw, name, caption, hint, QRect(left, 8, width, 17));
-    };
     TrackBar1 = makeSlider(bw, "TrackBar1", QRect(56, 2, 113, 28));
     Label8 = makeSliderCaption(bw, "Label8", "B&W Split", 4, TrackBar1);
     Label9 = makeLabel(bw, "Label9", "125", {168, 10}, 24);
-    Button20 = bwButton("Button20", "Gray", "Make gray picture", 222, 46);
-    Button1 = bwButton("Button1", "B&&W", "Make B&W picture, looks like woodcut", 274);
-    Button5 = bwButton("Button5", "Pen", "Make pen-and-ink picture", 330);
-    Button8 = bwButton("Button8", "Thin", "Thin the line", 386);
-    Button2 = bwButton("Button2", "Erode", "Erode the pels", 466);
-    Button4 = bwButton("Button4", "Dilate", "Dilate the pels", 522);
-    Button10 = bwButton("Button10", "Undo", nullptr, 600);
-    Button7 = bwButton("Button7", "Renew", nullptr, 656);
-    TabbedNotebook1->addTab(bw, QStringLiteral("B&&W"));
+    connect(TrackBar1, &QSlider::valueChanged, this, &TMyPicture::TrackBar1Change);
+}
 
-    // Page 2, "Freehand": the tool buttons and the colour panel at top 8.
-    auto* hand = new QWidget;
-    hand->setObjectName(QStringLiteral("FreehandPage"));
-    SpeedButton13 = makeToolButton(hand, "SpeedButton13", "Select a area", ButtonArt::Select, {8, 8});
-    SpeedButton14 = makeToolButton(hand, "SpeedButton14", "Brush to scrawl the not empty area", ButtonArt::Brush, {40, 8});
-    SpeedButton12 = makeToolButton(hand, "SpeedButton12", "Pen to scrawl anywhere", ButtonArt::Pen, {72, 8});
-    SpeedButton15 = makeToolButton(hand, "SpeedButton15", "Rubber to clear", ButtonArt::Rubber, {104, 8});
-    SpeedButton11 = makeToolButton(hand, "SpeedButton11", "Pick a color from the photo", ButtonArt::Pick, {136, 8});
+void TMyPicture::buildFreehandPage(QWidget* hand) {
+    for (const PageTool& t : kFreehandTools) {
+        QToolButton* tool = makeToolButton(hand, t.name, t.hint, t.art, {t.left, 8});
+        this->*t.field = tool;
+        connect(tool, &QToolButton::clicked, this, t.handler);
+    }
     freehandGroup_ = radioGroup(this, {SpeedButton13, SpeedButton14, SpeedButton12, SpeedButton15, SpeedButton11});
     ColorPanel = new QFrame(hand);
     ColorPanel->setObjectName(QStringLiteral("ColorPanel"));
@@ -386,34 +451,6 @@ void TMyPicture::buildNotebook() {
     ColorPanel->setFrameShadow(QFrame::Sunken);
     ColorPanel->setAutoFillBackground(true);
     ColorPanel->installEventFilter(this);
-    TabbedNotebook1->addTab(hand, QStringLiteral("Freehand"));
-    TabbedNotebook1->setCurrentIndex(0);
-
-    connect(Button9, &QPushButton::clicked, this, &TMyPicture::Button9Click);
-    connect(Button13, &QPushButton::clicked, this, &TMyPicture::Button13Click);
-    connect(Button12, &QPushButton::clicked, this, &TMyPicture::Button12Click);
-    connect(TrackBar2, &QSlider::valueChanged, this, &TMyPicture::TrackBar2Change);
-    connect(Button16, &QPushButton::clicked, this, &TMyPicture::Button16Click);
-    connect(Button18, &QPushButton::clicked, this, &TMyPicture::Button18Click);
-    connect(Button19, &QPushButton::clicked, this, &TMyPicture::Button19Click);
-    connect(Button3, &QPushButton::clicked, this, &TMyPicture::SpeedButton3Click);
-    connect(Button6, &QPushButton::clicked, this, &TMyPicture::SpeedButton4Click);
-
-    connect(TrackBar1, &QSlider::valueChanged, this, &TMyPicture::TrackBar1Change);
-    connect(Button20, &QPushButton::clicked, this, &TMyPicture::Button20Click);
-    connect(Button1, &QPushButton::clicked, this, &TMyPicture::Button1Click);
-    connect(Button5, &QPushButton::clicked, this, &TMyPicture::Button5Click);
-    connect(Button8, &QPushButton::clicked, this, &TMyPicture::Button8Click);
-    connect(Button2, &QPushButton::clicked, this, &TMyPicture::Button2Click);
-    connect(Button4, &QPushButton::clicked, this, &TMyPicture::Button4Click);
-    connect(Button10, &QPushButton::clicked, this, &TMyPicture::SpeedButton3Click);
-    connect(Button7, &QPushButton::clicked, this, &TMyPicture::SpeedButton4Click);
-
-    connect(SpeedButton13, &QToolButton::clicked, this, &TMyPicture::SpeedButton13Click);
-    connect(SpeedButton14, &QToolButton::clicked, this, &TMyPicture::SpeedButton14Click);
-    connect(SpeedButton12, &QToolButton::clicked, this, &TMyPicture::SpeedButton12Click);
-    connect(SpeedButton15, &QToolButton::clicked, this, &TMyPicture::SpeedButton15Click);
-    connect(SpeedButton11, &QToolButton::clicked, this, &TMyPicture::SpeedButton11Click);
 }
 
 void TMyPicture::buildAboutPanel() {
@@ -492,6 +529,7 @@ void TMyPicture::FormCreate() {
     connectWorkspace();
     showPanes();
     setDrawingColor(kBlack);
+    unsaved_ = false;
 }
 
 void TMyPicture::createFringeDialogs() {
@@ -505,7 +543,10 @@ void TMyPicture::connectWorkspace() {
     ws_.setListener([this](Workspace::Change c) {
         switch (c) {
             case Workspace::Change::SourcePane: Image2->setPicture(ws_.sourcePane()); break;
-            case Workspace::Change::ResultPane: Image1->setPicture(ws_.resultPane()); break;
+            case Workspace::Change::ResultPane:
+                Image1->setPicture(ws_.resultPane());
+                unsaved_ = true;  // Open, Renew and Save clear it afterwards
+                break;
             case Workspace::Change::Status:
                 Label1->setText(QString::fromStdString(ws_.status()));
                 // "Waiting" must be on the screen before the long pixel work.
@@ -558,13 +599,15 @@ void TMyPicture::releaseWorkspace() {
     Image2->setPicture(WorkBitmap());
 }
 
-void TMyPicture::Exit1Click() {
-    releaseWorkspace();
-    close();
-}
+void TMyPicture::Exit1Click() { close(); }
 
 void TMyPicture::closeEvent(QCloseEvent* event) {
     // Any way of closing ends the program as Exit does; the dialogs go too.
+    // Unsaved work is asked about first, and Cancel keeps the window.
+    if (!released_ && !mayDropUnsavedWork()) {
+        event->ignore();
+        return;
+    }
     releaseWorkspace();
     for (QWidget* d : {static_cast<QWidget*>(FormOfFringe1), static_cast<QWidget*>(FormOfFringe2),
                        static_cast<QWidget*>(FormOfFringe3)})
@@ -572,13 +615,27 @@ void TMyPicture::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-void TMyPicture::SpeedButton3Click() { ws_.undo(); }
+// Undo, Renew, Give and Get copy whole pictures: a moment on a big one.
+void TMyPicture::SpeedButton3Click() {
+    const BusyCursor busy;
+    ws_.undo();
+}
 
-void TMyPicture::SpeedButton4Click() { ws_.renew(); }
+void TMyPicture::SpeedButton4Click() {
+    const BusyCursor busy;
+    ws_.renew();
+    unsaved_ = false;
+}
 
-void TMyPicture::SpeedButton16Click() { ws_.give(); }
+void TMyPicture::SpeedButton16Click() {
+    const BusyCursor busy;
+    ws_.give();
+}
 
-void TMyPicture::SpeedButton17Click() { ws_.get(); }
+void TMyPicture::SpeedButton17Click() {
+    const BusyCursor busy;
+    ws_.get();
+}
 
 bool TMyPicture::eventFilter(QObject* watched, QEvent* event) {
     if (watched == SpeedButton7) {

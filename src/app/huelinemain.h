@@ -196,6 +196,9 @@ public:
     // (entry 2) or PNG (entry 3), the extension forced onto the name.
     // Returns the name used.
     QString savePicture(const QString& chosenName, int filterEntry);
+    // Whether the result pane holds work made since the last Open, Renew
+    // or Save (a command, a stroke, a zoom, Undo, Get).
+    bool unsavedWork() const { return unsaved_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -212,6 +215,8 @@ private:
     void buildToolBar();
     void buildPanes();
     void buildNotebook();
+    void buildSliders(QWidget* color, QWidget* bw);
+    void buildFreehandPage(QWidget* hand);
     void buildAboutPanel();
     void buildDialogs();
     void createFringeDialogs();
@@ -228,6 +233,11 @@ private:
     bool overVisibleResult(QPoint pos) const;
     // Both scroll boxes back to their top-left corner.
     void scrollPanesHome();
+    // Save As from the dialog; true when the result pane was written.
+    bool saveAs();
+    // Before unsaved work is replaced or dropped: asks, saves if told to.
+    // False when the user cancelled (or the save did not happen).
+    bool mayDropUnsavedWork();
 
     Workspace ws_;
     std::shared_ptr<PicturePrinting> printing_;  // made at the first print
@@ -248,7 +258,13 @@ private:
     // The open and save dialogs keep the user's last filter entry for the run.
     int openFilterEntry_ = 1;
     int saveFilterEntry_ = 1;
+    // The folder of the last picture opened or saved in this run, where
+    // both file dialogs start; empty until then.
+    QString lastFolder_;
+    // The panes' scroll positions while the preview shows.
+    QPoint keptScroll_[2];
     bool released_ = false;
+    bool unsaved_ = false;
     bool previewing_ = false;
     bool commandsHeld_ = false;
     QObject* heldInput_ = nullptr;  // the application-wide filter while held

@@ -2,11 +2,12 @@
 // The black-and-white and colour commands of the tool pages. Each handler
 // runs one command of the catalogue, which follows the operation protocol
 // (or the slider protocol) in the workspace; the panes and the status
-// label follow through the workspace's listener.
-#include <QApplication>
+// label follow through the workspace's listener. Each shows the busy
+// cursor while it works.
 #include <QLabel>
 #include <QSlider>
 
+#include "app/busy_cursor.h"
 #include "app/fringe1.h"
 #include "app/fringe2.h"
 #include "app/fringe3.h"
@@ -15,43 +16,41 @@
 
 namespace hueline::app {
 
-namespace {
-// A wait cursor for the length of one command.
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
-}  // namespace
+void TMyPicture::Button20Click() {
+    const BusyCursor busy;
+    commands::gray(ws_);
+}
 
-void TMyPicture::Button20Click() { commands::gray(ws_); }
-
-void TMyPicture::Button1Click() { commands::blackAndWhite(ws_); }
+void TMyPicture::Button1Click() {
+    const BusyCursor busy;
+    commands::blackAndWhite(ws_);
+}
 
 void TMyPicture::Button5Click() {
-    WaitCursor wait;
+    const BusyCursor busy;
     commands::penAndInk(ws_);  // "Waiting" while it works
 }
 
 void TMyPicture::Button8Click() {
-    WaitCursor wait;
+    const BusyCursor busy;
     commands::thin(ws_);
 }
 
 void TMyPicture::Button2Click() {
-    WaitCursor wait;
+    const BusyCursor busy;
     commands::erode(ws_);
 }
 
 void TMyPicture::Button4Click() {
-    WaitCursor wait;
+    const BusyCursor busy;
     commands::dilate(ws_);
 }
 
 // The B&W split: threshold SourceSnapshot at the slider's position.
-void TMyPicture::woValue1Click() { commands::bwSplit(ws_, TrackBar1->value()); }
+void TMyPicture::woValue1Click() {
+    const BusyCursor busy;
+    commands::bwSplit(ws_, TrackBar1->value());
+}
 
 void TMyPicture::TrackBar1Change() {
     woValue1Click();
@@ -59,6 +58,7 @@ void TMyPicture::TrackBar1Change() {
 }
 
 void TMyPicture::TrackBar2Change() {
+    const BusyCursor busy;
     commands::colorSplit(ws_, TrackBar2->value());
     Label18->setText(QString::number(TrackBar2->value()));
 }
@@ -84,15 +84,18 @@ void TMyPicture::Button12Click() {
     FormOfFringe3->hide();
 }
 
-void TMyPicture::Button16Click() { commands::inverse(ws_); }
+void TMyPicture::Button16Click() {
+    const BusyCursor busy;
+    commands::inverse(ws_);
+}
 
 void TMyPicture::Button18Click() {
-    WaitCursor wait;
+    const BusyCursor busy;
     commands::sharpen(ws_);
 }
 
 void TMyPicture::Button19Click() {
-    WaitCursor wait;
+    const BusyCursor busy;
     commands::median(ws_);
 }
 

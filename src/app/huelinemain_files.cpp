@@ -14,9 +14,11 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMimeData>
 #include <QUrl>
 
+#include "app/busy_cursor.h"
 #include "app/huelinemain.h"
 #include "app/messages.h"
 #include "app/open_progress.h"
@@ -54,8 +56,10 @@ const QStringList& saveFilters() {
 }
 
 // Runs a file dialog with the filters, starting at the entry chosen last
-// time (1-based); on confirmation gives the name and keeps the entry.
-QString runFileDialog(QFileDialog* dialog, const QStringList& filters, int& entry) {
+// time (1-based) and in the folder given (if any); on confirmation gives
+// the name and keeps the entry.
+QString runFileDialog(QFileDialog* dialog, const QStringList& filters, int& entry, const QString& folder) {
+    if (!folder.isEmpty()) dialog->setDirectory(folder);
     dialog->setNameFilters(filters);
     dialog->selectNameFilter(filters.value(entry - 1, filters.first()));
     if (!dialog->findChild<PicturePreview*>()) new PicturePreview(dialog);
@@ -69,7 +73,8 @@ QString runFileDialog(QFileDialog* dialog, const QStringList& filters, int& entr
 }  // namespace
 
 void TMyPicture::SpeedButton1Click() {
-    const QString name = runFileDialog(OpenPictureDialog1, openFilters(), openFilterEntry_);
+    if (!mayDropUnsavedWork()) return;
+    const QString name = runFileDialog(OpenPictureDialog1, openFilters(), openFilterEntry_, lastFolder_);
     if (name.isEmpty()) return;
     OpenPicture(name);
 }
@@ -89,15 +94,36 @@ void TMyPicture::OpenPicture(const QString& fileName) {
         return;
     }
     ws_.openPicture(loaded);
+    unsaved_ = false;
+    lastFolder_ = QFileInfo(fileName).absolutePath();
     scrollPanesHome();
     if (!damage.empty()) showMessage(MessageKind::Information, QStringLiteral("Damaged picture"), QString::fromStdString(damage));
 }
 
-void TMyPicture::SpeedButton2Click() {
-    const QString name = runFileDialog(SavePictureDialog1, saveFilters(), saveFilterEntry_);
-    if (name.isEmpty()) return;
-    if (!mayWriteForcedName(name, saveFilters().value(saveFilterEntry_ - 1))) return;
+void TMyPicture::SpeedButton2Click() { saveAs(); }
+
+bool TMyPicture::saveAs() {
+    const QString name = runFileDialog(SavePictureDialog1, saveFilters(), saveFilterEntry_, lastFolder_);
+    if (name.isEmpty()) return false;
+    if (!mayWriteForcedName(name, saveFilters().value(saveFilterEntry_ - 1))) return false;
     savePicture(name, saveFilterEntry_);
+    return true;
+}
+
+bool TMyPicture::mayDropUnsavedWork() {
+    if (!unsaved_) return true;
+    switch (askAboutUnsavedWork()) {
+        case UnsavedAnswer::Discard: return true;
+        case UnsavedAnswer::Cancel: return false;
+        case UnsavedAnswer::Save: break;
+    }
+    // A save that fails reports its error, and the work stays.
+    try {
+        return saveAs();
+    } catch (const std::exception& e) {
+        showMessage(MessageKind::Error, QString::fromLatin1(kErrorCaption), withFullStop(QString::fromUtf8(e.what())));
+        return false;
+    }
 }
 
 QString TMyPicture::savePicture(const QString& chosenName, int filterEntry) {
@@ -107,7 +133,10 @@ QString TMyPicture::savePicture(const QString& chosenName, int filterEntry) {
     const bool known = filterEntry >= 1 && std::size_t(filterEntry) <= kSavedKinds.size();
     const PictureKind kind = known ? kSavedKinds[std::size_t(filterEntry) - 1] : PictureKind::Jpeg;
     const std::string name = withForcedExtension(chosenName.toStdString(), savedExtension(kind));
+    const BusyCursor busy;
     writePictureFile(picture, name, kind);
+    unsaved_ = false;
+    lastFolder_ = QFileInfo(QString::fromStdString(name)).absolutePath();
     return QString::fromStdString(name);
 }
 
@@ -122,6 +151,7 @@ void TMyPicture::dropEvent(QDropEvent* event) {
     const QList<QUrl> urls = event->mimeData()->urls();
     if (urls.isEmpty() || !urls.first().isLocalFile()) return;
     event->acceptProposedAction();
+    if (!mayDropUnsavedWork()) return;
     OpenPicture(urls.first().toLocalFile());
 }
 

@@ -5,8 +5,9 @@
 //
 // A stroke works on DragPicture, a 24-bit copy of the result pane made when
 // the left button goes down on it; every reported position stamps one disk
-// into it, and the result pane receives it once, when the stroke ends. A
-// stroke follows no protocol: no undo copy, no status word, no snapshot.
+// into it, which the result pane shows at once, and the workspace's result
+// pane receives it once, when the stroke ends. A stroke follows no
+// protocol: no undo copy, no status word, no snapshot.
 #include <QBitmap>
 #include <QColorDialog>
 #include <QFrame>
@@ -140,6 +141,9 @@ void TMyPicture::Image1DragOver(QPoint pos) {
                            : ToolMode_ == ToolMode::Brush ? StampTool::Brush
                                                           : StampTool::Rubber;
     stamp(*DragPicture_, pos.x(), pos.y(), tool, DrawingColor_);
+    // The disk lies in the box of the circle cursor, from the pointer on.
+    const int side = 2 * kStampRadius + 1;
+    Image1->showDrawing(*DragPicture_, QRect(pos, QSize(side, side)));
 }
 
 bool TMyPicture::overVisibleResult(QPoint pos) const { return Image1->visibleRegion().contains(pos); }
@@ -151,6 +155,8 @@ void TMyPicture::Image1EndDrag() {
     DragPicture_.reset();
     holdCommands(false);
     ws_.finishStroke(drawn);
+    // The pane shows the workspace's picture again, not the one drawn in.
+    Image1->setPicture(ws_.resultPane());
 }
 
 }  // namespace hueline::app

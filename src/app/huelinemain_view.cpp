@@ -2,6 +2,7 @@
 // The view: zoom out and in, the whole-picture preview while its button is
 // held, and the layout of the panes, tool bar, notebook and status label
 // whenever the window changes size.
+#include <QCoreApplication>
 #include <QFrame>
 #include <QLabel>
 #include <QResizeEvent>
@@ -11,6 +12,7 @@
 
 #include <cmath>
 
+#include "app/busy_cursor.h"
 #include "app/huelinemain.h"
 #include "app/picture_pane.h"
 #include "imaging/session/commands.h"
@@ -30,16 +32,26 @@ int nearest(double v) { return int(std::nearbyint(v)); }
 // Both panes are re-rendered at 0.8 or 1.25 times their current size from
 // the stored pictures (the result pane from ResultSnapshot, the source
 // pane from OriginalPicture); the image areas follow their new pictures.
-void TMyPicture::SpeedButton5Click() { commands::zoom(ws_, commands::kZoomOut); }
+void TMyPicture::SpeedButton5Click() {
+    const BusyCursor busy;
+    commands::zoom(ws_, commands::kZoomOut);
+}
 
-void TMyPicture::SpeedButton6Click() { commands::zoom(ws_, commands::kZoomIn); }
+void TMyPicture::SpeedButton6Click() {
+    const BusyCursor busy;
+    commands::zoom(ws_, commands::kZoomIn);
+}
 
 // While the button is held each pane shows its whole picture fitted into
-// the 386 x 400 frame; on release both get back exactly what they showed.
+// the 386 x 400 frame; on release both get back exactly what they showed,
+// scrolled as they were.
 void TMyPicture::SpeedButton7MouseDown() {
     if (previewing_) return;
     previewing_ = true;
     holdCommands(true);
+    const bool unsaved = unsaved_;  // the preview is no change
+    for (int i = 0; QScrollArea* box : {ScrollBox1, ScrollBox2})
+        keptScroll_[i++] = QPoint(box->horizontalScrollBar()->value(), box->verticalScrollBar()->value());
     ws_.keepPanes();
     Image2->setAutoSize(false);
     Image2->resize(kFrameWidth, kFrameHeight);
@@ -47,14 +59,24 @@ void TMyPicture::SpeedButton7MouseDown() {
     Image1->setAutoSize(false);
     Image1->resize(kFrameWidth, kFrameHeight);
     ws_.showInPane(Pane::Result, FitToPane(ws_.keptResultPicture(), kFrameWidth, kFrameHeight));
+    unsaved_ = unsaved;
 }
 
 void TMyPicture::SpeedButton7MouseUp() {
     if (!previewing_) return;
     previewing_ = false;
+    const bool unsaved = unsaved_;
     ws_.restoreKeptPanes();
+    unsaved_ = unsaved;
     Image1->setAutoSize(true);
     Image2->setAutoSize(true);
+    for (int i = 0; QScrollArea* box : {ScrollBox1, ScrollBox2}) {
+        // A box shows or hides its scroll bars for the new size only on a
+        // queued call; made now, the ranges are whole before the positions.
+        QCoreApplication::sendPostedEvents(box, QEvent::MetaCall);
+        box->horizontalScrollBar()->setValue(keptScroll_[i].x());
+        box->verticalScrollBar()->setValue(keptScroll_[i++].y());
+    }
     holdCommands(false);
 }
 

@@ -3,6 +3,8 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
 
 namespace hueline::app {
 
@@ -15,7 +17,24 @@ QuestionHandler& questionSlot() {
     static QuestionHandler handler;
     return handler;
 }
+UnsavedHandler& unsavedSlot() {
+    static UnsavedHandler handler;
+    return handler;
+}
+QPointer<QWidget>& ownerSlot() {
+    static QPointer<QWidget> owner;
+    return owner;
+}
+
+// The boxes' parent: Qt centres a box over its parent. Before the main
+// window is up (or once it is gone) the active window stands in.
+QWidget* boxParent() {
+    QWidget* owner = ownerSlot();
+    return owner && owner->isVisible() ? owner : QApplication::activeWindow();
+}
 }  // namespace
+
+void setMessageOwner(QWidget* owner) { ownerSlot() = owner; }
 
 void setMessageHandler(MessageHandler handler) { handlerSlot() = std::move(handler); }
 
@@ -24,20 +43,34 @@ void showMessage(MessageKind kind, const QString& caption, const QString& text) 
         h(kind, caption, text);
         return;
     }
-    // No owner window: the box must show even when the failing handler
-    // belongs to a dialog that is being hidden.
     if (kind == MessageKind::Error)
-        QMessageBox::critical(QApplication::activeWindow(), caption, text);
+        QMessageBox::critical(boxParent(), caption, text);
     else
-        QMessageBox::information(nullptr, caption, text);
+        QMessageBox::information(boxParent(), caption, text);
 }
 
 void setQuestionHandler(QuestionHandler handler) { questionSlot() = std::move(handler); }
 
 bool askQuestion(const QString& caption, const QString& text) {
     if (const QuestionHandler& h = questionSlot()) return h(caption, text);
-    return QMessageBox::question(QApplication::activeWindow(), caption, text, QMessageBox::Yes | QMessageBox::No,
-                                 QMessageBox::No) == QMessageBox::Yes;
+    return QMessageBox::question(boxParent(), caption, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
+           QMessageBox::Yes;
+}
+
+void setUnsavedHandler(UnsavedHandler handler) { unsavedSlot() = std::move(handler); }
+
+UnsavedAnswer askAboutUnsavedWork() {
+    if (const UnsavedHandler& h = unsavedSlot()) return h();
+    QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kErrorCaption),
+                    QStringLiteral("Save the changes to the sketch?"),
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, boxParent());
+    box.setDefaultButton(QMessageBox::Save);
+    box.setEscapeButton(QMessageBox::Cancel);
+    switch (box.exec()) {
+        case QMessageBox::Save: return UnsavedAnswer::Save;
+        case QMessageBox::Discard: return UnsavedAnswer::Discard;
+        default: return UnsavedAnswer::Cancel;
+    }
 }
 
 QString withFullStop(QString text) {

@@ -8,6 +8,8 @@
 
 #include <QString>
 
+class QWidget;
+
 #include <functional>
 
 namespace hueline::app {
@@ -19,6 +21,10 @@ enum class MessageKind {
 
 using MessageHandler = std::function<void(MessageKind kind, const QString& caption, const QString& text)>;
 
+// The window every box belongs to and opens centred over (the main
+// window); nullptr while there is none.
+void setMessageOwner(QWidget* owner);
+
 // Replaces the message boxes (tests); an empty handler puts them back.
 void setMessageHandler(MessageHandler handler);
 
@@ -29,8 +35,20 @@ using QuestionHandler = std::function<bool(const QString& caption, const QString
 // Replaces the yes-or-no boxes (tests); an empty handler puts them back.
 void setQuestionHandler(QuestionHandler handler);
 
-// A yes-or-no box over the active window, No by default; true for Yes.
+// A yes-or-no box over the main window, No by default; true for Yes.
 bool askQuestion(const QString& caption, const QString& text);
+
+// The answer to "Save the changes to the sketch?".
+enum class UnsavedAnswer { Save, Discard, Cancel };
+
+using UnsavedHandler = std::function<UnsavedAnswer()>;
+
+// Replaces the unsaved-work box (tests); an empty handler puts it back.
+void setUnsavedHandler(UnsavedHandler handler);
+
+// Asks what becomes of a result that was not saved: Save, Discard or
+// Cancel (what Escape and the close box answer); Save is the default.
+UnsavedAnswer askAboutUnsavedWork();
 
 // The error report's text: the error's own sentence, with a full stop
 // appended when it does not end with one.

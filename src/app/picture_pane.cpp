@@ -40,6 +40,12 @@ void PicturePane::setPicture(const WorkBitmap& picture) {
     update();
 }
 
+void PicturePane::showDrawing(const WorkBitmap& drawing24, const QRect& changed) {
+    // Made again each time: the first stamp may have moved the rows.
+    image_ = viewOf(drawing24);
+    update(changed);
+}
+
 void PicturePane::setAutoSize(bool on) {
     autoSize_ = on;
     if (on) resize(picture_.width(), picture_.height());

@@ -32,6 +32,12 @@ public:
     // cached 24-bit conversion. Null for an empty picture.
     const QImage& shownImage() const { return image_; }
 
+    // Shows a picture being drawn (24-bit, the size of the pane's picture)
+    // in place of the pane's own, repainting only the changed rectangle.
+    // The pane keeps no copy: drawing goes on in the caller's picture,
+    // which must outlive the showing; the next setPicture ends it.
+    void showDrawing(const WorkBitmap& drawing24, const QRect& changed);
+
     // With auto-size on, the area takes the picture's size at every new
     // picture (and at once when it is turned back on).
     void setAutoSize(bool on);

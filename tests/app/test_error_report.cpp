@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include <stdexcept>
 
@@ -83,6 +84,28 @@ private slots:
         QTest::mouseClick(w.FormOfFringe1->Button1, Qt::LeftButton);
         QCOMPARE(shown_.size(), std::size_t(1));
         QCOMPARE(w.Label1->text(), QStringLiteral("Fringe 1"));
+    }
+
+    // A real box, from the fringe dialog that has the keyboard: it belongs
+    // to the main window and opens centred over it.
+    void boxesBelongToTheMainWindow() {
+        setMessageHandler(nullptr);
+        TMyPicture w;
+        w.show();
+        QTest::mouseClick(w.Button9, Qt::LeftButton);
+        QVERIFY(QTest::qWaitForWindowActive(w.FormOfFringe1));
+        QWidget* parent = nullptr;
+        QPoint centre;
+        QTimer::singleShot(0, &w, [&] {
+            QWidget* box = QApplication::activeModalWidget();
+            QVERIFY(box);
+            parent = box->parentWidget();
+            centre = box->frameGeometry().center();
+            box->close();
+        });
+        showMessage(MessageKind::Error, QStringLiteral("Hueline"), QStringLiteral("Cannot open a.bmp."));
+        QCOMPARE(parent, &w);
+        QVERIFY((centre - w.frameGeometry().center()).manhattanLength() <= 4);
     }
 
 private:

@@ -48,6 +48,7 @@ QString data(const char* rel) { return QStringLiteral(HUELINE_TEST_DATA "/") + Q
 // when the name is empty. Records the entry the dialog opened with.
 struct DialogAnswer {
     QString openedWith;
+    QString folder;
     QStringList shownFilters;
 };
 
@@ -55,6 +56,7 @@ void answerDialog(QFileDialog* dialog, const QString& name, int entry, DialogAns
     QTimer::singleShot(0, dialog, [=] {
         if (seen) {
             seen->openedWith = dialog->selectedNameFilter();
+            seen->folder = dialog->directory().absolutePath();
             seen->shownFilters = dialog->nameFilters();
         }
         if (entry > 0) dialog->selectNameFilter(dialog->nameFilters().at(entry - 1));
@@ -96,9 +98,20 @@ private slots:
         setMessageHandler([this](MessageKind, const QString& caption, const QString& text) {
             shown_ << caption + "|" + text;
         });
+        asked_ = 0;
+        answer_ = UnsavedAnswer::Discard;
+        setUnsavedHandler([this] {
+            ++asked_;
+            return answer_;
+        });
     }
-    void cleanup() { setMessageHandler(nullptr); }
+    void cleanup() {
+        setMessageHandler(nullptr);
+        setUnsavedHandler(nullptr);
+    }
 
+    void unsavedSketchIsAskedAbout();
+    void dialogsStartInTheLastFolder();
     void forcedExtension_data();
     void forcedExtension();
     void openFillsBothPanesAndRestarts();
@@ -123,6 +136,8 @@ private slots:
 
 private:
     QStringList shown_;
+    int asked_ = 0;
+    UnsavedAnswer answer_ = UnsavedAnswer::Discard;
 };
 
 void TestFiles::forcedExtension_data() {
@@ -554,6 +569,75 @@ void TestFiles::photoToSketchAndBack() {
         for (int x = 0; x < back.width(); ++x)
             if (std::abs(int(back.pixel(x, y) & 0xFF) - int(sketch.pixel(x, y) & 0xFF)) > 96) ++far;
     QVERIFY2(far < back.width() * back.height() / 50, qPrintable(QString::number(far)));
+}
+
+// Open, a drop and closing ask before replacing a sketch that was not
+// saved; a result just opened, renewed or saved is not asked about.
+void TestFiles::unsavedSketchIsAskedAbout() {
+    TMyPicture w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(data("bmp/g/pal8.bmp"))});
+    auto drop = [&] {
+        QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&w, &enter);
+        QDropEvent event(QPointF(100, 100), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&w, &event);
+    };
+    const WorkBitmap pal8 = readBmpFile(data("bmp/g/pal8.bmp").toStdString());
+    drop();
+    QCOMPARE(asked_, 0);  // the sample, untouched
+    QVERIFY(w.workspace().resultPane() == pal8);
+
+    w.Button20Click();
+    const WorkBitmap gray = w.workspace().resultPane();
+    answer_ = UnsavedAnswer::Cancel;
+    drop();
+    QCOMPARE(asked_, 1);
+    QVERIFY(w.workspace().resultPane() == gray);
+    QVERIFY(!w.close());
+    QVERIFY(w.isVisible() && w.workspace().resultPane() == gray);
+
+    // Save runs Save As; once saved, the drop goes ahead.
+    QTemporaryDir dir;
+    answer_ = UnsavedAnswer::Save;
+    answerDialog(w.SavePictureDialog1, dir.filePath("sketch"), 2);
+    drop();
+    QCOMPARE(asked_, 3);
+    QVERIFY(readBmpFile(dir.filePath("sketch.bmp").toStdString()) == gray);
+    QVERIFY(w.workspace().resultPane() == pal8);
+
+    // A stroke counts; Renew and Save end the question.
+    QVERIFY(!w.unsavedWork());
+    w.SpeedButton12Click();
+    w.Image1StartDrag();
+    w.Image1DragOver(QPoint(2, 2));
+    w.Image1EndDrag();
+    QVERIFY(w.unsavedWork());
+    w.SpeedButton4Click();
+    QVERIFY(!w.unsavedWork());
+    w.Button16Click();
+    w.savePicture(dir.filePath("again"), 3);
+    QVERIFY(!w.unsavedWork());
+    QVERIFY(w.close());
+    QCOMPARE(asked_, 3);
+}
+
+// Both dialogs start in the folder of the last picture opened or saved.
+void TestFiles::dialogsStartInTheLastFolder() {
+    TMyPicture w;
+    QTemporaryDir one, two;
+    QVERIFY(QFile::copy(data("bmp/g/pal8.bmp"), one.filePath("pal8.bmp")));
+    w.OpenPicture(one.filePath("pal8.bmp"));
+    DialogAnswer save;
+    answerDialog(w.SavePictureDialog1, two.filePath("sketch"), 2, &save);
+    w.SpeedButton2Click();
+    QCOMPARE(save.folder, QFileInfo(one.path()).absoluteFilePath());
+    DialogAnswer open;
+    answerDialog(w.OpenPictureDialog1, QString(), 0, &open);
+    w.SpeedButton1Click();
+    QCOMPARE(open.folder, QFileInfo(two.path()).absoluteFilePath());
 }
 
 QTEST_MAIN(TestFiles)

@@ -9,6 +9,7 @@
 #include <QTest>
 #include <QToolButton>
 
+#include "app/command_line.h"
 #include "app/huelinemain.h"
 #include "app/picture_pane.h"
 #include "imaging/ops/tones.h"
@@ -57,6 +58,7 @@ private slots:
     void paneDrawsFromTheRowsWithoutCopy();
     void paneConvertsOtherFormatsOnce();
     void paneTakesThePictureSize();
+    void commandLineNamesOnePicture();
 };
 
 void TestFirstWindow::startsWithTheSampleInBothPanes() {
@@ -187,6 +189,18 @@ void TestFirstWindow::paneTakesThePictureSize() {
     pane.setPicture(WorkBitmap());
     QCOMPARE(pane.size(), QSize(0, 0));
     QVERIFY(pane.shownImage().isNull());
+}
+
+// `hueline` starts on the sample, `hueline a.jpg` opens a.jpg, and of
+// several files only the first is opened, the others named on stderr.
+void TestFirstWindow::commandLineNamesOnePicture() {
+    QVERIFY(startFileOf({"hueline"}).name.isEmpty());
+    const StartFile one = startFileOf({"hueline", "a b.jpg"});
+    QCOMPARE(one.name, QStringLiteral("a b.jpg"));
+    QVERIFY(one.warning.empty());
+    const StartFile three = startFileOf({"hueline", "a.jpg", "b.png", "c.bmp"});
+    QCOMPARE(three.name, QStringLiteral("a.jpg"));
+    QCOMPARE(three.warning, std::string("hueline: opens one picture at a time; opening a.jpg, not b.png, c.bmp"));
 }
 
 QTEST_MAIN(TestFirstWindow)

@@ -76,7 +76,7 @@ private slots:
     void cursorsAreOurs();
     void toolButtonsChooseTheMode();
     void penStampAtTheCorner();
-    void strokeAppearsWhenItEnds();
+    void strokeShowsAsDrawnAndLandsWhenItEnds();
     void positionsOffThePictureAreNotStamped();
     void positionsOutOfSightAreNotStamped();
     void strokeClipsAtTheEdges();
@@ -164,12 +164,16 @@ void TestFreehand::penStampAtTheCorner() {
     QCOMPARE(w().Image1->picture().pixel(16, 16), kRed);  // the pane shows it
 }
 
-void TestFreehand::strokeAppearsWhenItEnds() {
+void TestFreehand::strokeShowsAsDrawnAndLandsWhenItEnds() {
     QTest::mouseClick(w().SpeedButton12, Qt::LeftButton);
     QTest::mousePress(w().Image1, Qt::LeftButton, {}, QPoint(10, 10));
     QVERIFY(w().strokeInProgress());
     QTest::mouseMove(w().Image1, QPoint(60, 40));
     QCOMPARE(countColour(w().workspace().resultPane(), kBlack), 0);  // nothing yet
+    // ... but the pane shows both stamps as they are made.
+    QCOMPARE(w().Image1->shownImage().pixel(26, 26), qRgb(0, 0, 0));
+    QCOMPARE(w().Image1->shownImage().pixel(76, 56), qRgb(0, 0, 0));
+    QCOMPARE(w().Image1->shownImage().pixel(50, 20), qRgb(255, 255, 255));
     QCOMPARE(w().Image1->cursor().shape(), Qt::BitmapCursor);
     QTest::mouseRelease(w().Image1, Qt::LeftButton, {}, QPoint(60, 40));
     QVERIFY(!w().strokeInProgress());

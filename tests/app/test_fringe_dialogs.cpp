@@ -147,7 +147,8 @@ void TestFringeDialogs::tabOrders() {
                           "Button2", "Button3"}));
 }
 
-// Each dialog opens with the focus on its apply button, so Enter applies.
+// Each dialog opens with the focus on its apply button, so Enter applies,
+// also when it opens again after the focus was left in a box.
 void TestFringeDialogs::enterAppliesOnOpening() {
     TMyPicture w;
     w.show();
@@ -162,6 +163,11 @@ void TestFringeDialogs::enterAppliesOnOpening() {
         QTest::keyClick(dialog->focusWidget(), Qt::Key_Return);
         QCOMPARE(w.Label1->text(), word);
     }
+    w.FormOfFringe2->Edit5->setFocus();
+    QTest::mouseClick(w.Button9, Qt::LeftButton);
+    QTest::mouseClick(w.Button12, Qt::LeftButton);
+    QVERIFY(QTest::qWaitForWindowActive(w.FormOfFringe2));
+    QCOMPARE(w.FormOfFringe2->focusWidget(), w.FormOfFringe2->Button1);
     // In a box Enter applies nothing.
     w.Label1->clear();
     QTest::keyClick(w.FormOfFringe2->Edit5, Qt::Key_Return);

@@ -7,6 +7,7 @@
 #include <QButtonGroup>
 #include <QDesktopServices>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -73,6 +74,7 @@ private slots:
     void colorSplitSlider();
     void exitReleasesAndCloses();
     void closingEndsLikeExit();
+    void workShowsTheBusyCursor();
 };
 
 void TestMainWindow::windowDesign() {
@@ -500,6 +502,29 @@ void TestMainWindow::closingEndsLikeExit() {
     QVERIFY(w.close());
     QVERIFY(w.workspace().resultPane().empty());
     QVERIFY(w.workspace().originalPicture().empty());
+}
+
+// Every command, zoom, Undo and Renew holds the busy cursor while it
+// changes the result pane.
+void TestMainWindow::workShowsTheBusyCursor() {
+    TMyPicture w;
+    std::vector<Qt::CursorShape> seen;
+    w.workspace().setListener([&](Workspace::Change c) {
+        const QCursor* cursor = QGuiApplication::overrideCursor();
+        if (c == Workspace::Change::ResultPane) seen.push_back(cursor ? cursor->shape() : Qt::ArrowCursor);
+    });
+    const std::vector<void (TMyPicture::*)()> work = {
+        &TMyPicture::Button20Click, &TMyPicture::Button1Click,      &TMyPicture::Button5Click,
+        &TMyPicture::Button8Click,  &TMyPicture::Button2Click,      &TMyPicture::Button4Click,
+        &TMyPicture::Button16Click, &TMyPicture::Button18Click,     &TMyPicture::Button19Click,
+        &TMyPicture::woValue1Click, &TMyPicture::TrackBar2Change,   &TMyPicture::SpeedButton5Click,
+        &TMyPicture::SpeedButton6Click, &TMyPicture::SpeedButton3Click, &TMyPicture::SpeedButton4Click,
+        &TMyPicture::SpeedButton17Click};
+    for (auto handler : work) (w.*handler)();
+    w.FormOfFringe1->Button1Click();
+    QCOMPARE(seen.size(), work.size() + 1);
+    for (std::size_t i = 0; i < seen.size(); ++i) QVERIFY2(seen[i] == Qt::WaitCursor, qPrintable(QString::number(i)));
+    QVERIFY(!QGuiApplication::overrideCursor());
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSlider>
 #include <QTabWidget>
 #include <QTest>
@@ -149,6 +150,10 @@ void TestView::previewWhileHeld() {
     w.Button1Click();
     w.SpeedButton3Click();  // Undo: the ramp again, with the status word of B&W
     const All before(ws);
+    w.ScrollBox1->horizontalScrollBar()->setValue(300);
+    w.ScrollBox2->horizontalScrollBar()->setValue(200);
+    const int bottom = w.ScrollBox2->verticalScrollBar()->maximum();  // past the bar-less range
+    w.ScrollBox2->verticalScrollBar()->setValue(bottom);
 
     QTest::mousePress(w.SpeedButton7, Qt::LeftButton);
     for (PicturePane* pane : {w.Image1, w.Image2}) {
@@ -166,6 +171,10 @@ void TestView::previewWhileHeld() {
     QTest::mouseRelease(w.SpeedButton7, Qt::LeftButton);
     QVERIFY(All(ws) == before);
     QCOMPARE(w.Image1->size(), QSize(1000, 500));
+    // Scrolled where they were.
+    QCOMPARE(w.ScrollBox1->horizontalScrollBar()->value(), 300);
+    QCOMPARE(w.ScrollBox2->horizontalScrollBar()->value(), 200);
+    QCOMPARE(w.ScrollBox2->verticalScrollBar()->value(), bottom);
     QVERIFY(w.Image1->autoSize() && w.Image2->autoSize());
     QCOMPARE(w.Label1->text(), QStringLiteral("Black and white"));
 

@@ -245,6 +245,60 @@ err_has "1 of 2 pictures written"
 run 1 --files-from "$WORK/no-list" "$WORK/listed"
 err_has "no-list"
 
+# A list is read as the pictures are done: the second name comes only once
+# the first picture is written. A carriage return ending a line is no part
+# of the name; a line longer than 4096 bytes stops the list, naming it.
+STREAM="$WORK/streamed"
+{
+    printf '%s\r\n' "$DATA/pal8.bmp"
+    k=0
+    while [ ! -e "$STREAM/pal8.jpg" ] && [ $k -lt 200 ]; do sleep 0.05; k=$((k + 1)); done
+    # A run that waits for the whole list first gets no more of it.
+    [ -e "$STREAM/pal8.jpg" ] || exit 0
+    printf '%s\n%s\n' "$DATA/rgb24.bmp" "$(head -c 5000 /dev/zero | tr '\0' x)"
+    echo "$DATA/test3.ico"
+} | timeout 30 "$BATCH" -j 2 --files-from - "$STREAM" >"$WORK/out" 2>"$WORK/err"
+status=$?
+[ "$status" -eq 1 ] || fail "a streamed list with a long line exited $status, not 1: $(cat "$WORK/err")"
+is_jpeg "$STREAM/pal8.jpg" || fail "a name ending in a carriage return was not taken"
+is_jpeg "$STREAM/rgb24.jpg" || fail "the list was not read on after its first picture"
+[ -e "$STREAM/test3.jpg" ] && fail "the list was read on past its long line"
+err_has "standard input: line 3 is longer than 4,096 bytes"
+err_has "2 of 2 pictures written"
+
+# Outputs are files, not names: b.jpg, a link to a.jpg, is not written over
+# what a.bmp wrote.
+ALIAS="$WORK/alias"
+mkdir "$ALIAS" "$ALIAS/in" "$ALIAS/out"
+cp "$DATA/pal8.bmp" "$ALIAS/in/a.bmp"
+cp "$DATA/rgb24.bmp" "$ALIAS/in/b.bmp"
+ln -s a.jpg "$ALIAS/out/b.jpg"
+run 1 -j 2 "$ALIAS/in" "$ALIAS/out"
+err_has "b.bmp: not written, since .*out/b.jpg is the file .*out/a.jpg, already written from .*a.bmp"
+err_has "1 of 2 pictures written"
+run 0 "$ALIAS/in/a.bmp" "$ALIAS/a-alone.jpg"
+cmp -s "$ALIAS/out/a.jpg" "$ALIAS/a-alone.jpg" || fail "b.bmp's picture was written over a.bmp's"
+
+# --- what a save may not replace, and where it cannot go ---------------------
+run 1 "$DATA/pal8.bmp" "$WORK/no-such-folder/x.bmp"
+err_has "x.bmp: the folder .*no-such-folder does not exist"
+if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null 2>&1 && id nobody >/dev/null 2>&1; then
+    PROT="$WORK/protected"
+    mkdir "$PROT"
+    cp "$DATA/pal8.bmp" "$DATA/rgb24.bmp" "$PROT/"
+    chmod 0444 "$PROT/pal8.bmp"
+    chown -R nobody "$PROT"
+    chmod 0755 "$WORK"
+    setpriv --reuid=nobody --regid=nogroup --clear-groups "$BATCH" "$PROT/rgb24.bmp" "$PROT/pal8.bmp" gray \
+        >"$WORK/out" 2>"$WORK/err"
+    status=$?
+    [ "$status" -eq 1 ] || fail "saving over a write-protected file exited $status, not 1"
+    err_has "pal8.bmp: it is write-protected"
+    cmp -s "$PROT/pal8.bmp" "$DATA/pal8.bmp" || fail "a write-protected file was replaced"
+else
+    echo "skipped: the write-protected file needs root to act as the user nobody"
+fi
+
 # --- a damaged JPEG opens, with a warning --------------------------------------
 head -c 2000 "$DATA/libgdiplus_test.jpg" >"$WORK/short.jpg"
 run 0 "$WORK/short.jpg" "$WORK/short.bmp"

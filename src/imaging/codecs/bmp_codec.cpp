@@ -23,6 +23,7 @@
 #include "imaging/picture/dib.h"
 #include "imaging/picture/errors.h"
 #include "imaging/codecs/file_io.h"
+#include "imaging/codecs/picture_size.h"
 #include "imaging/picture/little_endian.h"
 #include "imaging/picture/pixel_limit.h"
 #include "imaging/picture/progress.h"
@@ -577,6 +578,15 @@ PictureBytes encodeBmp(const WorkBitmap& picture) {
 // Uncompressed pictures are read from the file straight into their rows;
 // the others, and every file that cannot be opened as expected, go through
 // the whole-file reader, which also gives the reason for a failure.
+std::optional<PictureSize> bmpSizeFromHeader(std::span<const std::uint8_t> head) {
+    if (head.size() < kFileHeaderSize + 4 || head[0] != 'B' || head[1] != 'M') return std::nullopt;
+    const InfoHeader h = readInfoHeader(head.subspan(kFileHeaderSize));
+    if (!knownHeaderSize(h.size) || h.width <= 0 || h.width > INT_MAX || h.height == 0 || h.height < -INT_MAX ||
+        h.height > INT_MAX)
+        return std::nullopt;
+    return PictureSize{int(h.width), int(h.height < 0 ? -h.height : h.height)};
+}
+
 WorkBitmap readBmpFile(const std::string& path) {
     const ReadableFile f = openRegularFile(path);  // names what is wrong with the file itself
     // The headers, palette and masks take at most about 1.2 KB.

@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -33,6 +34,7 @@ std::string reasonFor(int err) {
     case ENAMETOOLONG: return "the name is too long";
     case ENOTDIR: return "a part of the path is not a folder";
     case ELOOP: return "it is a symbolic link that loops back on itself";
+    case EFBIG: return "the file is larger than this process may write";
     default: return std::strerror(err);
     }
 }
@@ -94,9 +96,19 @@ extern "C" void removePendingAndStop(int sig) {
     ::raise(sig);
 }
 
+// Also ignores SIGXFSZ where the program has no handler of its own, so
+// that a file-size limit (ulimit -f) reached during a save fails the write
+// with EFBIG, reported, instead of killing the program.
 void installInterruptCleanup() {
     static std::once_flag once;
     std::call_once(once, [] {
+        struct sigaction old {};
+        if (::sigaction(SIGXFSZ, nullptr, &old) == 0 && old.sa_handler == SIG_DFL) {
+            struct sigaction ignore {};
+            ignore.sa_handler = SIG_IGN;
+            sigemptyset(&ignore.sa_mask);
+            ::sigaction(SIGXFSZ, &ignore, nullptr);
+        }
         for (const int sig : {SIGINT, SIGTERM, SIGHUP}) {
             struct sigaction old {};
             if (::sigaction(sig, nullptr, &old) != 0 || old.sa_handler != SIG_DFL) continue;
@@ -163,6 +175,10 @@ Destination destinationOf(const std::string& path) {
     d.exists = true;
     const std::string why = notAFile(d.st.st_mode);
     if (!why.empty()) throw FileError(path, why);
+    // Renaming over a file needs only the folder's permission: a file the
+    // user may not write is refused as a shell redirect refuses it.
+    if (::faccessat(AT_FDCWD, d.path.c_str(), W_OK, AT_EACCESS) != 0 && (errno == EACCES || errno == EPERM))
+        throw FileError(path, "it is write-protected");
     return d;
 }
 
@@ -224,6 +240,39 @@ std::string temporaryName(const std::string& folder, unsigned attempt) {
     return folder + buf;
 }
 
+// Why a file cannot be made in the target's folder: a missing folder is
+// named as such rather than as a missing file.
+FileError creationFailure(const Destination& d, const std::string& path, int err) {
+    if (err == ENOENT) return FileError(path, "the folder " + folderOf(d.path) + " does not exist");
+    return FileError(path, reasonFor(err));
+}
+
+// Gives the new file every extended attribute of the file it replaces
+// (user attributes, the POSIX ACL, security labels), as cp --preserve=all
+// does. One that cannot be given fails the save, so that the old file
+// with it stays.
+void copyExtendedAttributes(int fd, const Destination& d, const std::string& path) {
+    if (!d.exists) return;
+    ssize_t size = ::listxattr(d.path.c_str(), nullptr, 0);
+    if (size <= 0) return;  // none, or a filesystem without them
+    std::string names(std::size_t(size), '\0');
+    size = ::listxattr(d.path.c_str(), names.data(), names.size());
+    if (size < 0) throw FileError(path, "its extended attributes cannot be read (" + reasonFor(errno) + ")");
+    names.resize(std::size_t(size));
+    std::vector<char> value;
+    for (std::size_t at = 0; at < names.size(); at += std::strlen(names.c_str() + at) + 1) {
+        const char* name = names.c_str() + at;
+        ssize_t n = ::getxattr(d.path.c_str(), name, nullptr, 0);
+        if (n >= 0) {
+            value.resize(std::size_t(n));
+            n = ::getxattr(d.path.c_str(), name, value.data(), value.size());
+        }
+        if (n < 0 || ::fsetxattr(fd, name, value.data(), std::size_t(n), 0) != 0)
+            throw FileError(path, "its extended attribute " + std::string(name) + " cannot be kept (" +
+                                      reasonFor(errno) + "), so the file was not replaced");
+    }
+}
+
 // Puts the written file under the target's name, and syncs the folder so
 // that the new name survives a crash.
 void moveIntoPlace(const std::string& tmp, const Destination& d, const std::string& path) {
@@ -244,10 +293,11 @@ bool writeUnnamed(const Destination& d, std::span<const std::uint8_t> bytes, con
     FileDescriptor f{::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666)};
     if (f.fd < 0) {
         if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) return false;
-        throw FileError(path, reasonFor(errno));
+        throw creationFailure(d, path, errno);
     }
     writeAll(f.fd, bytes, path);
     copyMetadata(f.fd, d, false);
+    copyExtendedAttributes(f.fd, d, path);
     if (::fsync(f.fd) != 0) throw FileError(path, reasonFor(errno));
     const std::string self = "/proc/self/fd/" + std::to_string(f.fd);
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
@@ -273,11 +323,12 @@ bool writeUnnamed(const Destination& d, std::span<const std::uint8_t> bytes, con
 void writeNamed(const Destination& d, std::span<const std::uint8_t> bytes, const std::string& path) {
     std::string tmp = folderOf(d.path) + "/.hueline-XXXXXX";
     FileDescriptor f{::mkstemp(tmp.data())};
-    if (f.fd < 0) throw FileError(path, reasonFor(errno));
+    if (f.fd < 0) throw creationFailure(d, path, errno);
     PendingRemoval pending(tmp);
     try {
         writeAll(f.fd, bytes, path);
         copyMetadata(f.fd, d, true);
+        copyExtendedAttributes(f.fd, d, path);
         closeChecked(f, path);
         moveIntoPlace(tmp, d, path);
     } catch (...) {

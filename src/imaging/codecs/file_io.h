@@ -54,8 +54,13 @@ PictureBytes readFileToPictureMemory(const std::string& path);
 //   the target in one rename, and the folder is synced after it;
 // - a symbolic link is followed: its target is replaced and the link stays;
 // - a replaced file's permission bits (and owner and group, where the
-//   process may set them) pass to the new file; a new file gets the
-//   usual ones the umask leaves;
+//   process may set them) and every extended attribute (its ACL among
+//   them) pass to the new file; an attribute that cannot be given fails
+//   the save; a new file gets the usual bits the umask leaves;
+// - a file the process may not write is not replaced ("it is
+//   write-protected"), though its folder would allow the rename;
+// - a file-size limit reached fails the save with its reason instead of
+//   ending the program (SIGXFSZ is ignored from the first write on);
 // - no temporary file is left behind on a failure, nor when the program
 //   is stopped by SIGINT or SIGTERM during the write (the first write
 //   installs handlers for those where the program has none of its own).

@@ -18,15 +18,18 @@
 #include <memory>
 #include <new>
 
-// jpeglib.h needs size_t and FILE declared first.
-#include <jerror.h>
+// jpeglib.h needs size_t and FILE declared first, and jerror.h needs
+// jpeglib.h's configuration to number its messages as the library does
+// (the arithmetic decoder's among them).
 #include <jpeglib.h>
+#include <jerror.h>
 
 #include "imaging/picture/errors.h"
 #include "imaging/codecs/file_io.h"
 #include "imaging/picture/pixel_limit.h"
 #include "imaging/picture/progress.h"
 #include "imaging/codecs/orientation.h"
+#include "imaging/codecs/picture_size.h"
 
 namespace hueline {
 namespace {
@@ -71,6 +74,21 @@ struct ErrorManager {
     jumpWith(cinfo, text);
 }
 
+// The first row that damage noticed now may reach. Huffman-coded data
+// goes wrong where libjpeg notices; arithmetic-coded data decodes garbage
+// without a word until it cannot go on (often at the next restart marker),
+// so it may be wrong from the restart marker before the last one, else
+// from the start of the scan.
+long damagedFrom(const jpeg_decompress_struct& d) {
+    long iMcuRow = long(d.input_iMCU_row);
+    if (d.arith_code) {
+        const long perRow = long(d.MCUs_per_row), interval = long(d.restart_interval);
+        const long restarts = interval > 0 && perRow > 0 ? iMcuRow * perRow / interval : 0;
+        iMcuRow = restarts > 1 ? (restarts - 1) * interval / perRow : 0;
+    }
+    return std::min(iMcuRow * d.max_v_samp_factor * DCTSIZE, long(d.image_height));
+}
+
 // Warnings (corrupt data that libjpeg works around) and trace messages are
 // never printed: the picture still opens. A warning marks the picture as
 // damaged from the rows being decoded at that moment on.
@@ -84,16 +102,13 @@ void onMessage(j_common_ptr cinfo, int level) {
     case JWRN_EXTRANEOUS_DATA:
     case JWRN_HUFF_BAD_CODE:
     case JWRN_NOT_SEQUENTIAL:
-    case JWRN_BOGUS_PROGRESSION: break;
+    case JWRN_BOGUS_PROGRESSION:
+    case JWRN_ARITH_BAD_CODE: break;
     default: return;  // a header oddity (unknown JFIF revision, bad ICC profile): the pixels are whole
     }
     auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
     if (cinfo->err->msg_code == JWRN_JPEG_EOF) err->endedEarly = true;
-    long rows = 0;
-    if (cinfo->is_decompressor) {
-        const auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
-        rows = std::min(long(d->input_iMCU_row) * d->max_v_samp_factor * DCTSIZE, long(d->image_height));
-    }
+    const long rows = cinfo->is_decompressor ? damagedFrom(*reinterpret_cast<j_decompress_ptr>(cinfo)) : 0;
     err->intactRows = err->damaged ? std::min(err->intactRows, rows) : rows;
     err->damaged = true;
 }
@@ -415,6 +430,12 @@ auto encode(const WorkBitmap& picture, int quality, const std::string* fileName,
 std::vector<std::uint8_t> encodeJpeg(const WorkBitmap& picture, int quality) {
     return encode(picture, quality, nullptr,
                   [](std::span<const std::uint8_t> bytes) { return std::vector<std::uint8_t>(bytes.begin(), bytes.end()); });
+}
+
+std::optional<PictureSize> jpegSizeFromHeader(std::span<const std::uint8_t> head) {
+    Decoder d;
+    if (!readHeader(&d, head.data(), head.size()) || d.cinfo.image_width == 0) return std::nullopt;
+    return PictureSize{int(d.cinfo.image_width), int(d.cinfo.image_height)};
 }
 
 WorkBitmap readJpegFile(const std::string& path, std::string* damage) {

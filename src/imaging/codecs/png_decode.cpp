@@ -10,6 +10,7 @@
 #include "imaging/codecs/file_io.h"
 #include "imaging/codecs/png_codec.h"
 #include "imaging/codecs/png_context.h"
+#include "imaging/codecs/picture_size.h"
 #include "imaging/picture/errors.h"
 #include "imaging/picture/pixel_limit.h"
 #include "imaging/picture/progress.h"
@@ -50,8 +51,11 @@ template <class Target, class Take>
 void decodeRows(const Source& s, int format, int flags, std::size_t rowBytes, Target target, Take take) {
     s.check(spng_decode_image(s.ctx, nullptr, 0, format, flags | SPNG_DECODE_PROGRESSIVE));
     const bool interlaced = s.ihdr.interlace_method != SPNG_INTERLACE_NONE;
+    // Progress is told about a thousand times a picture, however many rows
+    // it has.
+    const unsigned reportEvery = std::max(64u, s.ihdr.height / 1024);
     int status = 0;
-    for (unsigned count = 1; status != SPNG_EOI; ++count) {
+    for (unsigned count = 1, untilReport = reportEvery; status != SPNG_EOI; ++count) {
         spng_row_info info{};
         s.check(spng_get_row_info(s.ctx, &info));
         const int y = int(info.row_num);
@@ -60,7 +64,10 @@ void decodeRows(const Source& s, int format, int flags, std::size_t rowBytes, Ta
         status = spng_decode_row(s.ctx, target(y), rowBytes);
         if (status != SPNG_EOI) s.check(status);
         take(y, kPassFirstX[std::size_t(pass)], kPassStepX[std::size_t(pass)]);
-        if (count % 64 == 0) reportProgress(interlaced ? (pass + double(y) / s.height()) / 7 : double(y) / s.height());
+        if (--untilReport == 0) {
+            untilReport = reportEvery;
+            reportProgress(interlaced ? (pass + double(y) / s.height()) / 7 : double(y) / s.height());
+        }
     }
 }
 
@@ -100,15 +107,35 @@ WorkBitmap allocate(const Source& s, PixelFormat format) {
     }
 }
 
+// Sample x of a row of samples of depth 1, 2 or 4 bits packed into bytes,
+// the first in the high bits.
+inline unsigned packedSample(const std::uint8_t* row, int x, int depth) {
+    const std::size_t bit = std::size_t(x) * std::size_t(depth);
+    return unsigned(row[bit / 8] >> (8 - depth - int(bit % 8))) & ((1u << depth) - 1);
+}
+
+// The rows of a picture being decoded, found without the picture's
+// copy-on-write check on each: it was just made and is not shared.
+class Rows {
+public:
+    explicit Rows(WorkBitmap& picture) : first_(picture.empty() ? nullptr : picture.row(0)), stride_(picture.stride()) {}
+    std::uint8_t* operator()(int y) const { return first_ + std::size_t(y) * stride_; }
+
+private:
+    std::uint8_t* first_;
+    std::size_t stride_;
+};
+
 // Opaque pictures: RGB rows written into the picture's own rows, then
 // turned into Blue, Green, Red in place.
 WorkBitmap decodeOpaque(const Source& s) {
     WorkBitmap picture = allocate(s, PixelFormat::Bits24);
+    const Rows rows(picture);
     const std::size_t rowBytes = std::size_t(s.width()) * 3;
     decodeRows(
-        s, SPNG_FMT_RGB8, 0, rowBytes, [&](int y) { return picture.row(y); },
+        s, SPNG_FMT_RGB8, 0, rowBytes, rows,
         [&](int y, int first, int step) {
-            std::uint8_t* row = picture.row(y);
+            std::uint8_t* row = rows(y);
             for (std::size_t i = std::size_t(first) * 3; i < rowBytes; i += std::size_t(step) * 3) {
                 const std::uint8_t red = row[i];
                 row[i] = row[i + 2];
@@ -122,11 +149,12 @@ WorkBitmap decodeOpaque(const Source& s) {
 // over white into the picture.
 WorkBitmap decodeTranslucent(const Source& s) {
     WorkBitmap picture = allocate(s, PixelFormat::Bits24);
+    const Rows rows(picture);
     std::vector<std::uint8_t> scratch(std::size_t(s.width()) * 4);
     decodeRows(
         s, SPNG_FMT_RGBA8, SPNG_DECODE_TRNS, scratch.size(), [&](int) { return scratch.data(); },
         [&](int y, int first, int step) {
-            std::uint8_t* out = picture.row(y);
+            std::uint8_t* out = rows(y);
             const std::uint8_t* in = scratch.data();
             for (int x = first; x < s.width(); x += step) {
                 const unsigned a = in[4 * x + 3];
@@ -138,12 +166,54 @@ WorkBitmap decodeTranslucent(const Source& s) {
     return picture;
 }
 
+// Whether the file has a transparent colour or palette entries (tRNS).
+// Asking reads every block before the pixels, so a block over the limits
+// fails here, with its own reason, rather than later as a broken state.
+bool transparencyOf(const Source& s, spng_trns& trns) {
+    const int error = spng_get_trns(s.ctx, &trns);
+    if (error != SPNG_ECHUNKAVAIL) s.check(error);
+    return error == 0;
+}
+
+// Opaque gray pictures: the samples as the file stores them (16-bit ones
+// big-endian), spread here
+// into the three channels (libspng's own conversion costs more than all
+// the rest of a short row). 16-bit samples keep their high byte, the
+// first; 1-, 2- and 4-bit ones are stretched to 0..255.
+WorkBitmap decodeGray(const Source& s) {
+    WorkBitmap picture = allocate(s, PixelFormat::Bits24);
+    const Rows rows(picture);
+    const int depth = s.ihdr.bit_depth;
+    const bool interlaced = s.ihdr.interlace_method != SPNG_INTERLACE_NONE;
+    std::vector<std::uint8_t> scratch((std::size_t(s.width()) * std::size_t(depth) + 7) / 8);
+    decodeRows(
+        s, SPNG_FMT_RAW, 0, scratch.size(),
+        [&](int) {
+            // Passes of an interlaced file are ORed into the bytes they share.
+            if (interlaced && depth < 8) std::fill(scratch.begin(), scratch.end(), std::uint8_t(0));
+            return scratch.data();
+        },
+        [&](int y, int first, int step) {
+            std::uint8_t* out = rows(y);
+            const std::uint8_t* in = scratch.data();
+            if (depth >= 8) {
+                const std::size_t size = std::size_t(depth / 8);
+                for (int x = first; x < s.width(); x += step) std::memset(out + 3 * x, in[std::size_t(x) * size], 3);
+                return;
+            }
+            const unsigned scale = 255 / ((1u << depth) - 1);
+            for (int x = first; x < s.width(); x += step)
+                std::memset(out + 3 * x, int(packedSample(in, x, depth) * scale), 3);
+        });
+    return picture;
+}
+
 // The palette, each entry laid over white by its tRNS opacity.
 std::vector<PaletteEntry> paletteOf(const Source& s) {
     spng_plte plte{};
     s.check(spng_get_plte(s.ctx, &plte));
     spng_trns trns{};
-    const bool transparent = spng_get_trns(s.ctx, &trns) == 0;
+    const bool transparent = transparencyOf(s, trns);
     std::vector<PaletteEntry> palette(plte.n_entries);
     for (std::uint32_t i = 0; i < plte.n_entries && i < 256; ++i) {
         const unsigned a = transparent && i < trns.n_type3_entries ? trns.type3_alpha[i] : 255;
@@ -157,15 +227,15 @@ std::vector<PaletteEntry> paletteOf(const Source& s) {
 // picture; smaller depths are unpacked from scratch.
 WorkBitmap decodeIndexed(const Source& s) {
     WorkBitmap picture = allocate(s, PixelFormat::Bits8);
+    const Rows rows(picture);
     std::vector<PaletteEntry> palette = paletteOf(s);
     const int depth = s.ihdr.bit_depth;
     const std::size_t packedBytes = (std::size_t(s.width()) * std::size_t(depth) + 7) / 8;
     std::vector<std::uint8_t> scratch(depth == 8 ? 0 : packedBytes);
-    const unsigned mask = (1u << depth) - 1;
     decodeRows(
         s, SPNG_FMT_PNG, 0, packedBytes,
         [&](int y) {
-            if (depth == 8) return picture.row(y);
+            if (depth == 8) return rows(y);
             // libspng ORs the pixels of an interlacing pass into the bytes
             // they share with other pixels, so each row starts from zero.
             std::fill(scratch.begin(), scratch.end(), std::uint8_t(0));
@@ -173,11 +243,8 @@ WorkBitmap decodeIndexed(const Source& s) {
         },
         [&](int y, int first, int step) {
             if (depth == 8) return;
-            std::uint8_t* out = picture.row(y);
-            for (int x = first; x < s.width(); x += step) {
-                const std::size_t bit = std::size_t(x) * std::size_t(depth);
-                out[x] = std::uint8_t(scratch[bit / 8] >> (8 - depth - int(bit % 8)) & mask);
-            }
+            std::uint8_t* out = rows(y);
+            for (int x = first; x < s.width(); x += step) out[x] = std::uint8_t(packedSample(scratch.data(), x, depth));
         });
     // An index past the end of the palette shows black rather than reading
     // beyond it.
@@ -265,8 +332,17 @@ WorkBitmap decodePng(std::span<const std::uint8_t> bytes, const std::string& nam
     if (s.ihdr.color_type == SPNG_COLOR_TYPE_INDEXED) return decodeIndexed(s);
     spng_trns trns{};
     const bool alpha = s.ihdr.color_type == SPNG_COLOR_TYPE_GRAYSCALE_ALPHA ||
-                       s.ihdr.color_type == SPNG_COLOR_TYPE_TRUECOLOR_ALPHA || spng_get_trns(s.ctx, &trns) == 0;
-    return alpha ? decodeTranslucent(s) : decodeOpaque(s);
+                       s.ihdr.color_type == SPNG_COLOR_TYPE_TRUECOLOR_ALPHA || transparencyOf(s, trns);
+    if (alpha) return decodeTranslucent(s);
+    return s.ihdr.color_type == SPNG_COLOR_TYPE_GRAYSCALE ? decodeGray(s) : decodeOpaque(s);
+}
+
+std::optional<PictureSize> pngSizeFromHeader(std::span<const std::uint8_t> head) {
+    png::Context ctx(spng_ctx_new(0));
+    spng_ihdr ihdr{};
+    if (!ctx || spng_set_png_buffer(ctx.get(), head.data(), head.size()) != 0 || spng_get_ihdr(ctx.get(), &ihdr) != 0)
+        return std::nullopt;
+    return PictureSize{int(ihdr.width), int(ihdr.height)};
 }
 
 WorkBitmap readPngFile(const std::string& path) {

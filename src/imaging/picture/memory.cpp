@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "imaging/picture/memory.h"
 
+#include <pthread.h>
 #include <sys/mman.h>
 
 #include <algorithm>
 #include <array>
+#include <condition_variable>
 #include <mutex>
+#include <thread>
 #include <new>
 #include <utility>
 #include <vector>
@@ -17,6 +20,7 @@ namespace {
 // the heap.
 constexpr std::size_t kBigBlock = std::size_t(1) << 20;
 constexpr std::size_t kHugePage = std::size_t(2) << 20;
+constexpr std::size_t kPage = 4096;  // the smallest page a block may be made of
 // The cache keeps at most this many blocks of the largest size among the
 // last kRecent asked for, and never more than kMostCached bytes in all. A
 // passing smaller picture (a thumbnail, a zoomed view) leaves the blocks of
@@ -69,9 +73,12 @@ public:
     std::uint8_t* take(std::size_t size) {
         std::vector<Block> dropped;
         std::uint8_t* found = nullptr;
+        bool warmAnother = false;
         {
-            const std::lock_guard lock(mutex_);
+            std::unique_lock lock(mutex_);
             recent_[next_++ % kRecent] = size;
+            // The spare on its way is as quick to wait for as fresh pages.
+            warmed_.wait(lock, [&] { return warming_ != size || has(size); });
             // Most recently freed first: its pages are the likeliest in cache.
             for (auto it = blocks_.rbegin(); it != blocks_.rend(); ++it)
                 if (it->size == size) {
@@ -81,9 +88,24 @@ public:
                     break;
                 }
             trim(dropped);
+            warmAnother = size == warmSize_ && warming_ == 0 && !has(size);
+            if (warmAnother) warming_ = size;
         }
         for (const Block& b : dropped) unmap(b);
+        if (warmAnother) startWarming(size);
         return found;
+    }
+
+    // From now on one block of size bytes is kept ready, its pages in
+    // memory, for the pictures being edited.
+    void keepWarm(std::size_t size) {
+        {
+            const std::lock_guard lock(mutex_);
+            warmSize_ = size;
+            if (warming_ != 0 || has(size)) return;
+            warming_ = size;
+        }
+        startWarming(size);
     }
 
     void give(Block block) {
@@ -105,14 +127,64 @@ public:
     void clear() {
         std::vector<Block> dropped;
         {
-            const std::lock_guard lock(mutex_);
+            std::unique_lock lock(mutex_);
+            warmSize_ = 0;
+            warmed_.wait(lock, [&] { return warming_ == 0; });
             dropped.swap(blocks_);
             bytes_ = 0;
         }
         for (const Block& b : dropped) unmap(b);
     }
 
+    // A child process has no thread making a block ready: it starts with
+    // none on its way (the parent's still comes).
+    void lockForFork() { mutex_.lock(); }
+    void unlockAfterFork(bool child) {
+        if (child) warming_ = 0;
+        mutex_.unlock();
+    }
+
 private:
+    bool has(std::size_t size) const {
+        return std::any_of(blocks_.begin(), blocks_.end(), [&](const Block& b) { return b.size == size; });
+    }
+
+    // Maps a block and touches its pages on a thread of its own, then
+    // caches it. Without memory to spare, nothing is kept ready.
+    void startWarming(std::size_t size) {
+        try {
+            std::thread([this, size] { warm(size); }).detach();
+        } catch (const std::system_error&) {
+            finishWarming(nullptr, size);
+        }
+    }
+
+    void warm(std::size_t size) {
+        std::uint8_t* data = nullptr;
+        try {
+            data = mapAligned(size);
+            for (std::size_t at = 0; at < size; at += kPage) data[at] = 0;
+        } catch (const std::bad_alloc&) {
+            data = nullptr;
+        }
+        finishWarming(data, size);
+    }
+
+    void finishWarming(std::uint8_t* data, std::size_t size) {
+        std::vector<Block> dropped;
+        {
+            const std::lock_guard lock(mutex_);
+            if (data) {
+                blocks_.push_back({data, size});
+                bytes_ += size;
+                trim(dropped);
+            }
+            warming_ = 0;
+        }
+        warmed_.notify_all();
+        for (const Block& b : dropped) unmap(b);
+    }
+
     // Drops the least recently freed blocks until the cache is within its
     // bounds (called with the lock held; the caller unmaps them).
     void trim(std::vector<Block>& dropped) {
@@ -130,12 +202,20 @@ private:
     std::size_t bytes_ = 0;
     std::array<std::size_t, kRecent> recent_{};  // sizes asked for, round the ring
     std::size_t next_ = 0;
+    std::size_t warmSize_ = 0;  // the size kept ready; 0 for none
+    std::size_t warming_ = 0;   // the size of the block being made ready; 0 for none
+    std::condition_variable warmed_;
 };
 
 Cache& cache() {
     // Never destroyed: pictures held by static objects may be freed after
     // the end of main().
-    static Cache* c = new Cache;
+    static Cache* c = [] {
+        auto* made = new Cache;
+        ::pthread_atfork([] { cache().lockForFork(); }, [] { cache().unlockAfterFork(false); },
+                         [] { cache().unlockAfterFork(true); });
+        return made;
+    }();
     return *c;
 }
 
@@ -188,6 +268,11 @@ void PictureMemory::release() noexcept {
     }
     data_ = nullptr;
     mapped_ = 0;
+}
+
+void keepPictureMemoryWarm(std::size_t bytes) {
+    if (!kMapBigBlocks || bytes < kBigBlock) return;
+    cache().keepWarm((bytes + kHugePage - 1) / kHugePage * kHugePage);
 }
 
 PictureMemoryCache cachedPictureMemory() { return cache().contents(); }

@@ -10,7 +10,8 @@
 // next picture of the same size. The cache holds at most a few blocks of
 // the sizes recently asked for, and gives back whatever is bigger once the
 // pictures have shrunk (a few 12-megapixel pictures after a 200-megapixel
-// one leave no 600 MB block behind). Safe to use from several threads.
+// one leave no 600 MB block behind). For the picture being edited, one
+// block is kept ready ahead. Safe to use from several threads.
 #pragma once
 
 #include <cstddef>
@@ -69,6 +70,12 @@ private:
     std::size_t size_ = 0;
 };
 
+// Keeps one block of at least bytes bytes ready in the cache, its pages
+// already in memory, made on a thread of its own: a picture just opened
+// lets its first command run as fast as the ones after it. When the block
+// is taken, the next is made ready, until the cache is emptied.
+void keepPictureMemoryWarm(std::size_t bytes);
+
 // What the cache holds now.
 struct PictureMemoryCache {
     std::size_t blocks = 0;
@@ -76,7 +83,8 @@ struct PictureMemoryCache {
 };
 PictureMemoryCache cachedPictureMemory();
 
-// Gives every cached block back to the system.
+// Gives every cached block back to the system (after the block being made
+// ready, if any) and keeps none ready any more.
 void releaseCachedPictureMemory();
 
 }  // namespace hueline

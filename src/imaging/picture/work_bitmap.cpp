@@ -134,13 +134,19 @@ void writeWord(std::uint8_t* row, int x, PixelFormat f, std::uint32_t w) {
 
 }  // namespace
 
+// One spare word after the pixels so that vectorised loops may read a
+// little past the last row's end without leaving the allocation.
+constexpr std::size_t kSpareBytes = 16;
+
 std::shared_ptr<WorkBitmap::Pixels> WorkBitmap::allocate(std::size_t bytes) {
     auto p = std::make_shared<Pixels>();
-    // One spare word so that vectorised loops may read a little past the
-    // last row's end without leaving the allocation.
-    p->data = PictureMemory(bytes + 16);
+    p->data = PictureMemory(bytes + kSpareBytes);
     p->size = bytes;
     return p;
+}
+
+void keepMemoryWarmFor(const WorkBitmap& picture) {
+    keepPictureMemoryWarm(picture.stride() * std::size_t(picture.height()) + kSpareBytes);
 }
 
 WorkBitmap::WorkBitmap(int width, int height, PixelFormat format) {

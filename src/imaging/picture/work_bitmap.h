@@ -150,4 +150,8 @@ constexpr std::size_t rowStride(int width, PixelFormat f) {
 // on 24-bit rows instead.
 ColorValue decodePixel(const WorkBitmap& bmp, const std::uint8_t* row, int x);
 
+// Keeps picture memory ready for the next picture the size of this one
+// (a picture just opened: its first command then finds warm pages).
+void keepMemoryWarmFor(const WorkBitmap& picture);
+
 }  // namespace hueline

@@ -71,6 +71,8 @@ void Workspace::openPicture(const WorkBitmap& loaded) {
     sourceSnapshot_ = result_;
     resultSnapshot_ = result_;
     undo_ = result_;
+    // The first command then runs on warm pages, as the ones after it do.
+    keepMemoryWarmFor(loaded);
 }
 
 void Workspace::zoomPanes(const WorkBitmap& result, const WorkBitmap& source) {

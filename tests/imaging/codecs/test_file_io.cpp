@@ -5,13 +5,17 @@
 // temporary file behind, not even when the program is stopped mid-write.
 #include <gtest/gtest.h>
 
+#include <pwd.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -136,6 +140,93 @@ TEST_F(FileIo, ASaveStoppedBySigtermOrSigintLeavesNoTemporaryFile) {
         EXPECT_EQ(entries(), std::vector<std::string>{"big.bmp"});
         EXPECT_EQ(fs::file_size(target), big.size());
     }
+}
+
+// Runs what in a child process as the user nobody (the rules of
+// permissions do not hold for root) and gives its exit status; -1 when
+// there is no such user. The folder is given to nobody first.
+int asNobody(const fs::path& dir, const std::function<int()>& what) {
+    const passwd* nobody = ::getpwnam("nobody");
+    if (!nobody) return -1;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::geteuid() == 0 && (::chown(dir.c_str(), nobody->pw_uid, nobody->pw_gid) != 0 ||
+                                 ::setgid(nobody->pw_gid) != 0 || ::setuid(nobody->pw_uid) != 0))
+            ::_exit(100);
+        ::_exit(what());
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 200;
+}
+
+// The access ACL "user::rw-, user:nobody:rw-, group::---, mask::rw-,
+// other::---" as the kernel stores it.
+std::string aclForNobody(uid_t nobody) {
+    const std::uint16_t tags[] = {0x01, 0x02, 0x04, 0x10, 0x20}, perms[] = {6, 6, 0, 6, 0};
+    std::string acl(4 + 5 * 8, '\0');
+    const std::uint32_t version = 2;
+    std::memcpy(acl.data(), &version, 4);
+    for (int k = 0; k < 5; ++k) {
+        const std::uint32_t id = tags[k] == 0x02 ? nobody : std::uint32_t(-1);
+        std::memcpy(acl.data() + 4 + 8 * k, &tags[k], 2);
+        std::memcpy(acl.data() + 6 + 8 * k, &perms[k], 2);
+        std::memcpy(acl.data() + 8 + 8 * k, &id, 4);
+    }
+    return acl;
+}
+
+std::string attribute(const std::string& file, const char* name) {
+    char value[256];
+    const ssize_t n = ::getxattr(file.c_str(), name, value, sizeof value);
+    return n < 0 ? "(none)" : std::string(value, std::size_t(n));
+}
+
+TEST_F(FileIo, AReplacedFileKeepsItsAclAndAttributesAndAProtectedOneIsNotReplaced) {
+    const passwd* nobody = ::getpwnam("nobody");
+    if (!nobody) GTEST_SKIP() << "no user 'nobody' to own the files";
+    const std::string shared = at("shared.bmp"), locked = at("locked.bmp");
+    const std::string acl = aclForNobody(nobody->pw_uid);
+    const int status = asNobody(dir_, [&] {
+        writeFileAtomically(shared, Bytes(10, 1));
+        writeFileAtomically(locked, Bytes(10, 1));
+        if (::chmod(locked.c_str(), 0444) != 0 || ::setxattr(shared.c_str(), "user.origin", "scan", 4, 0) != 0 ||
+            ::setxattr(shared.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0) != 0)
+            return 101;
+        if (refusal([&] { writeFileAtomically(locked, Bytes(20, 2)); }) != "it is write-protected") return 102;
+        writeFileAtomically(shared, Bytes(20, 2));
+        return 0;
+    });
+    if (status == -1 || status == 101) GTEST_SKIP() << "this filesystem keeps no ACLs or user attributes";
+    ASSERT_EQ(status, 0);
+    EXPECT_EQ(readFileBytes(locked), Bytes(10, 1));
+    EXPECT_EQ(readFileBytes(shared), Bytes(20, 2));
+    EXPECT_EQ(attribute(shared, "user.origin"), "scan");
+    EXPECT_EQ(attribute(shared, "system.posix_acl_access"), acl);
+    struct stat st {};
+    ASSERT_EQ(::stat(shared.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0660u);  // the group bits are the ACL's mask
+}
+
+TEST_F(FileIo, FileSizeLimitsAndMissingFoldersAreReportedAndKeepTheOldFile) {
+    const std::string target = at("big.bmp");
+    writeFileAtomically(target, Bytes(100, 3));
+    EXPECT_EQ(refusal([&] { writeFileAtomically(at("gone/x.bmp"), Bytes(100, 3)); }),
+              "the folder " + at("gone") + " does not exist");
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const rlimit limit{4096, 4096};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const bool said = refusal([&] { writeFileAtomically(target, Bytes(100000, 4)); }) ==
+                          "the file is larger than this process may write";
+        ::_exit(said ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(readFileBytes(target), Bytes(100, 3));
+    EXPECT_EQ(entries(), std::vector<std::string>{"big.bmp"});
 }
 
 }  // namespace

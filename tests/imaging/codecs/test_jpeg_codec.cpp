@@ -382,6 +382,27 @@ bool rowIsGray(const WorkBitmap& p, int y) {
 
 }  // namespace
 
+TEST(JpegRead, DamageInArithmeticCodedDataIsDatedFromWhereItCanStart) {
+    // The arithmetic decoder reads garbage without a word until a restart
+    // marker is not where it should be: the row named must not be below
+    // the first row that differs.
+    const std::vector<std::uint8_t> whole = readFileBytes(kData + "misc/arithmetic-restarts.jpg");
+    std::string damage;
+    const WorkBitmap full = decodeJpeg(whole, "a.jpg", &damage);
+    ASSERT_EQ(damage, "");
+    std::vector<std::uint8_t> bad = whole;
+    for (std::size_t i = 4500; i < 4504; ++i) bad[i] ^= 0xA5;
+    const WorkBitmap hurt = decodeJpeg(bad, "a.jpg", &damage);
+    int first = 0;
+    while (first < full.height() && std::equal(full.constRow(first), full.constRow(first) + 3 * full.width(), hurt.constRow(first)))
+        ++first;
+    const std::string prefix = "a.jpg is damaged: its data is corrupt, so parts of the picture below row ";
+    ASSERT_EQ(damage.compare(0, prefix.size(), prefix), 0) << damage;
+    const int row = std::stoi(damage.substr(prefix.size()));
+    EXPECT_LE(row, first);
+    EXPECT_GE(row, first - 32);  // no more than a restart interval early
+}
+
 TEST(JpegRead, DamagedFilesOpenAndSayWhichPartIsGray) {
     const std::vector<std::uint8_t> whole = stripes(96, 240);
     std::string damage = "not cleared";

@@ -82,6 +82,10 @@ TEST(PngCodec, SavesWithoutLossInTheSmallestLayout) {
             blackWhite.setPixel(x, y, v < 128 ? kBlack : kWhite);
         }
     }
+    // Tall enough that a sample of its rows picks the row filters.
+    WorkBitmap tall(photo.width(), 2100);
+    for (int y = 0; y < tall.height(); ++y)
+        for (int x = 0; x < tall.width(); ++x) tall.setPixel(x, y, photo.pixel((x + y / 7) % photo.width(), y % photo.height()));
     const WorkBitmap palette = readPngFile(kData + "palette8.png");
     WorkBitmap fourBits(13, 5, PixelFormat::Bits4);
     fourBits.setPalette({{0, 0, 255}, {0, 255, 0}, {255, 0, 0}});
@@ -93,7 +97,7 @@ TEST(PngCodec, SavesWithoutLossInTheSmallestLayout) {
         std::pair<int, int> typeAndDepth;
     } cases[] = {
         {"colour", photo, {2, 8}},        {"gray", gray, {0, 8}}, {"black and white", blackWhite, {0, 1}},
-        {"8-bit palette", palette, {3, 8}}, {"4-bit palette", fourBits, {3, 4}},
+        {"8-bit palette", palette, {3, 8}}, {"4-bit palette", fourBits, {3, 4}}, {"tall colour", tall, {2, 8}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -142,4 +146,6 @@ TEST(PngCodec, RefusesDamagedFilesWithTheReason) {
     };
     EXPECT_EQ(reason(claiming(0xEA, 0x60)), "the picture is larger than 256 megapixels (60000 x 60000)");
     EXPECT_EQ(reason(claiming(0x27, 0x10)), "the file holds too little pixel data for a picture of 10000 x 10000 pixels");
+    // A text block that inflates past the limit, in an opaque gray file.
+    EXPECT_EQ(reason(bytesOf("gray8-ztxt-bomb.png")), "the file holds a block of data larger than 64 MB");
 }

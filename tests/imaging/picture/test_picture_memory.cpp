@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <cstring>
 #include <vector>
 
 #include "imaging/picture/memory.h"
@@ -53,6 +55,29 @@ TEST(PictureMemory, BigBlocksAreReusedAndTheCacheStaysBounded) {
 
     releaseCachedPictureMemory();
     EXPECT_EQ(cachedPictureMemory().blocks, 0u);
+}
+
+long minorFaultsOfThisThread() {
+    rusage u{};
+    getrusage(RUSAGE_THREAD, &u);
+    return u.ru_minflt;
+}
+
+// A block kept ready is handed out with its pages in memory: writing all
+// of it costs this thread (almost) no page faults; emptying the cache
+// waits for the next one being made ready and keeps none.
+TEST(PictureMemory, BlockKeptReadyComesWithItsPages) {
+    if (!kCached) GTEST_SKIP() << "no cache under AddressSanitizer";
+    releaseCachedPictureMemory();
+    keepPictureMemoryWarm(40 * kMiB);
+    PictureMemory block(40 * kMiB);
+    const long before = minorFaultsOfThisThread();
+    std::memset(block.data(), 7, 40 * kMiB);
+    EXPECT_LT(minorFaultsOfThisThread() - before, 64);  // fresh pages: 20 huge or 10240 small ones
+    releaseCachedPictureMemory();
+    EXPECT_EQ(cachedPictureMemory().blocks, 0u);
+    PictureMemory fresh(40 * kMiB);
+    EXPECT_EQ(cachedPictureMemory().blocks, 0u);  // nothing is made ready any more
 }
 
 }  // namespace

@@ -1,0 +1,24 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// How much memory the pictures of a folder run may take together.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace hueline::batch {
+
+// A quarter of the machine's memory: pictures done side by side together
+// take no more than that unless --memory says otherwise.
+std::size_t defaultMemoryBudget();
+
+// "2G", "1500M", "800k" or a number of bytes (K, M, G and T are powers of
+// 1024, in either case). Throws UsageError.
+std::size_t parseMemorySize(const std::string& text);
+
+// What doing the picture is expected to take: the loaded picture and the
+// result of a step, at 24 bits, for the size its header gives; where the
+// header gives none, twice the file's size. 0 when the file cannot be read
+// (its opening fails and says why).
+std::size_t memoryFor(const std::string& picture);
+
+}  // namespace hueline::batch
