@@ -100,8 +100,10 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://hueline.example.org/")
 # package's dependencies through dpkg-shlibdeps.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The window draws its icon from SVG through Qt's SVG plugin, which no
-# program links directly.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6")
+# program links directly. Metafiles' text is drawn with fonts that have
+# the metrics of the faces documents name, and their signs with Symbola
+# (src/imaging/metafile/face_table.h).
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6, fonts-liberation2, fonts-crosextra-carlito, fonts-crosextra-caladea, fonts-dejavu-core, fonts-symbola")
 # The long description under the summary line; CPack indents it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
 "Hueline is a single-window picture tool that turns a photograph into a

@@ -15,7 +15,9 @@ namespace {
 // events, which long work does not do: under X it is sent at once.
 void sendCursorNow() {
 #ifdef HUELINE_HAVE_XCB
-    if (auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()) xcb_flush(x11->connection());
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) return;
+    if (auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>())
+        if (xcb_connection_t* connection = x11->connection()) xcb_flush(connection);
 #endif
 }
 }  // namespace

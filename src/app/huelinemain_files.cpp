@@ -6,7 +6,8 @@
 // cannot be read changes nothing either: its error goes to the error
 // report (an icon has a message box of its own). A read that takes long
 // shows a progress dialog whose Cancel also changes nothing. A damaged
-// JPEG opens as far as it decodes, and a message then says so.
+// JPEG opens as far as it decodes, and a message then says so; so does a
+// metafile whose signs or letters the installed fonts cannot draw.
 //
 // Save: the format follows the selected filter entry, never the typed
 // name, and its extension is forced onto the name. SVG and PDF hold the
@@ -97,7 +98,11 @@ void TMyPicture::OpenPicture(const QString& fileName) {
     unsaved_ = false;
     lastFolder_ = QFileInfo(fileName).absolutePath();
     scrollPanesHome();
-    if (!damage.empty()) showMessage(MessageKind::Information, QStringLiteral("Damaged picture"), QString::fromStdString(damage));
+    // A metafile's warnings are of text its fonts could not draw, not of damage.
+    const PictureKind kind = kindFromName(fileName.toStdString());
+    const bool metafile = kind == PictureKind::Wmf || kind == PictureKind::Emf;
+    const QString title = metafile ? QStringLiteral("Picture opened with warnings") : QStringLiteral("Damaged picture");
+    if (!damage.empty()) showMessage(MessageKind::Information, title, QString::fromStdString(damage));
 }
 
 void TMyPicture::SpeedButton2Click() { saveAs(); }

@@ -58,7 +58,7 @@ public:
         std::optional<std::string> listFailure;
         try {
             runInOrder<PictureJob, PictureOutcome>(
-                limits, [this] { return take(); }, [](const PictureJob& job) { return memoryFor(job.in.string()); },
+                limits, [this] { return take(); }, [this](const PictureJob& job) { return memoryFor(job.in.string(), o_.steps.size()); },
                 [this](std::size_t i, PictureJob& job) { return process(i, job); },
                 [this](std::size_t, PictureOutcome& r) { report(r); });
         } catch (const FileError& e) {

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <limits>
 #include <optional>
@@ -14,9 +15,12 @@
 namespace hueline::batch {
 namespace {
 
-// Bytes a pixel takes while a picture is worked on: the loaded picture
-// and a result at 3 bytes a pixel.
-constexpr std::size_t kBytesPerPixel = 6;
+// A picture at work is held at 3 bytes a pixel, in the loaded picture and
+// a picture made ready for the next command, then one more for each step
+// (its result, the undo copy, the panes), up to as many as a workspace
+// keeps: about what a run measures.
+constexpr std::size_t kBytesPerPixel = 3;
+constexpr std::size_t kPicturesHeld = 2, kMostPicturesHeld = 5;
 
 }  // namespace
 
@@ -45,11 +49,11 @@ std::size_t parseMemorySize(const std::string& text) {
     return value << shift;
 }
 
-std::size_t memoryFor(const std::string& picture) {
+std::size_t memoryFor(const std::string& picture, std::size_t steps) {
     struct stat st {};
     if (::stat(picture.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return 0;
     if (const std::optional<PictureSize> size = pictureSizeFromHeader(picture))
-        return std::size_t(size->pixels()) * kBytesPerPixel;
+        return std::size_t(size->pixels()) * kBytesPerPixel * std::min(kPicturesHeld + steps, kMostPicturesHeld);
     return std::size_t(st.st_size) * 2;
 }
 

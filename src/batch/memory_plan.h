@@ -15,10 +15,11 @@ std::size_t defaultMemoryBudget();
 // 1024, in either case). Throws UsageError.
 std::size_t parseMemorySize(const std::string& text);
 
-// What doing the picture is expected to take: the loaded picture and the
-// result of a step, at 24 bits, for the size its header gives; where the
-// header gives none, twice the file's size. 0 when the file cannot be read
-// (its opening fails and says why).
-std::size_t memoryFor(const std::string& picture);
+// What doing the picture with so many steps is expected to take: 3 bytes
+// a pixel of the size its header gives for each picture a workspace holds
+// (two, and one more a step, up to five); where the header gives no size,
+// twice the file's size. 0 when the file cannot be read (its opening
+// fails and says why).
+std::size_t memoryFor(const std::string& picture, std::size_t steps);
 
 }  // namespace hueline::batch

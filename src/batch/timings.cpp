@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "batch/timings.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -64,7 +65,12 @@ void Reporter::timing(const std::string& what, double ms) const {
 void Reporter::error(const std::string& message) const { say(std::string(kProgram) + ": " + message + "\n"); }
 
 void Reporter::warning(const std::string& message) const {
-    say(std::string(kProgram) + ": warning: " + message + "\n");
+    // One warning line for each line of the message.
+    for (std::size_t at = 0; at < message.size();) {
+        const std::size_t end = std::min(message.find('\n', at), message.size());
+        say(std::string(kProgram) + ": warning: " + message.substr(at, end - at) + "\n");
+        at = end + 1;
+    }
 }
 
 void Reporter::say(const std::string& line) const {

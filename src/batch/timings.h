@@ -42,6 +42,7 @@ struct Reporter {
     void timing(const std::string& what, double ms) const;
 
     void error(const std::string& message) const;
+    // A warning a line: a message of several lines gives several.
     void warning(const std::string& message) const;
 
 private:

@@ -19,6 +19,7 @@
 #include "imaging/codecs/bmp_codec.h"
 #include "imaging/picture/errors.h"
 #include "imaging/metafile/dib_sample.h"
+#include "imaging/metafile/face_table.h"
 #include "imaging/metafile/player.h"
 #include "imaging/metafile/symbol_fonts.h"
 
@@ -193,8 +194,8 @@ QImage dibToImage(const meta::Dib& dib, bool withAlpha) {
     return img;
 }
 
-PainterSurface::PainterSurface(QPainter& painter, int width, int height)
-    : p_(painter), width_(width), height_(height) {
+PainterSurface::PainterSurface(QPainter& painter, int width, int height, TextShortfall* shortfall)
+    : p_(painter), width_(width), height_(height), shortfall_(shortfall) {
     p_.setRenderHint(QPainter::Antialiasing, false);
     p_.setRenderHint(QPainter::TextAntialiasing, true);
     p_.setRenderHint(QPainter::SmoothPixmapTransform, false);
@@ -297,42 +298,23 @@ QString PainterSurface::familyFor(const std::string& face, int pitchAndFamily) {
     const auto key = std::make_pair(face, pitchAndFamily);
     if (const auto it = cache.find(key); it != cache.end()) return it->second;
 
-    const std::string name(meta::faceNameOf(face));
-    QString lower = QString::fromStdString(name).trimmed().toLower();
-    static const std::map<QString, QString> known = {
-        {"arial", "Liberation Sans"},          {"helvetica", "Liberation Sans"},
-        {"arial narrow", "Liberation Sans Narrow"}, {"tahoma", "Liberation Sans"},
-        {"verdana", "DejaVu Sans"},            {"calibri", "Liberation Sans"},
-        {"segoe ui", "Liberation Sans"},       {"ms sans serif", "Liberation Sans"},
-        {"microsoft sans serif", "Liberation Sans"}, {"trebuchet ms", "Liberation Sans"},
-        {"system", "Liberation Sans"},         {"ms shell dlg", "Liberation Sans"},
-        {"times new roman", "Liberation Serif"}, {"times", "Liberation Serif"},
-        {"tms rmn", "Liberation Serif"},       {"ms serif", "Liberation Serif"},
-        {"georgia", "DejaVu Serif"},           {"cambria", "Liberation Serif"},
-        {"garamond", "Liberation Serif"},      {"book antiqua", "Liberation Serif"},
-        {"palatino linotype", "Liberation Serif"}, {"century schoolbook", "Liberation Serif"},
-        {"courier new", "Liberation Mono"},    {"courier", "Liberation Mono"},
-        {"consolas", "Liberation Mono"},       {"lucida console", "Liberation Mono"},
-        {"fixedsys", "Liberation Mono"},       {"terminal", "Liberation Mono"},
-        {"symbol", "DejaVu Sans"},             {"mt extra", "DejaVu Sans"},
-        {"wingdings", "DejaVu Sans"},          {"webdings", "DejaVu Sans"},
-    };
+    const std::string name = meta::faceKey(face);
+    const auto q = [](std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); };
     QString family;
-    if (const auto it = known.find(lower); it != known.end()) {
-        family = it->second;
-    } else if (!lower.isEmpty() && QFontDatabase::hasFamily(QString::fromStdString(name))) {
-        family = QString::fromStdString(name);
-    } else {
-        // By the family the metafile asks for: roman, modern (fixed), or swiss.
-        switch (pitchAndFamily >> 4 & 7) {
-        case 1: family = "Liberation Serif"; break;
-        case 3: family = "Liberation Mono"; break;
-        default: family = (pitchAndFamily & 3) == 1 ? "Liberation Mono" : "Liberation Sans"; break;
-        }
-    }
-    if (!QFontDatabase::hasFamily(family)) family = "DejaVu Sans";
+    if (meta::symbolFaceOf(name) != meta::SymbolFace::None) family = q(meta::kSignFamily);
+    else if (const std::string_view known = meta::tableFamilyOf(name); !known.empty()) family = q(known);
+    else if (const QString own = q(meta::trimmedFaceName(face)); !own.isEmpty() && QFontDatabase::hasFamily(own))
+        family = own;  // the author's own font is installed
+    else family = q(meta::familyOfKind(pitchAndFamily));
+    if (!QFontDatabase::hasFamily(family)) family = q(meta::kLastResortFamily);
     cache.emplace(key, family);
     return family;
+}
+
+bool PainterSurface::substituted(const meta::Font& f) {
+    const std::string_view own = meta::trimmedFaceName(f.face);
+    const QString name = QString::fromUtf8(own.data(), qsizetype(own.size()));
+    return familyFor(f.face, f.pitchAndFamily).compare(name, Qt::CaseInsensitive) != 0;
 }
 
 // The installed font a metafile's font is drawn with, at its size.
@@ -432,7 +414,18 @@ LaidOutText layOut(const meta::TextRun& run) {
 
 double PainterSurface::drawText(const meta::TextRun& run) {
     if (run.text.empty() || !haveGuiApplication()) return 0;
+    if (shortfall_ && run.glyphIndices && substituted(run.font)) {
+        // Glyph numbers of a font that is not installed: the characters
+        // the file carries for them, where it does.
+        const QString family = familyFor(run.font.face, run.font.pitchAndFamily);
+        if (const std::u16string* characters = shortfall_->charactersFor(run, family)) {
+            meta::TextRun asText = run;
+            asText.text = *characters, asText.glyphIndices = false;
+            return drawText(asText);
+        }
+    }
     const LaidOutText t = layOut(run);
+    if (shortfall_) shortfall_->keepCharacters(run), shortfall_->countMissingSigns(run, t.font);
     p_.save();
     p_.translate(run.origin.x, run.origin.y);
     if (run.angle != 0 && std::isfinite(run.angle)) p_.rotate(-run.angle);
@@ -585,24 +578,16 @@ void copyBand(const QImage& buffer, int rows, WorkBitmap& picture, int y0) {
 
 }  // namespace
 
-WorkBitmap renderMetafile(std::span<const std::uint8_t> bytes, const std::string& name, PictureKind kind,
-                          std::chrono::milliseconds timeLimit) {
-    const MetafileSize size = metafileNaturalSize(bytes, name, kind);
-    return renderMetafileInBands(bytes, name, kind, timeLimit, defaultBandRows(size.width));
-}
+namespace {
 
-WorkBitmap renderMetafileInBands(std::span<const std::uint8_t> bytes, const std::string& name, PictureKind kind,
-                                 std::chrono::milliseconds timeLimit, int bandRows) {
-    const MetafileSize size = metafileNaturalSize(bytes, name, kind);
-    WorkBitmap picture(size.width, size.height);
-    if (picture.empty()) return picture;
-    // Every band plays the whole metafile, clipped to its rows, and all of
-    // them share one budget of time and work.
-    const int w = size.width, h = size.height;
+// Draws the metafile into picture, band after band, all bands charged to
+// budget.
+void drawBands(std::span<const std::uint8_t> bytes, const std::string& name, PictureKind kind, WorkBitmap& picture,
+               int bandRows, meta::PlayBudget& budget, TextShortfall& text) {
+    const int w = picture.width(), h = picture.height();
     const int band = std::clamp(bandRows, 1, h);
     QImage buffer(w, band, QImage::Format_RGB32);
     if (buffer.isNull()) throw FileError(name, "there is not enough memory to draw it");
-    meta::PlayBudget budget(name, timeLimit);
     const int passes = (h + band - 1) / band;
     for (int y0 = 0; y0 < h; y0 += band) {
         const int rows = std::min(band, h - y0);
@@ -610,11 +595,39 @@ WorkBitmap renderMetafileInBands(std::span<const std::uint8_t> bytes, const std:
         {
             QPainter painter(&buffer);
             painter.translate(0, -y0);
-            PainterSurface surface(painter, w, h);
+            PainterSurface surface(painter, w, h, &text);
             playMetafile(bytes, name, kind, surface, budget, {y0, y0 + rows, y0 / band, passes});
         }
         copyBand(buffer, rows, picture, y0);
     }
+}
+
+}  // namespace
+
+WorkBitmap renderMetafile(std::span<const std::uint8_t> bytes, const std::string& name, PictureKind kind,
+                          std::chrono::milliseconds timeLimit, std::string* warnings) {
+    const MetafileSize size = metafileNaturalSize(bytes, name, kind);
+    return renderMetafileInBands(bytes, name, kind, timeLimit, defaultBandRows(size.width), warnings);
+}
+
+WorkBitmap renderMetafileInBands(std::span<const std::uint8_t> bytes, const std::string& name, PictureKind kind,
+                                 std::chrono::milliseconds timeLimit, int bandRows, std::string* warnings) {
+    const MetafileSize size = metafileNaturalSize(bytes, name, kind);
+    WorkBitmap picture(size.width, size.height);
+    if (picture.empty()) return picture;
+    // Every band plays the whole metafile, clipped to its rows, and all of
+    // them share one budget of time and work.
+    TextShortfall text;
+    meta::PlayBudget budget(name, timeLimit);
+    drawBands(bytes, name, kind, picture, bandRows, budget, text);
+    if (text.lateCharacters()) {
+        // Glyph numbers came before the characters the file carries for
+        // them: drawn again, from the characters (a play of its own time).
+        text.startAgain();
+        meta::PlayBudget again(name, timeLimit);
+        drawBands(bytes, name, kind, picture, bandRows, again, text);
+    }
+    if (warnings) *warnings = text.warnings(name);
     return picture;
 }
 

@@ -19,6 +19,7 @@
 #include "imaging/metafile/surface.h"
 #include "imaging/picture/picture_kind.h"
 #include "imaging/picture/work_bitmap.h"
+#include "render/text_shortfall.h"
 
 namespace hueline {
 
@@ -30,7 +31,9 @@ namespace hueline {
 // one it is left out.
 class PainterSurface : public meta::MetafileSurface {
 public:
-    PainterSurface(QPainter& painter, int width, int height);
+    // shortfall, when given, hears of the text the installed fonts cannot
+    // draw as the author saw it.
+    PainterSurface(QPainter& painter, int width, int height, TextShortfall* shortfall = nullptr);
 
     void fillPath(const meta::Path& path, meta::FillRule rule, const meta::Brush& brush, meta::Mix mix,
                   const meta::Background& bg) override;
@@ -51,6 +54,8 @@ public:
     // The installed family a metafile's face name is drawn with.
     static QString familyFor(const std::string& face, int pitchAndFamily);
     static QFont fontFor(const meta::Font& font);
+    // Whether the face is drawn with a family other than itself.
+    static bool substituted(const meta::Font& font);
 
 private:
     struct ClipState {
@@ -65,6 +70,7 @@ private:
 
     QPainter& p_;
     int width_, height_;
+    TextShortfall* shortfall_;
     ClipState clip_;
     std::vector<ClipState> saved_;
     std::unordered_map<const meta::Dib*, QImage> patterns_;
@@ -80,12 +86,13 @@ QImage dibToImage(const meta::Dib& dib, bool withAlpha);
 // natural size, with the metafile played at (0, 0). Tall pictures are drawn
 // in bands so that the drawing buffer stays small; all bands together get
 // timeLimit. Throws FileError as playMetafile does, Cancelled when the
-// caller's progress scope says stop.
+// caller's progress scope says stop. warnings, when given, receives what
+// the installed fonts could not draw (TextShortfall), or nothing.
 WorkBitmap renderMetafile(std::span<const std::uint8_t> bytes, const std::string& name, PictureKind kind,
-                          std::chrono::milliseconds timeLimit = kMaxMetafilePlayTime);
+                          std::chrono::milliseconds timeLimit = kMaxMetafilePlayTime, std::string* warnings = nullptr);
 // The same drawn in bands of bandRows rows (at least one): each band plays
 // the whole file, leaving out what cannot reach its rows.
 WorkBitmap renderMetafileInBands(std::span<const std::uint8_t> bytes, const std::string& name, PictureKind kind,
-                                 std::chrono::milliseconds timeLimit, int bandRows);
+                                 std::chrono::milliseconds timeLimit, int bandRows, std::string* warnings = nullptr);
 
 }  // namespace hueline

@@ -26,7 +26,7 @@ WorkBitmap LoadPictureFile(const std::string& path, std::string* damage) {
     case PictureKind::Png: return readPngFile(path);
     case PictureKind::Icon: return readIconFile(path);
     case PictureKind::Wmf:
-    case PictureKind::Emf: return renderMetafile(readFileBytes(path), path, kindFromName(path));
+    case PictureKind::Emf: return renderMetafile(readFileBytes(path), path, kindFromName(path), kMaxMetafilePlayTime, damage);
     case PictureKind::Svg:  // traced drawings are written, never read
     case PictureKind::Pdf:
     case PictureKind::Unknown: break;

@@ -21,7 +21,8 @@ namespace hueline {
 // and the reader's own error (an IconError for icons) when it fails.
 // A FIFO, device or folder under a picture's name is refused without
 // waiting on it. A damaged JPEG still opens; damage, when given, receives
-// what is wrong with it (empty when nothing is).
+// what is wrong with it (empty when nothing is), and for a metafile what
+// its text lost to the installed fonts, a line for each loss.
 // Reports progress and may be cancelled (see progress.h).
 WorkBitmap LoadPictureFile(const std::string& path, std::string* damage = nullptr);
 

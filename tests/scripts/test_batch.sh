@@ -305,6 +305,11 @@ run 0 "$WORK/short.jpg" "$WORK/short.bmp"
 err_has "warning: .*short.jpg is damaged: its data ends early, so the picture is gray below row"
 is_bmp "$WORK/short.bmp" || fail "the damaged JPEG was not written"
 
+# --- a sign no installed font has is drawn, with a warning ----------------------
+run 0 "$2/metafile/wmf/wmf2svg/symbol-font-tables.wmf" "$WORK/tables.png"
+err_has "warning: .*symbol-font-tables.wmf: 1 sign of Wingdings could not be drawn"
+is_png "$WORK/tables.png" || fail "the symbol tables were not written"
+
 if [ "$FAILURES" -ne 0 ]; then
     echo "$FAILURES check(s) failed"
     exit 1

@@ -104,9 +104,13 @@ if [ -f "$DESKTOP" ]; then
     for c in Graphics RasterGraphics; do
         case "$categories" in *";$c;"*) ;; *) fail "the menu entry is not in the category $c" ;; esac
     done
-    # The window reads no command line, so the entry passes it nothing.
+    # The window opens the one file a file manager hands it.
     exec_line=$(desktop_value "$DESKTOP" Exec)
-    [ "$exec_line" = "hueline" ] || fail "the menu entry starts '$exec_line', not plain 'hueline'"
+    [ "$exec_line" = "hueline %f" ] || fail "the menu entry starts '$exec_line', not 'hueline %f'"
+    case "$(desktop_value "$DESKTOP" MimeType)" in
+        *image/bmp\;*image/jpeg\;*image/png\;*) ;;
+        *) fail "the menu entry does not offer Hueline for BMP, JPEG and PNG pictures" ;;
+    esac
     [ -x "$STAGE/usr/bin/$(desktop_value "$DESKTOP" TryExec)" ] || fail "TryExec names no installed program"
     icon=$(desktop_value "$DESKTOP" Icon)
     [ -f "$STAGE/usr/share/icons/hicolor/scalable/apps/$icon.svg" ] || fail "the menu entry's icon '$icon' is not installed"
@@ -206,7 +210,7 @@ fi
 # --- the installed window starts as the menu entry starts it --------------
 # Offscreen, as no display is needed to see that it comes up and stays up.
 if [ -x "$STAGE/usr/bin/hueline" ]; then
-    QT_QPA_PLATFORM=offscreen "$STAGE/usr/bin/$(desktop_value "$DESKTOP" Exec)" >"$WORK/window" 2>&1 &
+    QT_QPA_PLATFORM=offscreen "$STAGE/usr/bin/$(desktop_value "$DESKTOP" TryExec)" >"$WORK/window" 2>&1 &
     PID=$!
     sleep 3
     if kill -0 "$PID" 2>/dev/null; then
@@ -228,7 +232,9 @@ if command -v cpack >/dev/null 2>&1 && command -v dpkg-deb >/dev/null 2>&1 &&
             fail "cpack made no hueline_${VERSION}_*.deb: $(ls "$WORK/package")"
         else
             depends=$(dpkg-deb -f "$deb" Depends)
-            for lib in libqt6widgets6 libqt6gui6 libqt6core6 libjpeg62-turbo libspng0 libstdc++6; do
+            # The libraries, and the fonts metafiles' text and signs are drawn with.
+            for lib in libqt6widgets6 libqt6gui6 libqt6core6 libjpeg62-turbo libspng0 libstdc++6 \
+                fonts-liberation2 fonts-crosextra-carlito fonts-crosextra-caladea fonts-dejavu-core fonts-symbola; do
                 case "$depends" in *"$lib "*|*"$lib,"*|*"$lib") ;; *) fail "the package does not depend on $lib: $depends" ;; esac
             done
             [ "$(dpkg-deb -f "$deb" Package)" = "hueline" ] || fail "the package is not named hueline"

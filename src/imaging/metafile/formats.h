@@ -17,7 +17,9 @@
 
 namespace hueline::meta {
 
-// The placeable header and the standard header behind it.
+// The placeable header and the standard header behind it. A file without
+// the placeable header gets the box of the window it sets, or else of
+// what it draws, at 96 units per inch.
 struct WmfInfo {
     int left = 0, top = 0, right = 0, bottom = 0;
     int unitsPerInch = 96;  // 0 in the file counts as 96
@@ -25,8 +27,9 @@ struct WmfInfo {
     std::uint32_t objects = 0;  // size of the object table
 };
 
-// Throws FileError when the file is not a placeable Windows metafile with a
-// matching checksum and a sound standard header.
+// Throws FileError when the file has neither a placeable header with a
+// matching checksum nor a standard one that gives its picture a size, or
+// its standard header is damaged.
 WmfInfo readWmfInfo(std::span<const std::uint8_t> bytes, const std::string& name);
 // budget, when given, hears of every record (for the clock and progress).
 void playWmf(std::span<const std::uint8_t> bytes, const WmfInfo& info, MetafileSurface& surface, int width,

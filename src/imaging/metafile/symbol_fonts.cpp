@@ -5,11 +5,13 @@
 #include <array>
 #include <cctype>
 
+#include "imaging/metafile/sign_tables.h"
+
 namespace hueline::meta {
 
 namespace {
 
-using Table = std::array<char32_t, 224>;  // codes 0x20 to 0xFF
+using Table = SignTable;
 
 // The mathematical font: Greek letters, operators and the pieces that
 // build tall brackets, braces and integrals.
@@ -112,17 +114,28 @@ std::string_view faceNameOf(std::string_view stored) {
     return stored.substr(0, std::size_t(end - stored.begin()));
 }
 
-SymbolFace symbolFaceOf(std::string_view face) {
-    // Names are sometimes padded with spaces as well.
-    std::string name;
-    for (char c : faceNameOf(face)) name.push_back(char(std::tolower(static_cast<unsigned char>(c))));
+std::string_view trimmedFaceName(std::string_view stored) {
+    const std::string_view name = faceNameOf(stored);
     const auto first = name.find_first_not_of(' ');
-    if (first == std::string::npos) return SymbolFace::None;
-    name = name.substr(first, name.find_last_not_of(' ') - first + 1);
+    if (first == std::string_view::npos) return {};
+    return name.substr(first, name.find_last_not_of(' ') - first + 1);
+}
+
+std::string faceKey(std::string_view face) {
+    std::string name;
+    for (char c : trimmedFaceName(face)) name.push_back(char(std::tolower(static_cast<unsigned char>(c))));
+    return name;
+}
+
+SymbolFace symbolFaceOf(std::string_view face) {
+    const std::string name = faceKey(face);
     if (name == "symbol") return SymbolFace::Symbol;
     if (name == "mt extra") return SymbolFace::MtExtra;
     if (name == "wingdings") return SymbolFace::Wingdings;
     if (name == "webdings") return SymbolFace::Webdings;
+    if (name == "wingdings 2") return SymbolFace::Wingdings2;
+    if (name == "wingdings 3") return SymbolFace::Wingdings3;
+    if (name == "euclid symbol") return SymbolFace::EuclidSymbol;
     return SymbolFace::None;
 }
 
@@ -131,10 +144,13 @@ char32_t symbolCharacter(SymbolFace face, char32_t code) {
     if (code < 0x20 || code > 0xFF) return 0;
     const std::size_t at = code - 0x20;
     switch (face) {
-    case SymbolFace::Symbol: return kSymbol[at];
+    case SymbolFace::Symbol:
+    case SymbolFace::EuclidSymbol: return kSymbol[at];
     case SymbolFace::MtExtra: return kMtExtra[at];
     case SymbolFace::Wingdings: return kWingdings[at];
     case SymbolFace::Webdings: return kWebdings[at];
+    case SymbolFace::Wingdings2: return kWingdings2Signs[at];
+    case SymbolFace::Wingdings3: return kWingdings3Signs[at];
     case SymbolFace::None: break;
     }
     return code;

@@ -11,11 +11,20 @@
 
 namespace hueline::meta {
 
-enum class SymbolFace : std::uint8_t { None, Symbol, MtExtra, Wingdings, Webdings };
+enum class SymbolFace : std::uint8_t {
+    None, Symbol, MtExtra, Wingdings, Webdings, Wingdings2, Wingdings3,
+    EuclidSymbol,  // the equation editor's Symbol: the same codes for the same signs
+};
 
 // A face name as a metafile stores it, up to the first control byte: names
 // sometimes end in stray bytes where the terminating zero was left out.
 std::string_view faceNameOf(std::string_view stored);
+
+// A face name cut as faceNameOf cuts it, without the spaces names are
+// sometimes padded with: the name as the user is told it.
+std::string_view trimmedFaceName(std::string_view stored);
+// The same in lower case, as a key for looking faces up.
+std::string faceKey(std::string_view face);
 
 // The symbol font a face name stands for, whatever its case and with any
 // spaces or control bytes around it; None for text fonts.

@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Windows metafiles with the placeable header: the header checks and the
-// record player.
+// Windows metafiles, with the placeable header or without it: the header
+// checks and the record player.
 #include <algorithm>
+#include <cmath>
 #include <memory>
 #include <set>
 #include <vector>
 
 #include "imaging/picture/errors.h"
+#include "imaging/metafile/drawn_bounds.h"
 #include "imaging/metafile/formats.h"
 #include "imaging/metafile/gdi.h"
 #include "imaging/metafile/record_types.h"
@@ -445,10 +447,23 @@ void WmfPlayer::dibBlit(WmfRecord t) {
 
 }  // namespace
 
-WmfInfo readWmfInfo(std::span<const std::uint8_t> bytes, const std::string& name) {
+namespace {
+
+// What a file that cannot be read at all is told: neither a placeable
+// metafile nor a standard one that gives its picture a size.
+constexpr const char* kNotReadable = "it is not a placeable Windows metafile (only those can be read)";
+
+// The standard header at offset at: its type and size, and the size of
+// the object table.
+void readStandardHeader(const Record& h, std::size_t at, const std::string& name, WmfInfo& info) {
+    const int type = h.u16(at), headerWords = h.u16(at + 2);
+    if ((type != 1 && type != 2) || headerWords != 9) throw FileError(name, "its metafile header is damaged");
+    info.objects = h.u16(at + 10);
+    info.firstRecord = at + std::size_t(headerWords) * 2;
+}
+
+WmfInfo readPlaceable(std::span<const std::uint8_t> bytes, const std::string& name) {
     const Record h(bytes);
-    if (bytes.size() < 4 || h.u32(0) != kPlaceableKey)
-        throw FileError(name, "it is not a placeable Windows metafile (only those can be read)");
     if (bytes.size() < kPlaceableSize + kStandardHeaderSize) throw FileError(name, "the file ends inside its header");
     std::uint16_t sum = 0;
     for (std::size_t i = 0; i < 10; ++i) sum ^= h.u16(2 * i);
@@ -458,12 +473,67 @@ WmfInfo readWmfInfo(std::span<const std::uint8_t> bytes, const std::string& name
     info.unitsPerInch = h.u16(14) ? h.u16(14) : 96;
     if (info.right < info.left || info.bottom < info.top)
         throw FileError(name, "its bounding box is inverted");
-    const std::size_t s = kPlaceableSize;
-    const int type = h.u16(s), headerWords = h.u16(s + 2);
-    if ((type != 1 && type != 2) || headerWords != 9) throw FileError(name, "its metafile header is damaged");
-    info.objects = h.u16(s + 10);
-    info.firstRecord = s + std::size_t(headerWords) * 2;
+    readStandardHeader(h, kPlaceableSize, name, info);
     return info;
+}
+
+// The window a file sets with its first SetWindowExt record, from the
+// origin its SetWindowOrg records have set by then; false when it sets no
+// extent of width and height.
+bool windowOfRecords(std::span<const std::uint8_t> bytes, WmfInfo& info) {
+    int orgX = 0, orgY = 0;
+    for (std::size_t at = info.firstRecord; bytes.size() - at >= 6;) {
+        const Record head(bytes.subspan(at, 6));
+        const std::uint64_t words = head.u32(0);
+        if (words < 3 || words * 2 > bytes.size() - at) return false;
+        const auto t = WmfRecord(head.u16(4));
+        if (t == WmfRecord::Eof) return false;
+        if ((t == WmfRecord::SetWindowOrg || t == WmfRecord::SetWindowExt) && words >= 5) {
+            const Record r(bytes.subspan(at, 10));
+            const int y = r.i16(6), x = r.i16(8);
+            if (t == WmfRecord::SetWindowOrg) orgX = x, orgY = y;
+            else if (x != 0 && y != 0) {
+                info.left = std::min(orgX, orgX + x), info.right = std::max(orgX, orgX + x);
+                info.top = std::min(orgY, orgY + y), info.bottom = std::max(orgY, orgY + y);
+                return true;
+            }
+        }
+        at += std::size_t(words * 2);
+    }
+    return false;
+}
+
+// The box around everything the file draws, played at one unit a pixel;
+// false when it draws nothing.
+bool drawnBox(std::span<const std::uint8_t> bytes, WmfInfo& info) {
+    BoundsSurface bounds;
+    WmfInfo identity = info;
+    identity.left = identity.top = 0, identity.right = identity.bottom = 1;
+    playWmf(bytes, identity, bounds, 1, 1);
+    if (bounds.empty()) return false;
+    info.left = int(std::floor(bounds.left())), info.top = int(std::floor(bounds.top()));
+    info.right = std::max(int(std::ceil(bounds.right())), info.left + 1);
+    info.bottom = std::max(int(std::ceil(bounds.bottom())), info.top + 1);
+    return true;
+}
+
+// A metafile without the placeable header, at 96 units per inch: its
+// picture is the window it sets, or else the box around what it draws.
+WmfInfo readStandard(std::span<const std::uint8_t> bytes, const std::string& name) {
+    const Record h(bytes);
+    if (bytes.size() < kStandardHeaderSize || (h.u16(0) != 1 && h.u16(0) != 2) || h.u16(2) != 9)
+        throw FileError(name, kNotReadable);
+    WmfInfo info;
+    readStandardHeader(h, 0, name, info);
+    if (!windowOfRecords(bytes, info) && !drawnBox(bytes, info)) throw FileError(name, kNotReadable);
+    return info;
+}
+
+}  // namespace
+
+WmfInfo readWmfInfo(std::span<const std::uint8_t> bytes, const std::string& name) {
+    if (bytes.size() >= 4 && Record(bytes).u32(0) == kPlaceableKey) return readPlaceable(bytes, name);
+    return readStandard(bytes, name);
 }
 
 void playWmf(std::span<const std::uint8_t> bytes, const WmfInfo& info, MetafileSurface& surface, int width,
