@@ -34,6 +34,8 @@ WorkBitmap readByKind(const std::string& path, PictureKind kind, std::string* da
     case PictureKind::Icon: return readIconFile(path);
     case PictureKind::Wmf:
     case PictureKind::Emf: return renderMetafile(readFileBytes(path), path, kind, kMaxMetafilePlayTime, damage);
+    case PictureKind::Svg:  // traced drawings are written, never read
+    case PictureKind::Pdf:
     case PictureKind::Unknown: break;
     }
     throw FileError(path, "not a picture this program reads");

@@ -439,7 +439,7 @@ void TestFiles::saveDialogKeepsItsEntry() {
     QVERIFY(w.SavePictureDialog1->defaultSuffix().isEmpty());
     answerDialog(w.SavePictureDialog1, dir.filePath("a.jpg"), 2, &first);
     w.SpeedButton2Click();
-    QCOMPARE(first.shownFilters, QStringList({"*.jpg", "*.bmp", "*.png"}));
+    QCOMPARE(first.shownFilters, QStringList({"*.jpg", "*.bmp", "*.png", "*.svg", "*.pdf"}));
     QCOMPARE(first.openedWith, QStringLiteral("*.jpg"));
     QVERIFY(QFile::exists(dir.filePath("a.bmp")));
     QVERIFY(!QFile::exists(dir.filePath("a.jpg")));
@@ -447,10 +447,13 @@ void TestFiles::saveDialogKeepsItsEntry() {
     w.SpeedButton2Click();
     QCOMPARE(second.openedWith, QStringLiteral("*.bmp"));
     QVERIFY(QFile::exists(dir.filePath("b.bmp")));
+    answerDialog(w.SavePictureDialog1, dir.filePath("c.png"), 5);
+    w.SpeedButton2Click();
+    QVERIFY(QFile::exists(dir.filePath("c.pdf")));
     // Cancelled: nothing written.
     answerDialog(w.SavePictureDialog1, QString(), 0);
     w.SpeedButton2Click();
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 2);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 3);
 }
 
 // Typed sketch.jpg with entry "*.bmp": sketch.bmp is written, and when it

@@ -81,6 +81,8 @@ std::string_view kindName(PictureKind kind) {
     case PictureKind::Avif: return "AVIF";
     case PictureKind::Webp: return "WebP";
     case PictureKind::Tiff: return "TIFF";
+    case PictureKind::Svg: return "SVG";
+    case PictureKind::Pdf: return "PDF";
     case PictureKind::Unknown: break;
     }
     return "unknown";
@@ -91,6 +93,8 @@ PictureKind savedKindFromName(std::string_view name) {
     if (endsWith(upper, ".JPG") || endsWith(upper, ".JPEG")) return PictureKind::Jpeg;
     if (endsWith(upper, ".BMP")) return PictureKind::Bmp;
     if (endsWith(upper, ".PNG")) return PictureKind::Png;
+    if (endsWith(upper, ".SVG")) return PictureKind::Svg;
+    if (endsWith(upper, ".PDF")) return PictureKind::Pdf;
     return PictureKind::Unknown;
 }
 
@@ -99,6 +103,8 @@ std::string_view savedExtension(PictureKind kind) {
     case PictureKind::Jpeg: return ".jpg";
     case PictureKind::Bmp: return ".bmp";
     case PictureKind::Png: return ".png";
+    case PictureKind::Svg: return ".svg";
+    case PictureKind::Pdf: return ".pdf";
     default: return {};
     }
 }
