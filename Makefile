@@ -46,7 +46,7 @@ test-sanitize: deps
 # Every reader's fuzzer (clang, libFuzzer) for FUZZ_SECONDS each; new
 # crashers land in tests/crashers/<reader>/, named by what broke.
 FUZZ_SECONDS ?= 60
-FUZZ_READERS ?= bmp jpeg png ico wmf emf icon_png metafile
+FUZZ_READERS ?= bmp jpeg png ico wmf emf heif webp tiff icon_png metafile
 
 fuzz: deps
 	FUZZ_SECONDS=$(FUZZ_SECONDS) ./scripts/fuzz-readers $(FUZZ_READERS)

@@ -6,6 +6,10 @@
 #pragma once
 
 #include <benchmark/benchmark.h>
+#include <sys/resource.h>
+
+#include <cstdlib>
+#include <string>
 
 #include <cstdint>
 #include <cstring>
@@ -95,6 +99,32 @@ inline void baselineCopy(benchmark::State& state) {
         benchmark::ClobberMemory();
     }
     reportPixels(state, w, h);
+}
+
+inline double childCpuSeconds() {
+    rusage u{};
+    ::getrusage(RUSAGE_CHILDREN, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// Runs a shell command once per iteration; stops with an error if the
+// program is missing or fails. Besides the wall-clock time it reports the
+// processor time the program used (child_cpu_ms per run), which stays
+// comparable with our own CPU time when the machine is busy.
+inline void timeCommand(benchmark::State& state, const char* program, const std::string& command) {
+    if (std::system((std::string("command -v ") + program + " >/dev/null 2>&1").c_str()) != 0) {
+        state.SkipWithError("program not installed");
+        return;
+    }
+    const double before = childCpuSeconds();
+    for (auto _ : state) {
+        if (std::system(command.c_str()) != 0) {
+            state.SkipWithError("the program failed");
+            break;
+        }
+    }
+    if (state.iterations() > 0)
+        state.counters["child_cpu_ms"] = (childCpuSeconds() - before) * 1000.0 / double(state.iterations());
 }
 
 }  // namespace hueline::bench

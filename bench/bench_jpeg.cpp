@@ -3,7 +3,6 @@
 // command-line programs doing the same work on the same files (djpeg and
 // cjpeg with our settings, run through the shell in the timed loop). All
 // figures are wall-clock time, since the programs run in child processes.
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -63,32 +62,6 @@ const JpegFiles& filesFor(const benchmark::State& state) {
         ppm.write(rgb.data(), std::streamsize(rgb.size()));
     }
     return f;
-}
-
-double childCpuSeconds() {
-    rusage u{};
-    ::getrusage(RUSAGE_CHILDREN, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
-// Runs a shell command once per iteration; stops with an error if the
-// program is missing or fails. Besides the wall-clock time it reports the
-// processor time the program used (child_cpu_ms per run), which stays
-// comparable with our own CPU time when the machine is busy.
-void timeCommand(benchmark::State& state, const char* program, const std::string& command) {
-    if (std::system((std::string("command -v ") + program + " >/dev/null 2>&1").c_str()) != 0) {
-        state.SkipWithError("program not installed");
-        return;
-    }
-    const double before = childCpuSeconds();
-    for (auto _ : state) {
-        if (std::system(command.c_str()) != 0) {
-            state.SkipWithError("the program failed");
-            break;
-        }
-    }
-    if (state.iterations() > 0)
-        state.counters["child_cpu_ms"] = (childCpuSeconds() - before) * 1000.0 / double(state.iterations());
 }
 
 void Jpeg_Decode(benchmark::State& state) {

@@ -112,7 +112,8 @@ fringe convolutions with editable coefficients, colour and black-and-white
 split sliders, gray, woodcut-like black and white, pen-and-ink outlines,
 erode, dilate, thin, inverse, sharpen and median, and retouching by hand
 with pen, brush, rubber and eyedropper. It reads BMP, JPEG, PNG, icons
-and WMF and EMF metafiles and saves BMP, JPEG or PNG.
+and WMF and EMF metafiles and saves BMP, JPEG or PNG, or the drawing
+traced into curves as SVG or PDF, and prints it.
 .
 The companion program hueline-batch runs the same commands from the
 command line, on one picture or on every picture of a folder.")

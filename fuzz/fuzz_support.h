@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "imaging/picture/errors.h"
+#include "imaging/picture/progress.h"
 #include "imaging/picture/work_bitmap.h"
 
 namespace hueline::fuzzing {
@@ -27,6 +29,18 @@ inline void touchPicture(const WorkBitmap& picture) {
     for (int y = 0; y < picture.height(); ++y) touch(picture.constRow(y), used);
     const WorkBitmap flat = picture.to24();
     for (int y = 0; y < flat.height(); ++y) touch(flat.constRow(y), std::size_t(flat.width()) * 3);
+}
+
+// Reads with read() and touches the picture; a refused file (UserError) is
+// the expected answer to a broken one, and a preview given up (Cancelled)
+// to one too slow to decode.
+template <class Read>
+void touchUnlessRefused(Read read) {
+    try {
+        touchPicture(read());
+    } catch (const UserError&) {
+    } catch (const Cancelled&) {
+    }
 }
 
 }  // namespace hueline::fuzzing

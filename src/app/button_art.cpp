@@ -188,6 +188,18 @@ void drawPick(QPainter& p) {
 }
 
 // Each picture is drawn by a function of its own.
+void drawPrint(QPainter& p) {
+    p.setPen(QPen(QColor(60, 60, 60), 1));
+    p.setBrush(Qt::white);
+    p.drawRect(QRectF(6.5, 1.5, 11, 7));
+    p.setBrush(QColor(150, 150, 160));
+    p.drawRoundedRect(QRectF(2.5, 7.5, 19, 8), 1.5, 1.5);
+    p.setBrush(Qt::white);
+    p.drawRect(QRectF(6.5, 13.5, 11, 5));
+    p.drawLine(QPointF(8, 16), QPointF(16, 16));
+    p.fillRect(QRectF(18, 9.5, 2, 1.5), QColor(0, 160, 60));
+}
+
 void draw(QPainter& p, ButtonArt art) {
     switch (art) {
         case ButtonArt::Open: drawOpen(p); break;
@@ -207,6 +219,7 @@ void draw(QPainter& p, ButtonArt art) {
         case ButtonArt::Pen: drawPen(p); break;
         case ButtonArt::Rubber: drawRubber(p); break;
         case ButtonArt::Pick: drawPick(p); break;
+        case ButtonArt::Print: drawPrint(p); break;
     }
 }
 

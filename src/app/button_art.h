@@ -26,6 +26,7 @@ enum class ButtonArt {
     Pen,         // a pencil
     Rubber,      // an eraser
     Pick,        // an eyedropper
+    Print,       // a printer with a sheet in it
 };
 
 inline constexpr int kButtonArtWidth = 24;

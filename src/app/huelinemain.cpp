@@ -204,6 +204,8 @@ void TMyPicture::buildMenu() {
     file->setObjectName(QStringLiteral("FileMenu"));
     Open1 = item(file, "Open1", "Open", &TMyPicture::SpeedButton1Click);
     Save1 = item(file, "Save1", "Save", &TMyPicture::SpeedButton2Click);
+    PrintPreview1 = item(file, "PrintPreview1", "Print Preview", &TMyPicture::PrintPreview1Click);
+    Print1 = item(file, "Print1", "Print", &TMyPicture::Print1Click);
     Exit1 = item(file, "Exit1", "Exit", &TMyPicture::Exit1Click);
     QMenu* edit = MainMenu1->addMenu(QStringLiteral("Edit"));
     edit->setObjectName(QStringLiteral("EditMenu"));
@@ -220,6 +222,7 @@ void TMyPicture::buildMenu() {
 
     Open1->setShortcut(QKeySequence::Open);
     Save1->setShortcut(QKeySequence::Save);
+    Print1->setShortcut(QKeySequence::Print);
     Exit1->setShortcut(QKeySequence::Quit);
     Undo1->setShortcut(QKeySequence::Undo);
 }
@@ -251,6 +254,15 @@ void TMyPicture::buildToolBar() {
     SpeedButton10 = makeToolButton(Panel5, "SpeedButton10", "Online", ButtonArt::Online, {128, 0});
     panel5Group_ =
         radioGroup(this, {SpeedButton5, SpeedButton6, SpeedButton7, SpeedButton8, SpeedButton9, SpeedButton10});
+
+    // Print, a strip of its own after the others; one button, so it pops
+    // up again after its click.
+    Panel7 = new QFrame(ControlBar1);
+    Panel7->setObjectName(QStringLiteral("Panel7"));
+    Panel7->setGeometry(301, 2, 30, 22);
+    SpeedButton18 = makeToolButton(Panel7, "SpeedButton18", "Print the result", ButtonArt::Print, {3, 0});
+    SpeedButton18->setCheckable(false);
+    connect(SpeedButton18, &QToolButton::clicked, this, &TMyPicture::Print1Click);
 
     connect(SpeedButton1, &QToolButton::clicked, this, &TMyPicture::SpeedButton1Click);
     connect(SpeedButton2, &QToolButton::clicked, this, &TMyPicture::SpeedButton2Click);

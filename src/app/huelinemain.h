@@ -14,6 +14,7 @@
 //   huelinemain_files.cpp     open and save
 //   huelinemain_freehand.cpp  tools, cursors, eyedropper, strokes
 //   huelinemain_held.cpp      menus and keys held during a stroke or preview
+//   huelinemain_print.cpp     print and print preview
 //   huelinemain_view.cpp      zoom, preview, layout on resize
 #pragma once
 
@@ -21,6 +22,7 @@
 #include <QMainWindow>
 
 #include <map>
+#include <memory>
 #include <optional>
 
 #include "imaging/session/workspace.h"
@@ -43,6 +45,7 @@ class QToolButton;
 namespace hueline::app {
 
 class PicturePane;
+class PicturePrinting;
 class TFormOfFringe1;
 class TFormOfFringe2;
 class TFormOfFringe3;
@@ -65,12 +68,14 @@ public:
     // --- Controls, by their layout names -------------------------------
     QMenuBar* MainMenu1;
     QAction *Open1, *Save1, *Exit1, *Undo1, *Renew1, *QuickPanel1, *woValue1, *Online1, *About1;
+    QAction *PrintPreview1, *Print1;
 
     QFrame* ControlBar1;
     QFrame* Panel4;  // SpeedButton1 .. SpeedButton4
     QFrame* Panel5;  // SpeedButton5 .. SpeedButton10
+    QFrame* Panel7;  // SpeedButton18 (Print)
     QToolButton *SpeedButton1, *SpeedButton2, *SpeedButton3, *SpeedButton4, *SpeedButton5, *SpeedButton6,
-        *SpeedButton7, *SpeedButton8, *SpeedButton9, *SpeedButton10;
+        *SpeedButton7, *SpeedButton8, *SpeedButton9, *SpeedButton10, *SpeedButton18;
 
     QScrollArea* ScrollBox2;  // source pane
     PicturePane* Image2;
@@ -157,6 +162,10 @@ public slots:
     void SpeedButton1Click();  // Open
     void SpeedButton2Click();  // Save
 
+    // Printing (huelinemain_print.cpp)
+    void Print1Click();
+    void PrintPreview1Click();
+
     // View (huelinemain_view.cpp)
     void SpeedButton5Click();  // Zoom out
     void SpeedButton6Click();  // Zoom in
@@ -231,6 +240,7 @@ private:
     bool mayDropUnsavedWork();
 
     Workspace ws_;
+    std::shared_ptr<PicturePrinting> printing_;  // made at the first print
     QWidget* central_ = nullptr;
     QButtonGroup* panel4Group_ = nullptr;
     QButtonGroup* panel5Group_ = nullptr;

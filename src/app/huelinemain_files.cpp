@@ -10,7 +10,8 @@
 // metafile whose signs or letters the installed fonts cannot draw.
 //
 // Save: the format follows the selected filter entry, never the typed
-// name, and its extension is forced onto the name.
+// name, and its extension is forced onto the name. SVG and PDF hold the
+// result's dark pixels traced into curves.
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -43,14 +44,19 @@ const QStringList& openFilters() {
         QStringLiteral("*.jpg"),
         QStringLiteral("*.bmp"),
         QStringLiteral("*.png"),
-        QStringLiteral("All pictures (*.jpg *.jpeg *.bmp *.png *.ico *.wmf *.emf)"),
+        QStringLiteral("HEIF photos (*.heic *.heif)"),
+        QStringLiteral("AVIF photos (*.avif)"),
+        QStringLiteral("WebP pictures (*.webp)"),
+        QStringLiteral("TIFF pictures (*.tif *.tiff)"),
+        QStringLiteral("All pictures (*.jpg *.jpeg *.bmp *.png *.heic *.heif *.avif *.webp *.tif *.tiff *.ico *.wmf *.emf)"),
     };
     return filters;
 }
 
 // One entry for each kind Save writes, in the same order.
 const QStringList& saveFilters() {
-    static const QStringList filters = {QStringLiteral("*.jpg"), QStringLiteral("*.bmp"), QStringLiteral("*.png")};
+    static const QStringList filters = {QStringLiteral("*.jpg"), QStringLiteral("*.bmp"), QStringLiteral("*.png"),
+                                        QStringLiteral("*.svg"), QStringLiteral("*.pdf")};
     return filters;
 }
 

@@ -39,7 +39,7 @@ void TMyPicture::holdCommands(bool hold) {
     if (hold == commandsHeld_) return;
     commandsHeld_ = hold;
     if (!heldInput_) heldInput_ = new HeldInput(this);
-    for (QAction* a : {Open1, Save1, Exit1, Undo1, Renew1, QuickPanel1, woValue1, Online1, About1})
+    for (QAction* a : {Open1, Save1, PrintPreview1, Print1, Exit1, Undo1, Renew1, QuickPanel1, woValue1, Online1, About1})
         a->setEnabled(!hold);
     if (hold)
         qApp->installEventFilter(heldInput_);

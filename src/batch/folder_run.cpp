@@ -152,8 +152,11 @@ private:
 // The folder OUTPUT of a folder run, made if missing; false (and said) when
 // it cannot be.
 bool outputFolderReady(const Options& o) {
-    std::error_code ec;
-    if (fs::is_directory(o.output, ec) || fs::create_directories(o.output, ec)) return true;
+    std::error_code ec, probe;
+    // Another run of the same list may make the folder between the two
+    // calls: it is ready whoever made it.
+    fs::create_directories(o.output, ec);
+    if (fs::is_directory(o.output, probe)) return true;
     std::fprintf(stderr, "%s: %s\n", kProgram,
                  FileError(o.output, "the folder cannot be made (" + ec.message() + ")").what());
     return false;

@@ -2,7 +2,7 @@
 // hueline-batch: the window's commands from the command line, with no
 // window and no display.
 //
-//     hueline-batch [--timings] [--quiet] [--format jpg|bmp|png] [-j N] INPUT OUTPUT [STEP...]
+//     hueline-batch [--timings] [--quiet] [--format jpg|bmp|png|svg|pdf] [-j N] INPUT OUTPUT [STEP...]
 //     hueline-batch [OPTION...] --files-from LIST OUTPUT [STEP...]
 //
 // INPUT is opened as the window opens a picture, the steps run through the
@@ -44,7 +44,7 @@ void qtMessage(QtMsgType type, const QMessageLogContext&, const QString& text) {
 int runOne(const Options& o, GuiOnDemand& gui) {
     const PictureKind kind = savedKindFromName(o.output);
     if (kind == PictureKind::Unknown)
-        throw UsageError("OUTPUT must end in .jpg, .jpeg, .bmp or .png: '" + o.output + "'");
+        throw UsageError("OUTPUT must end in .jpg, .jpeg, .bmp, .png, .svg or .pdf: '" + o.output + "'");
     if (o.format) throw UsageError("--format is only for a folder as INPUT; OUTPUT's ending says the kind");
     PictureLog log;
     log.atOnce = true;

@@ -55,10 +55,10 @@ bool readValueOption(const std::string& a, Reading r) {
         o.filesFrom = r.value(a, 12);
         if (o.filesFrom->empty()) throw UsageError("--files-from needs a file name ('-' for standard input)");
     } else if (isOption(a, "--format")) {
-        if (a == "--format" && r.i + 1 >= r.argc) throw UsageError("--format needs a value: jpg, bmp or png");
+        if (a == "--format" && r.i + 1 >= r.argc) throw UsageError("--format needs a value: jpg, bmp, png, svg or pdf");
         const std::string value = r.value(a, 8);
-        if (value != "jpg" && value != "bmp" && value != "png")
-            throw UsageError("--format must be jpg, bmp or png, not '" + value + "'");
+        if (value != "jpg" && value != "bmp" && value != "png" && value != "svg" && value != "pdf")
+            throw UsageError("--format must be jpg, bmp, png, svg or pdf, not '" + value + "'");
         o.format = savedKindFromName("." + value);
     } else {
         return false;

@@ -111,6 +111,7 @@ private slots:
     void unreadableFilesChangeNothing();
     void brokenIconShowsItsOwnMessageOnce();
     void damagedJpegOpensAndIsNamedOnce();
+    void photosOpenUprightAndDamagedOnesAreNamed();
     void longOpenShowsProgressWithCancel();
     void previewGivesUpOverItsBudget();
     void saveFollowsTheSelectedEntry();
@@ -226,10 +227,15 @@ void TestFiles::openDialogFiltersAndKeptEntry() {
     DialogAnswer first, second;
     answerDialog(w.OpenPictureDialog1, data("bmp/g/pal8.bmp"), 2, &first);
     w.SpeedButton1Click();
-    QCOMPARE(first.shownFilters.size(), 4);
+    QCOMPARE(first.shownFilters.size(), 8);
     QCOMPARE(first.shownFilters[0], QStringLiteral("*.jpg"));
     QCOMPARE(first.shownFilters[1], QStringLiteral("*.bmp"));
     QCOMPARE(first.shownFilters[2], QStringLiteral("*.png"));
+    // One entry per photo kind after those, then one for every kind read.
+    QCOMPARE(first.shownFilters[3], QStringLiteral("HEIF photos (*.heic *.heif)"));
+    QCOMPARE(first.shownFilters[6], QStringLiteral("TIFF pictures (*.tif *.tiff)"));
+    for (const char* pattern : {"*.jpeg", "*.heic", "*.avif", "*.webp", "*.tiff", "*.ico", "*.emf"})
+        QVERIFY(first.shownFilters[7].contains(QLatin1String(pattern)));
     QCOMPARE(first.openedWith, QStringLiteral("*.jpg"));  // what the user sees
     QVERIFY(w.OpenPictureDialog1->testOption(QFileDialog::DontUseNativeDialog));
     // The preview shows a picture the program reads, and a word otherwise.
@@ -238,6 +244,10 @@ void TestFiles::openDialogFiltersAndKeptEntry() {
     preview->showFile(data("jpeg/pillow/hopper.jpg"));
     QVERIFY(!preview->pixmap().isNull());
     QCOMPARE(preview->pixmap().size(), QSize(PicturePreview::kWidth, PicturePreview::kHeight));
+    for (const char* photo : {"formats/heif/rotated.heic", "formats/webp/alpha.webp", "formats/tiff/orient6.tif"}) {
+        preview->showFile(data(photo));
+        QVERIFY2(!preview->pixmap().isNull(), photo);
+    }
     preview->showFile(data("ico/bad/dotnet_invalid-empty.ico"));
     QVERIFY(preview->pixmap().isNull());
     QCOMPARE(preview->text(), QStringLiteral("No preview"));
@@ -417,7 +427,7 @@ void TestFiles::saveDialogKeepsItsEntry() {
     QVERIFY(w.SavePictureDialog1->defaultSuffix().isEmpty());
     answerDialog(w.SavePictureDialog1, dir.filePath("a.jpg"), 2, &first);
     w.SpeedButton2Click();
-    QCOMPARE(first.shownFilters, QStringList({"*.jpg", "*.bmp", "*.png"}));
+    QCOMPARE(first.shownFilters, QStringList({"*.jpg", "*.bmp", "*.png", "*.svg", "*.pdf"}));
     QCOMPARE(first.openedWith, QStringLiteral("*.jpg"));
     QVERIFY(QFile::exists(dir.filePath("a.bmp")));
     QVERIFY(!QFile::exists(dir.filePath("a.jpg")));
@@ -425,10 +435,13 @@ void TestFiles::saveDialogKeepsItsEntry() {
     w.SpeedButton2Click();
     QCOMPARE(second.openedWith, QStringLiteral("*.bmp"));
     QVERIFY(QFile::exists(dir.filePath("b.bmp")));
+    answerDialog(w.SavePictureDialog1, dir.filePath("c.png"), 5);
+    w.SpeedButton2Click();
+    QVERIFY(QFile::exists(dir.filePath("c.pdf")));
     // Cancelled: nothing written.
     answerDialog(w.SavePictureDialog1, QString(), 0);
     w.SpeedButton2Click();
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 2);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 3);
 }
 
 // Typed sketch.jpg with entry "*.bmp": sketch.bmp is written, and when it
@@ -511,6 +524,20 @@ void TestFiles::savingAnEmptyPictureWritesNothing() {
     w.workspace().finishStroke(WorkBitmap());  // the result pane now holds nothing
     QVERIFY_THROWS_EXCEPTION(UserError, w.savePicture(dir.filePath("empty"), 1));
     QVERIFY(QDir(dir.path()).entryList(QDir::Files).isEmpty());
+}
+
+void TestFiles::photosOpenUprightAndDamagedOnesAreNamed() {
+    TMyPicture w;
+    w.OpenPicture(data("formats/heif/rotated.heic"));  // turned by the file, 48 x 32 stored
+    QCOMPARE(w.workspace().resultPane().width(), 32);
+    QCOMPARE(w.workspace().sourcePane().height(), 48);
+    QVERIFY(shown_.isEmpty());
+    const QString damaged = data("formats/webp/truncated.webp");
+    w.OpenPicture(damaged);
+    QCOMPARE(w.workspace().resultPane().width(), 48);
+    QCOMPARE(shown_.size(), 1);
+    QVERIFY2(shown_[0].startsWith("Damaged picture|" + damaged + " is damaged: its data ends early"),
+             qPrintable(shown_[0]));
 }
 
 void TestFiles::droppedFileOpens() {

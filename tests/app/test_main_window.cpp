@@ -273,7 +273,7 @@ void TestMainWindow::menus() {
     QStringList titles;
     for (QAction* a : top) titles << a->text();
     QCOMPARE(titles, (QStringList{"File", "Edit", "Panel", "Help"}));
-    const QList<QStringList> items = {{"Open1:Open", "Save1:Save", "Exit1:Exit"},
+    const QList<QStringList> items = {{"Open1:Open", "Save1:Save", "PrintPreview1:Print Preview", "Print1:Print", "Exit1:Exit"},
                                       {"Undo1:Undo", "Renew1:Renew"},
                                       {"QuickPanel1:Color Tools", "woValue1:B&&W Tools"},
                                       {"Online1:Online", "About1:About"}};
@@ -287,6 +287,7 @@ void TestMainWindow::menus() {
     }
     QCOMPARE(w.Open1->shortcut(), QKeySequence(QKeySequence::Open));
     QCOMPARE(w.Undo1->shortcut(), QKeySequence(QKeySequence::Undo));
+    QCOMPARE(w.Print1->shortcut(), QKeySequence(QKeySequence::Print));
 }
 
 void TestMainWindow::radioGroups() {

@@ -54,7 +54,7 @@ TEST(BatchOptions, ValuesComeJoinedOrSeparate) {
 TEST(BatchOptions, MistakesAreRefusedWithTheirReason) {
     EXPECT_EQ(refusal({"-j", "65", "in", "out"}), "-j must be a whole number from 1 to 64, not '65'");
     EXPECT_EQ(refusal({"--jobs"}), "--jobs needs a value");
-    EXPECT_EQ(refusal({"--format", "gif", "in", "out"}), "--format must be jpg, bmp or png, not 'gif'");
+    EXPECT_EQ(refusal({"--format", "gif", "in", "out"}), "--format must be jpg, bmp, png, svg or pdf, not 'gif'");
     EXPECT_EQ(refusal({"--files-from="}), "--files-from needs a file name ('-' for standard input)");
     EXPECT_EQ(refusal({"--colour", "in", "out"}), "unknown option '--colour'");
     for (const char* size : {"2X", "G", "0", "99999999999T", "1.5G"})

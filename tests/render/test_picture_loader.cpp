@@ -244,3 +244,29 @@ TEST(DecodePngForIcon, RefusesHugeAndBrokenImages) {
     EXPECT_THROW(decodePngForIcon(garbage), UserError);
     EXPECT_THROW(decodePngForIcon({}), UserError);
 }
+
+// HEIF, AVIF, WebP and TIFF by their endings in any case; content of
+// another kind than the ending says is named in the refusal.
+TEST(LoadPictureFile, PhotoKindsByTheirEndingsAndRefusedUnderAnotherKindsName) {
+    const std::string formats = std::string(HUELINE_TEST_DATA) + "/formats/";
+    TempFolder tmp;
+    fs::copy_file(formats + "webp/lossless.webp", tmp / "photo.WEBP");
+    fs::copy_file(formats + "heif/rgb8.avif", tmp / "photo.heic");  // one reader for both
+    fs::copy_file(formats + "tiff/gray8.tif", tmp / "scan.TIFF");
+    fs::copy_file(formats + "tiff/palette8.tif", tmp / "scan.tif");
+    EXPECT_EQ(LoadPictureFile(tmp / "photo.WEBP").width(), 48);
+    EXPECT_EQ(LoadPictureFile(tmp / "photo.heic").height(), 32);
+    EXPECT_EQ(LoadPictureFile(tmp / "scan.TIFF").format(), PixelFormat::Bits8);
+    EXPECT_EQ(LoadPictureFile(tmp / "scan.tif").format(), PixelFormat::Bits8);
+    // The preview decodes a WebP reduced to cover its box.
+    const WorkBitmap preview = LoadPreviewPicture(tmp / "photo.WEBP", 24, 16);
+    EXPECT_EQ(preview.width(), 24);
+    EXPECT_EQ(preview.height(), 16);
+
+    fs::copy_file(std::string(HUELINE_TEST_DATA) + "/png/rgb8.png", tmp / "photo.webp");
+    EXPECT_EQ(reasonOf(tmp / "photo.webp"),
+              "it holds a PNG picture, not the WebP picture its name says; rename it to the ending of its kind");
+    fs::copy_file(formats + "webp/lossy.webp", tmp / "photo.tiff");
+    EXPECT_EQ(reasonOf(tmp / "photo.tiff"),
+              "it holds a WebP picture, not the TIFF picture its name says; rename it to the ending of its kind");
+}

@@ -144,6 +144,12 @@ run 0 --format png "$IN" "$WORK/pngs" pen
 for name in pal8 libgdiplus_test test3; do
     is_png "$WORK/pngs/$name.png" || fail "folder run --format png: no PNG $name.png"
 done
+run 0 --format svg "$IN" "$WORK/svgs" pen
+run 0 --format pdf "$IN" "$WORK/pdfs" pen
+for name in pal8 libgdiplus_test test3; do
+    grep -q '<svg ' "$WORK/svgs/$name.svg" || fail "folder run --format svg: no SVG $name.svg"
+    [ "$(head -c 5 "$WORK/pdfs/$name.pdf")" = "%PDF-" ] || fail "folder run --format pdf: no PDF $name.pdf"
+done
 run 0 --quiet --format=jpg "$IN" "$WORK/quiet"
 [ -s "$WORK/err" ] && fail "--quiet printed: $(cat "$WORK/err")"
 run 2 "$IN" "$WORK/a.jpg"

@@ -2,7 +2,9 @@
 // Pictures the operation tests start from.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <random>
 
 #include "imaging/picture/work_bitmap.h"
@@ -30,6 +32,17 @@ inline WorkBitmap randomPicture(int w, int h, std::uint32_t seed, int levels = 2
         for (int i = 0; i < 3 * w; ++i) r[i] = std::uint8_t(rng() % unsigned(levels) * (255 / (levels - 1)));
     }
     return p;
+}
+
+// The largest difference of any channel of any pixel of two pictures, as
+// 24-bit pictures; 256 when their sizes differ.
+inline int largestDifference(const WorkBitmap& a, const WorkBitmap& b) {
+    const WorkBitmap x = a.to24(), y = b.to24();
+    if (x.width() != y.width() || x.height() != y.height()) return 256;
+    int most = 0;
+    for (int r = 0; r < x.height(); ++r)
+        for (int i = 0; i < x.width() * 3; ++i) most = std::max(most, std::abs(x.constRow(r)[i] - y.constRow(r)[i]));
+    return most;
 }
 
 }  // namespace hueline::test_support

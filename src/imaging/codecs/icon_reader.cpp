@@ -9,6 +9,7 @@
 
 #include "imaging/codecs/bmp_codec.h"
 #include "imaging/codecs/file_io.h"
+#include "imaging/codecs/over_white.h"
 #include "imaging/codecs/png_codec.h"
 #include "imaging/picture/dib.h"
 #include "imaging/picture/little_endian.h"
@@ -139,7 +140,7 @@ void draw(const WorkBitmap& image, const WorkBitmap* mask, WorkBitmap& canvas) {
             const std::uint8_t* words = image.constRow(y);
             for (int x = 0; x < w; ++x) {
                 const int a = channelValue(wordAt(words, x), alpha);
-                for (int i = 0; i < 3; ++i) out[3 * x + i] = std::uint8_t((c[3 * x + i] * a + 255 * (255 - a) + 127) / 255);
+                for (int i = 0; i < 3; ++i) out[3 * x + i] = overWhite(c[3 * x + i], a);
             }
         } else if (mask) {
             const std::uint8_t* m = mask->constRow(y);

@@ -29,6 +29,7 @@
 #include "imaging/picture/pixel_limit.h"
 #include "imaging/picture/progress.h"
 #include "imaging/codecs/orientation.h"
+#include "imaging/codecs/colour_profile.h"
 #include "imaging/codecs/picture_size.h"
 
 namespace hueline {
@@ -151,8 +152,12 @@ struct Decoder {
     ErrorManager err{};
     jpeg_progress_mgr progress{};
     bool created = false;
+    // The ICC profile of the APP2 blocks, put together by libjpeg.
+    JOCTET* profile = nullptr;
+    unsigned int profileSize = 0;
     ~Decoder() {
         if (created) jpeg_destroy_decompress(&cinfo);
+        std::free(profile);
     }
 };
 
@@ -169,9 +174,12 @@ bool readHeader(Decoder* d, const std::uint8_t* bytes, std::size_t size) {
     d->progress.progress_monitor = onProgress;
     d->cinfo.progress = &d->progress;
     jpeg_mem_src(&d->cinfo, bytes, static_cast<unsigned long>(size));
-    // APP1 blocks are kept for the EXIF orientation.
+    // APP1 blocks are kept for the EXIF orientation, APP2 for the colour
+    // profile.
     jpeg_save_markers(&d->cinfo, JPEG_APP0 + 1, 0xFFFF);
+    jpeg_save_markers(&d->cinfo, JPEG_APP0 + 2, 0xFFFF);
     jpeg_read_header(&d->cinfo, TRUE);
+    if (!jpeg_read_icc_profile(&d->cinfo, &d->profile, &d->profileSize)) d->profileSize = 0;
     return true;
 }
 
@@ -388,6 +396,7 @@ WorkBitmap decode(std::span<const std::uint8_t> bytes, const std::string& name, 
     }
     if (!finishDecompress(&d)) throw fail();
     if (damage) *damage = damageOf(d.err, name, int(c.image_height));
+    if (c.out_color_space != JCS_CMYK) addWarning(damage, convertToSrgb(picture, {d.profile, d.profileSize}, name));
     return orientedUpright(picture, orientation);
 }
 

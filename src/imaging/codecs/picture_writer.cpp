@@ -3,7 +3,9 @@
 
 #include "imaging/codecs/bmp_codec.h"
 #include "imaging/codecs/jpeg_codec.h"
+#include "imaging/codecs/pdf_writer.h"
 #include "imaging/codecs/png_codec.h"
+#include "imaging/codecs/svg_writer.h"
 #include "imaging/picture/errors.h"
 
 namespace hueline {
@@ -13,9 +15,11 @@ void writePictureFile(const WorkBitmap& picture, const std::string& path, Pictur
     case PictureKind::Jpeg: writeJpegFile(picture, path); return;
     case PictureKind::Bmp: writeBmpFile(picture, path); return;
     case PictureKind::Png: writePngFile(picture, path); return;
+    case PictureKind::Svg: writeSvgFile(picture, path); return;
+    case PictureKind::Pdf: writePdfFile(picture, path); return;
     default: break;
     }
-    throw UserError("Pictures are saved as JPEG, BMP or PNG only, so " + path + " was not written.");
+    throw UserError("Pictures are saved as JPEG, BMP, PNG, SVG or PDF only, so " + path + " was not written.");
 }
 
 }  // namespace hueline

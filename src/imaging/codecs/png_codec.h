@@ -18,8 +18,11 @@ namespace hueline {
 // or palette entries of a tRNS chunk) are laid over white, as icons are.
 // Refuses pictures over kMaxPixels from the header, before allocating.
 // Throws FileError naming the file and the reason ("it is not a PNG
-// file", "the file ends before its pixels", ...).
-WorkBitmap decodePng(std::span<const std::uint8_t> bytes, const std::string& name);
+// file", "the file ends before its pixels", ...). A picture with an iCCP
+// colour profile is converted to sRGB (see colour_profile.h); warnings,
+// when given, receives what the user is told about a profile that could
+// not be used.
+WorkBitmap decodePng(std::span<const std::uint8_t> bytes, const std::string& name, std::string* warnings = nullptr);
 
 // Decodes the PNG image that an icon entry holds into a 32-bit picture
 // whose alpha sits in masks().alpha (0xFF000000), 16-bit samples rounded
@@ -35,7 +38,7 @@ WorkBitmap decodePngForIcon(std::span<const std::uint8_t> bytes);
 // Throws UserError for an empty picture.
 std::vector<std::uint8_t> encodePng(const WorkBitmap& picture);
 
-WorkBitmap readPngFile(const std::string& path);
+WorkBitmap readPngFile(const std::string& path, std::string* warnings = nullptr);
 // Writes without ever destroying an existing file on failure.
 void writePngFile(const WorkBitmap& picture, const std::string& path);
 

@@ -7,7 +7,9 @@
 #include <cstring>
 #include <new>
 
+#include "imaging/codecs/colour_profile.h"
 #include "imaging/codecs/file_io.h"
+#include "imaging/codecs/over_white.h"
 #include "imaging/codecs/png_codec.h"
 #include "imaging/codecs/png_context.h"
 #include "imaging/codecs/picture_size.h"
@@ -38,11 +40,6 @@ struct Source {
         if (error != 0) throw FileError(name, png::reasonFor(error));
     }
 };
-
-// A colour channel of a pixel with opacity alpha laid over white.
-inline std::uint8_t overWhite(unsigned channel, unsigned alpha) {
-    return std::uint8_t((channel * alpha + 255 * (255 - alpha) + 127) / 255);
-}
 
 // Decodes every row, one call per row and pass: target(y) is where
 // libspng writes row y (rowBytes long); then take(y, first, step) hears
@@ -304,6 +301,22 @@ WorkBitmap decodeWithAlpha(const Source& s) {
     return picture;
 }
 
+WorkBitmap decodeByColourType(const Source& s) {
+    if (s.ihdr.color_type == SPNG_COLOR_TYPE_INDEXED) return decodeIndexed(s);
+    spng_trns trns{};
+    const bool alpha = s.ihdr.color_type == SPNG_COLOR_TYPE_GRAYSCALE_ALPHA ||
+                       s.ihdr.color_type == SPNG_COLOR_TYPE_TRUECOLOR_ALPHA || transparencyOf(s, trns);
+    if (alpha) return decodeTranslucent(s);
+    return s.ihdr.color_type == SPNG_COLOR_TYPE_GRAYSCALE ? decodeGray(s) : decodeOpaque(s);
+}
+
+// The file's ICC profile (iCCP), inflated by libspng; empty when none.
+std::span<const std::uint8_t> profileOf(const Source& s) {
+    spng_iccp iccp{};
+    if (spng_get_iccp(s.ctx, &iccp) != 0 || !iccp.profile) return {};
+    return {reinterpret_cast<const std::uint8_t*>(iccp.profile), iccp.profile_len};
+}
+
 }  // namespace
 
 WorkBitmap decodePngForIcon(std::span<const std::uint8_t> bytes) {
@@ -323,18 +336,15 @@ WorkBitmap decodePngForIcon(std::span<const std::uint8_t> bytes) {
     }
 }
 
-WorkBitmap decodePng(std::span<const std::uint8_t> bytes, const std::string& name) {
+WorkBitmap decodePng(std::span<const std::uint8_t> bytes, const std::string& name, std::string* warnings) {
     png::Context owner(spng_ctx_new(0));
     Source s{owner.get(), name};
     start(s, bytes);
     refuseTooManyPixels(s.ihdr.width, s.ihdr.height, name);
     checkPixelDataCanFill(s, bytes);
-    if (s.ihdr.color_type == SPNG_COLOR_TYPE_INDEXED) return decodeIndexed(s);
-    spng_trns trns{};
-    const bool alpha = s.ihdr.color_type == SPNG_COLOR_TYPE_GRAYSCALE_ALPHA ||
-                       s.ihdr.color_type == SPNG_COLOR_TYPE_TRUECOLOR_ALPHA || transparencyOf(s, trns);
-    if (alpha) return decodeTranslucent(s);
-    return s.ihdr.color_type == SPNG_COLOR_TYPE_GRAYSCALE ? decodeGray(s) : decodeOpaque(s);
+    WorkBitmap picture = decodeByColourType(s);
+    addWarning(warnings, convertToSrgb(picture, profileOf(s), name));
+    return picture;
 }
 
 std::optional<PictureSize> pngSizeFromHeader(std::span<const std::uint8_t> head) {
@@ -345,9 +355,9 @@ std::optional<PictureSize> pngSizeFromHeader(std::span<const std::uint8_t> head)
     return PictureSize{int(ihdr.width), int(ihdr.height)};
 }
 
-WorkBitmap readPngFile(const std::string& path) {
+WorkBitmap readPngFile(const std::string& path, std::string* warnings) {
     const PictureBytes bytes = readFileToPictureMemory(path);
-    return decodePng(bytes, path);
+    return decodePng(bytes, path, warnings);
 }
 
 }  // namespace hueline

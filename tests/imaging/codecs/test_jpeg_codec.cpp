@@ -151,11 +151,14 @@ TEST(JpegRead, DecodesAsLibjpegDoesWithTheSameSettings) {
     TempFolder tmp;
     for (const char* f : colour) {
         SCOPED_TRACE(f);
-        // djpeg does not turn photos upright: the EXIF block is renamed so
-        // that the reader leaves the portrait as stored too.
+        // djpeg neither turns photos upright nor converts their colours:
+        // the EXIF block and the colour profile (the portrait's Generic
+        // RGB) are renamed so that the reader leaves them as stored too.
         std::vector<std::uint8_t> bytes = readFileBytes(kData + f);
         const auto exif = std::search(bytes.begin(), bytes.end(), std::begin("Exif"), std::end("Exif") - 1);
         if (exif != bytes.end()) *exif = 'X';
+        const auto icc = std::search(bytes.begin(), bytes.end(), std::begin("ICC_PROFILE"), std::end("ICC_PROFILE") - 1);
+        if (icc != bytes.end()) *icc = 'X';
         const WorkBitmap pic = decodeJpeg(bytes, f);
         EXPECT_EQ(pic.format(), PixelFormat::Bits24);
         EXPECT_EQ(differingPixels(pic, djpeg(kData + f, tmp, false)), 0);

@@ -11,24 +11,16 @@
 #include "imaging/codecs/file_io.h"
 #include "imaging/codecs/png_codec.h"
 #include "imaging/picture/errors.h"
+#include "support/pictures.h"
 
 using namespace hueline;
+using test_support::largestDifference;
 
 namespace {
 
 const std::string kData = std::string(HUELINE_TEST_DATA) + "/png/";
 
 std::vector<std::uint8_t> bytesOf(const std::string& name) { return readFileBytes(kData + name); }
-
-// The largest difference of any channel of any pixel (both 24-bit views).
-int largestDifference(const WorkBitmap& a, const WorkBitmap& b) {
-    const WorkBitmap x = a.to24(), y = b.to24();
-    if (x.width() != y.width() || x.height() != y.height()) return 256;
-    int most = 0;
-    for (int r = 0; r < x.height(); ++r)
-        for (int i = 0; i < x.width() * 3; ++i) most = std::max(most, std::abs(x.constRow(r)[i] - y.constRow(r)[i]));
-    return most;
-}
 
 std::uint32_t crc32(const std::uint8_t* p, std::size_t n) {
     std::uint32_t c = 0xFFFFFFFFu;
