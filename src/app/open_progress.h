@@ -3,6 +3,8 @@
 // report to it; once a read has taken longer than the delay, a dialog with
 // the file's name, a bar and Cancel shows, and the window's events are
 // handled at the reader's checkpoints so that it can be seen and clicked.
+// The delay is short enough that, with readers checking in every tenth of
+// a second or so, the dialog is up within half a second of the start.
 // Cancel makes the read throw Cancelled, which the caller lets pass
 // without a message: nothing has changed.
 #pragma once
@@ -22,7 +24,7 @@ namespace hueline::app {
 
 class OpenProgress {
 public:
-    static constexpr std::chrono::milliseconds kDefaultDelay{500};
+    static constexpr std::chrono::milliseconds kDefaultDelay{300};
 
     OpenProgress(QWidget* parent, const QString& fileName, std::chrono::milliseconds delay = kDefaultDelay);
     ~OpenProgress();
