@@ -16,7 +16,8 @@ namespace hueline {
 
 namespace {
 
-constexpr int kDarkBelow = 128;  // threshold luminance of the fixed B&W threshold
+// Dark, and traced, is below the fixed B&W threshold (128 itself stays light).
+constexpr int kDarkBelow = kBlackWhiteThreshold;
 constexpr int kWordBits = int(sizeof(potrace_word) * CHAR_BIT);
 
 // The dark pixels as potrace's bitmap: one bit a pixel, the leftmost in

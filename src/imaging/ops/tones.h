@@ -16,8 +16,7 @@ namespace hueline {
 WorkBitmap grayPicture(const WorkBitmap& picture);
 
 // The fixed threshold of the B&W command: white where the threshold
-// luminance is greater than 128, black elsewhere.
-inline constexpr int kBlackWhiteThreshold = 128;
+// luminance is greater than kBlackWhiteThreshold, black elsewhere.
 WorkBitmap blackWhitePicture(const WorkBitmap& picture);
 
 // The B&W split at a slider position: white where the gray luminance is

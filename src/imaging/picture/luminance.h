@@ -57,4 +57,7 @@ inline int thresholdLuminance(int red, int green, int blue) {
     return luminance(LuminanceForm::Threshold, red, green, blue);
 }
 
+// The threshold luminance of the fixed B&W threshold, where black ends.
+inline constexpr int kBlackWhiteThreshold = 128;
+
 }  // namespace hueline
